@@ -1,0 +1,29 @@
+// Command groups of vtploc register themselves here (one *_cmd.cpp per group).
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vtploc {
+
+using Registrar = void (*)(CLI::App& app);
+
+struct CommandGroup {
+    explicit CommandGroup(Registrar r);
+};
+
+std::vector<Registrar>& Registrars();
+
+// A failure the user caused or can mend: one line "vtploc: <message>", exit status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Writes the whole output under a temporary name and renames it: nothing half-written is left.
+void WriteOutput(const std::string& fileName, const std::vector<uint8_t>& data);
+std::vector<uint8_t> ReadInput(const std::string& fileName);
+
+}  // namespace vtploc

@@ -1,0 +1,48 @@
+#include <cstdio>
+#include <exception>
+
+#include "Command.h"
+#include "framework/Classes.h"
+
+namespace vtploc {
+
+std::vector<Registrar>& Registrars() {
+    static std::vector<Registrar> r;
+    return r;
+}
+
+CommandGroup::CommandGroup(Registrar r) { Registrars().push_back(r); }
+
+void WriteOutput(const std::string& fileName, const std::vector<uint8_t>& data) {
+    fw::WriteFileAtomically(fileName, data.data(), data.size());
+}
+
+std::vector<uint8_t> ReadInput(const std::string& fileName) { return fw::ReadFileBytes(fileName); }
+
+}  // namespace vtploc
+
+int main(int argc, char** argv) {
+    CLI::App app{"vtploc: language files, LZK blocks, PE resources and form streams of the localizer"};
+    app.require_subcommand(1);
+    for (auto r : vtploc::Registrars()) r(app);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "vtploc: %s\n", e.what());
+        return 2;
+    } catch (const vtploc::UsageError& e) {
+        std::fprintf(stderr, "vtploc: %s\n", e.what());
+        return 2;
+    } catch (const fw::Exception& e) {
+        std::fprintf(stderr, "vtploc: %s\n", e.Message().c_str());
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vtploc: %s\n", e.what());
+        return 2;
+    }
+    return 0;
+}
