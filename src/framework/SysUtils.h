@@ -23,12 +23,10 @@ private:
     std::string message_;
 };
 
-// The base goes through an alias so that qualified bases (fw::Exception) work too.
 #define FW_DECLARE_EXCEPTION(Name, Base)                                    \
     class Name : public Base {                                              \
-        using BaseException_ = Base;                                        \
     public:                                                                 \
-        using BaseException_::BaseException_;                               \
+        using Base::Base;                                                   \
         const char* ClassName() const noexcept override { return #Name; }   \
     }
 

@@ -11,7 +11,9 @@
 
 namespace langres {
 
-FW_DECLARE_EXCEPTION(ELFProcError, fw::Exception);
+// The declaring macro inherits constructors by the base's unqualified name.
+using fw::Exception;
+FW_DECLARE_EXCEPTION(ELFProcError, Exception);
 
 constexpr uint16_t LangFileSignature = 0x464C;  // "LF"
 constexpr uint16_t LangFileMaxVersion = 7;

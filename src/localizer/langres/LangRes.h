@@ -15,7 +15,9 @@
 
 namespace langres {
 
-FW_DECLARE_EXCEPTION(ELangResError, fw::Exception);
+// The declaring macro inherits constructors by the base's unqualified name.
+using fw::Exception;
+FW_DECLARE_EXCEPTION(ELangResError, Exception);
 
 // Root of everything an owning list can hold.
 class TKObject {
