@@ -172,8 +172,11 @@ void TLangFile::LoadFromStream(fw::TStream& stream, TLangResource* model, int in
 }
 
 void TLangFile::LoadFromFile(TLangResource* model, int index) {
-    PrepareLoad(model, index);
+    // The arguments are checked first; the model is cleared only once the file could be read.
+    if (!model) throw ELFProcError("Invalid LangResources");
+    if (index >= model->LanguageCount()) throw ELFProcError("Invalid index");
     std::vector<uint8_t> bytes = fw::ReadFileBytes(FileName);
+    PrepareLoad(model, index);
     LoadImage(bytes.data(), bytes.size(), model, true, index);
 }
 
@@ -196,7 +199,8 @@ void ClearStaleConfirmation(const TLResItem* item, TLResValue* value) {
 }
 
 template <class FlatList, class Collect>
-void NumberUnnumbered(FlatList& flat, Collect collect, uint32_t& lastId) {
+void NumberUnnumbered(bool anyUnnumbered, FlatList& flat, Collect collect, uint32_t& lastId) {
+    if (!anyUnnumbered) return;  // nothing to number: spare collecting and sorting every item
     flat.Clear();
     collect(flat);
     for (auto* item : flat.List)
@@ -236,6 +240,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
 
     // Units and their constants.
     uint32_t maxId = 0;
+    bool unnumbered = false;
     const uint16_t unitCount = r.U16();
     for (uint16_t u = 0; u < unitCount; ++u) {
         std::string name = ReadS8(r, version);
@@ -250,32 +255,35 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             TLFRecord rec;
             ReadConstantRecord(r, version, rec);
             maxId = std::max(maxId, rec.Id);
+            unnumbered |= rec.Id == 0;
             TLResItem* item;
             TLResValue* value;
             if (native) {
                 item = unit->Constants->EnsureConstant(rec.Id, rec.Name, rec.ResId);
                 value = item->NativeValue();
-                value->SetText(rec.Value.Text);
+                value->SetText(std::move(rec.Value.Text));
             } else {
                 int i = consts.IndexOfId(rec.Id);
                 if (i < 0) continue;
                 item = consts.List[static_cast<size_t>(i)];
                 value = item->Values->Values(index);
-                if (rec.Revision >= 0) value->SetText(rec.Value.Text);
+                if (rec.Revision >= 0) value->SetText(std::move(rec.Value.Text));
             }
             finishValue(item, value, rec, rec.Revision < 0 && native ? fileRevision : rec.Revision);
         }
     }
     if (maxId > LastConstantId) LastConstantId = maxId;
     if (native)
-        NumberUnnumbered(consts, [&](TLinearConstantList& f) { model->Units->CollectConstants(f, true); }, LastConstantId);
+        NumberUnnumbered(unnumbered, consts, [&](TLinearConstantList& f) { model->Units->CollectConstants(f, true); }, LastConstantId);
 
     // Forms, their own properties and their components' properties.
     maxId = 0;
+    unnumbered = false;
     auto readProperty = [&](TLResComponentItem* owner) {
         TLFRecord rec;
         ReadPropertyHead(r, version, rec);
         maxId = std::max(maxId, rec.Id);
+        unnumbered |= rec.Id == 0;
         const uint8_t kind = static_cast<uint8_t>(rec.Kind);
         TLResPropertyItem* item;
         TLResValue* value;
@@ -293,18 +301,13 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             item = props.List[static_cast<size_t>(i)];
             value = item->Values->Values(index);
         }
-        std::u16string remembered = value->Text;
-        // The value is stored in the encoding of the record's kind.
+        // The value is stored in the encoding of the record's kind. An untranslated value
+        // (negative revision) of a translation keeps the text it has.
         ReadPropertyValue(r, version, kind, rec.Value);
-        if (rec.Value.Present) value->SetText(rec.Value.Text);
         ReadRecordTail(r, rec);
         int32_t revision = rec.Revision;
-        if (revision < 0) {
-            if (native)
-                revision = fileRevision;
-            else
-                value->SetText(remembered);
-        }
+        if (rec.Value.Present && (native || revision >= 0)) value->SetText(std::move(rec.Value.Text));
+        if (revision < 0 && native) revision = fileRevision;
         finishValue(item, value, rec, revision);
     };
 
@@ -330,9 +333,10 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
     }
     if (maxId > LastPropertyId) LastPropertyId = maxId;
     if (native)
-        NumberUnnumbered(props, [&](TLinearPropertyList& fl) { model->Forms->CollectProperties(fl, true); }, LastPropertyId);
+        NumberUnnumbered(unnumbered, props, [&](TLinearPropertyList& fl) { model->Forms->CollectProperties(fl, true); }, LastPropertyId);
 
     // External groups.
+    unnumbered = false;
     if (version == 7) {
         maxId = 0;
         const uint16_t groupCount = r.U16();
@@ -345,18 +349,19 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
                 TLFRecord rec;
                 ReadExternalRecord(r, version, rec);
                 maxId = std::max(maxId, rec.Id);
+                unnumbered |= rec.Id == 0;
                 TLResItem* item;
                 TLResValue* value;
                 if (native) {
                     item = group->Externals->EnsureExternal(rec.Id, rec.Name);
                     value = item->NativeValue();
-                    value->SetText(rec.Value.Text);
+                    value->SetText(std::move(rec.Value.Text));
                 } else {
                     int i = exts.IndexOfId(rec.Id);
                     if (i < 0) continue;
                     item = exts.List[static_cast<size_t>(i)];
                     value = item->Values->Values(index);
-                    if (rec.Revision >= 0) value->SetText(rec.Value.Text);
+                    if (rec.Revision >= 0) value->SetText(std::move(rec.Value.Text));
                 }
                 // A negative revision of an external stays as it is, also in the native file.
                 finishValue(item, value, rec, rec.Revision);
@@ -365,7 +370,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
         if (maxId > LastExternalId) LastExternalId = maxId;
     }
     if (native)
-        NumberUnnumbered(exts, [&](TLinearExternalList& fl) { model->ExtGroups->CollectExternals(fl, true); }, LastExternalId);
+        NumberUnnumbered(unnumbered, exts, [&](TLinearExternalList& fl) { model->ExtGroups->CollectExternals(fl, true); }, LastExternalId);
 }
 
 }  // namespace langres

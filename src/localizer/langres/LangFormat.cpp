@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <bit>
 
 #include "framework/Classes.h"
 #include "localizer/kutils/KLocales.h"
 #include "localizer/kutils/kcompress.h"
 
 namespace langres {
+
+static_assert(std::endian::native == std::endian::little, "language files are read as little-endian memory");
 
 uint32_t ReadCounter(fw::TByteReader& r, uint16_t version) {
     if (version <= 5) return r.U16();
@@ -48,9 +51,21 @@ void WriteCounter(std::vector<uint8_t>& out, uint32_t n, uint16_t version) {
 }
 
 std::string ReadS8(fw::TByteReader& r, uint16_t version) { return r.Str(ReadCounter(r, version)); }
-std::u16string ReadS16(fw::TByteReader& r, uint16_t version) { return r.WStr(ReadCounter(r, version)); }
+namespace {
+
+// UTF-16LE code units straight into the string (every target of this program is little-endian).
+std::u16string ReadUnits(fw::TByteReader& r, size_t count) {
+    if (count > r.Left() / 2) r.Fail(count * 2);
+    std::u16string s(count, u'\0');
+    if (count) std::memcpy(s.data(), r.Ptr(count * 2), count * 2);
+    return s;
+}
+
+}  // namespace
+
+std::u16string ReadS16(fw::TByteReader& r, uint16_t version) { return ReadUnits(r, ReadCounter(r, version)); }
 std::string ReadH8(fw::TByteReader& r) { return r.Str(r.U16()); }
-std::u16string ReadH16(fw::TByteReader& r) { return r.WStr(r.U16()); }
+std::u16string ReadH16(fw::TByteReader& r) { return ReadUnits(r, r.U16()); }
 
 // ---------------------------------------------------------------------------------------------
 // Number texts

@@ -165,10 +165,19 @@ TLResValue::TLResValue(TLResValueList* owner) : Owner(owner), LangId(UserDefault
 
 TLResValueKind TLResValue::Kind() const { return Owner ? Owner->Kind : vkString; }
 
-bool TLResValue::IsNativeValue() const { return Owner && Owner->Count() > 0 && Owner->Items(0) == this; }
+bool TLResValue::IsNativeValue() const { return Owner && Owner->Count() > 1 && Owner->Items(0) == this; }
 
 void TLResValue::SetText(const std::u16string& text) {
     Text = text;
+    FollowNative();
+}
+
+void TLResValue::SetText(std::u16string&& text) {
+    Text = std::move(text);
+    FollowNative();
+}
+
+void TLResValue::FollowNative() {
     if (!IsNativeValue()) return;
     // Untranslated values follow the native text, each in its own code page.
     std::string ansi;
@@ -290,6 +299,11 @@ TLResNamedItem* TLResNamedItemList::Locate(const std::string& name) {
         auto* last = static_cast<TLResNamedItem*>(At(LastIndex));
         if (CompareNames(last->Name, name) == 0) return last;
     }
+    // Files list their items in name order: a name after the last one needs no search.
+    if (Count() > 0 && CompareNames(name, static_cast<TLResNamedItem*>(At(Count() - 1))->Name) > 0) {
+        LastIndex = Count();
+        return nullptr;
+    }
     int index;
     bool found = Find(name, index);
     LastIndex = index;
@@ -326,16 +340,9 @@ void TLResNamedItemList::TraverseAll(int32_t value) {
 // Items
 
 TLResItem::TLResItem(TLangResource* resource, TLResValueKind kind, std::string name, uint32_t id)
-    : TLResNamedItem(std::move(name)), Id(id), Resource(resource), Values(new TLResValueList(kind)) {
-    try {
-        TLResItem::InitValues();
-    } catch (...) {
-        delete Values;
-        throw;
-    }
+    : TLResNamedItem(std::move(name)), Id(id), Resource(resource), values_(kind), Values(&values_) {
+    TLResItem::InitValues();
 }
-
-TLResItem::~TLResItem() { delete Values; }
 
 void TLResItem::InitValues() {
     if (!Resource) return;

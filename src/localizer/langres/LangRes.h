@@ -135,6 +135,7 @@ public:
 
     TLResValueKind Kind() const;
     void SetText(const std::u16string& text);
+    void SetText(std::u16string&& text);
     std::string GetAnsiText() const;
     void SetAnsiText(const std::string& text);
     // Valid until the next call.
@@ -152,6 +153,7 @@ public:
 
 private:
     bool IsNativeValue() const;
+    void FollowNative();
     std::unique_ptr<std::vector<std::string>> lines_;
 };
 
@@ -195,11 +197,15 @@ protected:
 class TLResItem : public TLResNamedItem {
 public:
     TLResItem(TLangResource* resource, TLResValueKind kind, std::string name, uint32_t id);
-    ~TLResItem() override;
 
     uint32_t Id;
     TLangResource* Resource;
-    TLResValueList* Values;
+
+private:
+    TLResValueList values_;  // kept with the item: one allocation less per item
+
+public:
+    TLResValueList* const Values;
     bool Used = false;
 
     virtual int ValueIndex() const { return 0; }
