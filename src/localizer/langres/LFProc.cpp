@@ -198,6 +198,31 @@ void ClearStaleConfirmation(const TLResItem* item, TLResValue* value) {
         value->SetFlags(vfConfirmed, false);
 }
 
+// IndexOfId, trying first the entry after the previous match: translations list their items in
+// the same order as the native file, so that entry is usually the one. It is taken only when its
+// id is unique there, so the answer is always the one the search would give.
+template <class FlatList>
+int FindById(const FlatList& flat, uint32_t id, int& hint) {
+    const int n = flat.Count();
+    const int h = hint + 1;
+    if (flat.Sorted && h >= 0 && h < n && flat.List[static_cast<size_t>(h)]->Id == id &&
+        (h == 0 || flat.List[static_cast<size_t>(h - 1)]->Id != id) &&
+        (h + 1 == n || flat.List[static_cast<size_t>(h + 1)]->Id != id)) {
+        hint = h;
+        return h;
+    }
+    int i = flat.IndexOfId(id);
+    if (i >= 0) hint = i;
+    return i;
+}
+
+// Room in a list for the records a count announces, but never more than the bytes left can hold:
+// a damaged count must not reserve memory the file cannot fill.
+void MakeRoom(TKObjectList* list, uint16_t count, const fw::TByteReader& r, size_t minRecord) {
+    size_t n = std::min<size_t>(count, r.Left() / minRecord);
+    if (list && static_cast<int>(n) > list->Count()) list->SetCapacity(list->Count() + static_cast<int>(n));
+}
+
 template <class FlatList, class Collect>
 void NumberUnnumbered(bool anyUnnumbered, FlatList& flat, Collect collect, uint32_t& lastId) {
     if (!anyUnnumbered) return;  // nothing to number: spare collecting and sorting every item
@@ -218,6 +243,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
     model->Units->CollectConstants(consts, true);
     model->ExtGroups->CollectExternals(exts, true);
 
+    int constHint = -1, propHint = -1, extHint = -1;
     fw::TByteReader r(data, size);
     TLFHeader header;
     ReadLFHeader(r, header);
@@ -251,6 +277,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             unit->Flags = flags;
         }
         const uint16_t count = r.U16();
+        if (native) MakeRoom(unit->Constants, count, r, 20);
         for (uint16_t c = 0; c < count; ++c) {
             TLFRecord rec;
             ReadConstantRecord(r, version, rec);
@@ -263,7 +290,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
                 value = item->NativeValue();
                 value->SetText(std::move(rec.Value.Text));
             } else {
-                int i = consts.IndexOfId(rec.Id);
+                int i = FindById(consts, rec.Id, constHint);
                 if (i < 0) continue;
                 item = consts.List[static_cast<size_t>(i)];
                 value = item->Values->Values(index);
@@ -291,7 +318,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             item = owner->Properties->EnsureProperty(rec.Id, rec.Name, static_cast<TLResValueKind>(kind));
             value = item->NativeValue();
         } else {
-            int i = props.IndexOfId(rec.Id);
+            int i = FindById(props, rec.Id, propHint);
             if (i < 0 || props.List[static_cast<size_t>(i)]->Kind() != kind) {
                 // Not ours: pass over exactly the value of the record's kind, the revision and the stamp.
                 ReadPropertyValue(r, version, kind, rec.Value);
@@ -321,6 +348,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             form->Flags = flags;
         }
         const uint16_t own = r.U16();
+        if (native) MakeRoom(form->Properties, own, r, 20);
         for (uint16_t p = 0; p < own; ++p) readProperty(form);
         const uint16_t comps = r.U16();
         for (uint16_t c = 0; c < comps; ++c) {
@@ -328,6 +356,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             if (version >= 2) r.U16();  // component flags are not kept
             TLResComponentItem* comp = native ? form->Components->Ensure(compName) : nullptr;
             const uint16_t n = r.U16();
+            if (native) MakeRoom(comp->Properties, n, r, 20);
             for (uint16_t p = 0; p < n; ++p) readProperty(comp);
         }
     }
@@ -345,6 +374,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
             TLResExtGroupItem* group = native ? model->ExtGroups->Ensure(name) : nullptr;
             r.U16();  // group flags are not kept
             const uint16_t count = r.U16();
+            if (native) MakeRoom(group->Externals, count, r, 20);
             for (uint16_t e = 0; e < count; ++e) {
                 TLFRecord rec;
                 ReadExternalRecord(r, version, rec);
@@ -357,7 +387,7 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
                     value = item->NativeValue();
                     value->SetText(std::move(rec.Value.Text));
                 } else {
-                    int i = exts.IndexOfId(rec.Id);
+                    int i = FindById(exts, rec.Id, extHint);
                     if (i < 0) continue;
                     item = exts.List[static_cast<size_t>(i)];
                     value = item->Values->Values(index);

@@ -89,6 +89,27 @@ std::u16string TVariant::ToWide(uint16_t langId) const {
 // ---------------------------------------------------------------------------------------------
 // TKObjectList
 
+void TKPointerArray::reserve(size_t n) {
+    if (n <= capacity_) return;
+    auto* fresh = new TKObject*[n];
+    std::copy(data_, data_ + size_, fresh);
+    if (data_ != inline_) delete[] data_;
+    data_ = fresh;
+    capacity_ = n;
+}
+
+void TKPointerArray::insert(size_t at, TKObject* p) {
+    if (size_ == capacity_) reserve(capacity_ * 2);
+    std::copy_backward(data_ + at, data_ + size_, data_ + size_ + 1);
+    data_[at] = p;
+    ++size_;
+}
+
+void TKPointerArray::erase(size_t at) {
+    std::copy(data_ + at + 1, data_ + size_, data_ + at);
+    --size_;
+}
+
 TKObjectList::~TKObjectList() {
     // Handlers are not called here: whoever set them may be going away too.
     for (TKObject* o : items_) delete o;
@@ -106,7 +127,7 @@ int TKObjectList::Add(TKObject* object) {
 
 void TKObjectList::Insert(int index, TKObject* object) {
     if (index < 0 || index > Count()) throw fw::EListError(fw::Format("List index out of bounds (%d)", {index}));
-    items_.insert(items_.begin() + index, object);
+    items_.insert(static_cast<size_t>(index), object);
     NotifyChanged();
 }
 
@@ -123,7 +144,7 @@ int TKObjectList::IndexOf(const TKObject* object) const {
 
 void TKObjectList::ExtractAt(int index) {
     CheckIndex(index);
-    items_.erase(items_.begin() + index);
+    items_.erase(static_cast<size_t>(index));
     NotifyChanged();
 }
 

@@ -60,6 +60,37 @@ private:
     std::variant<std::monostate, int32_t, std::string, std::u16string> v_;
 };
 
+// Pointer storage of the owning lists: most value lists hold one to three values, so the first
+// two entries live in the list itself (one allocation less per dictionary item).
+class TKPointerArray {
+public:
+    TKPointerArray() = default;
+    ~TKPointerArray() {
+        if (data_ != inline_) delete[] data_;
+    }
+    TKPointerArray(const TKPointerArray&) = delete;
+    TKPointerArray& operator=(const TKPointerArray&) = delete;
+
+    size_t size() const { return size_; }
+    TKObject** begin() { return data_; }
+    TKObject** end() { return data_ + size_; }
+    TKObject* const* begin() const { return data_; }
+    TKObject* const* end() const { return data_ + size_; }
+    TKObject*& operator[](size_t i) { return data_[i]; }
+    TKObject* operator[](size_t i) const { return data_[i]; }
+    void reserve(size_t n);
+    void insert(size_t at, TKObject* p);
+    void push_back(TKObject* p) { insert(size_, p); }
+    void erase(size_t at);
+    void clear() { size_ = 0; }
+
+private:
+    TKObject* inline_[2] = {nullptr, nullptr};
+    TKObject** data_ = inline_;
+    size_t size_ = 0;
+    size_t capacity_ = 2;
+};
+
 // An owning list of objects; an entry may be none.
 class TKObjectList {
 public:
@@ -79,6 +110,8 @@ public:
     TKObject* Items(int index) const;
     void ExtractAt(int index);
     int IndexOf(const TKObject* object) const;
+    // Room for that many entries without growing (never shrinks).
+    void SetCapacity(int n) { items_.reserve(n > 0 ? static_cast<size_t>(n) : 0); }
 
     virtual void Clear();
     virtual void FreeAll();
@@ -89,10 +122,9 @@ public:
 protected:
     void CheckIndex(int index) const;
     TKObject* At(int index) const { return items_[static_cast<size_t>(index)]; }
-    void Reserve(size_t n) { items_.reserve(n); }
 
 private:
-    std::vector<TKObject*> items_;
+    TKPointerArray items_;
 };
 
 enum TLResValueKind : uint8_t {
