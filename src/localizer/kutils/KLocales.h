@@ -13,7 +13,8 @@
 
 namespace kutils {
 
-FW_DECLARE_EXCEPTION(ELocalesError, fw::Exception);
+using fw::Exception;
+FW_DECLARE_EXCEPTION(ELocalesError, Exception);
 
 using LCID = uint32_t;
 

@@ -10,7 +10,9 @@
 
 namespace kutils {
 
-FW_DECLARE_EXCEPTION(EKStringsError, fw::Exception);
+// The declaring macro inherits constructors by the base's unqualified name.
+using fw::Exception;
+FW_DECLARE_EXCEPTION(EKStringsError, Exception);
 
 bool HasLetters(std::string_view text);
 bool HasNonSymbolChars(std::u16string_view text);
