@@ -186,7 +186,9 @@ std::u16string AnsiToWideCP(const std::string& text, uint32_t codePage) {
     // The runtime's own conversion: the system code page, and when even that is unusable the
     // bytes taken as Latin-1 rather than nothing.
     if (n.MultiByteToWide(n.GetACP(), source, out)) return UpToZero(out);
-    return std::u16string(source.begin(), source.end());
+    std::u16string latin1;
+    for (char c : source) latin1 += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return latin1;
 }
 
 std::string WideToAnsiCP(const std::u16string& text, uint32_t codePage) {

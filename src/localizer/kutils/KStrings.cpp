@@ -1,7 +1,5 @@
 #include "localizer/kutils/KStrings.h"
 
-#include <unordered_set>
-
 #include "localizer/kutils/nls/NlsBackend.h"
 
 namespace kutils {
@@ -154,91 +152,83 @@ bool TextInArray(std::string_view text, const std::vector<std::string>& items) {
 
 namespace {
 
-// Wildcard matching of a text against a mask: "?" passes over one character (or, at the end
-// of the mask, none), "*" takes the shortest to longest runs of characters up to the next
-// occurrence of the literal that follows it, trying each occurrence in turn.
+// Wildcard matching of a text against a mask: the text and the mask advance together up to the
+// first "*"; "?" passes over one text character unseen (at the end of the mask also none); "*"
+// tries each occurrence of the literal that follows it, from the left, and matches the rest of
+// the mask from just after that occurrence. A "*" directly followed by a wildcard has an empty
+// literal, which is never found.
 //
-// Match(t, m) below compares the text suffix from t with the mask suffix from m. It is a pure
-// function of (t, m), so a failed pair is remembered and never tried twice, and the "*"
-// alternatives are walked with an explicit stack: long masks with many "*" can neither take
-// exponential time nor exhaust the stack.
+// Trying every occurrence for every "*" recursively is exponential in the number of "*" and
+// nests one level per "*". It is not needed: once an occurrence lets the rest reach the next
+// "*", a later choice for this "*" would reach that next "*" further right, where it could only
+// pick from a subset of the occurrences the next "*" tries anyway. So only the latest "*" is
+// ever retried, in a loop, with the same results.
 class TWildcardMatcher {
 public:
     TWildcardMatcher(std::string_view text, std::string_view mask) : t_(text), m_(mask) {}
 
     bool Run() {
-        int r = Enter(0, 0);
-        while (r < 0 && !stack_.empty()) {
-            Star& top = stack_.back();
-            size_t p = NextOccurrence(top);
-            if (p == std::string_view::npos) {
-                failed_.insert(top.key);
-                stack_.pop_back();
-                continue;
+        Star star;
+        int r = Enter(0, 0, star);
+        while (r < 0) {
+            r = 0;
+            for (size_t p = Find(star, star.from); p != std::string_view::npos; p = Find(star, p + 1)) {
+                Star next;
+                int e = Enter(p + star.litLen, star.rest, next);
+                if (e > 0) return true;
+                if (e < 0) {
+                    star = next;
+                    r = -1;
+                    break;
+                }
             }
-            top.from = p + 1;
-            if (Enter(p + top.litLen, top.rest) == 1) return true;
         }
-        return r == 1;
+        return r > 0;
     }
 
 private:
     struct Star {
-        uint64_t key;   // the (t, m) pair this alternative belongs to
-        size_t lit;     // literal after the "*": mask offset and length
-        size_t litLen;
-        size_t from;    // next text offset to look for the literal at
-        size_t rest;    // mask offset after the literal
+        size_t lit = 0;     // the literal after the "*": mask offset and length
+        size_t litLen = 0;
+        size_t from = 0;    // text offset where the "*" stands
+        size_t rest = 0;    // mask offset after the literal
     };
-
-    uint64_t Key(size_t t, size_t m) const { return static_cast<uint64_t>(t) * (m_.size() + 1) + m; }
 
     size_t NextWildcard(size_t from) const {
         size_t w = m_.find_first_of("*?", from);
         return w == std::string_view::npos ? m_.size() : w;
     }
 
-    // Next start at or after top.from where the literal stands complete in the text.
-    size_t NextOccurrence(const Star& top) const {
-        if (top.litLen == 0) return std::string_view::npos;  // an empty literal is never found
-        std::string_view lit = m_.substr(top.lit, top.litLen);
-        if (top.from >= t_.size()) return std::string_view::npos;
-        return t_.find(lit, top.from);
+    // The first start at or after from where the literal stands complete in the text.
+    size_t Find(const Star& star, size_t from) const {
+        if (star.litLen == 0 || from >= t_.size()) return std::string_view::npos;
+        return t_.find(m_.substr(star.lit, star.litLen), from);
     }
 
-    // Runs Match(t, m) up to its first "*": 1 matched, 0 failed, -1 pushed a "*" to try.
-    int Enter(size_t t, size_t m) {
-        uint64_t key = Key(t, m);
-        if (failed_.count(key)) return 0;
+    // Matches the text from t against the mask from m up to the mask's first "*":
+    // 1 matched, 0 failed, -1 reached a "*" (described in star).
+    int Enter(size_t t, size_t m, Star& star) const {
         std::string_view text = t_.substr(t), mask = m_.substr(m);
         if ((text.empty() && mask.empty()) || mask == "*") return 1;
-        size_t i = 0;  // the text and the mask advance together up to the first "*"
+        size_t i = 0;
         for (;;) {
             size_t w = NextWildcard(m + i) - m;
             size_t len = w - i;
-            if (len > 0 && (i + len > text.size() || text.compare(i, len, mask.substr(i, len)) != 0)) break;
-            i = w;
-            if (w >= mask.size()) {
-                if (w >= text.size()) return 1;
-                break;
-            }
+            if (len > 0 && (i + len > text.size() || text.compare(i, len, mask.substr(i, len)) != 0)) return 0;
+            if (w >= mask.size()) return w >= text.size() ? 1 : 0;
             if (mask[w] == '?') {
-                ++i;  // the text character there is passed over unseen
+                i = w + 1;  // the text character there is passed over unseen
                 continue;
             }
             size_t v = w + 1;
             if (v >= mask.size()) return 1;  // a final "*" takes the rest
             size_t litEnd = NextWildcard(m + v) - m;
-            stack_.push_back(Star{key, m + v, litEnd - v, t + w, m + litEnd});
+            star = Star{m + v, litEnd - v, t + w, m + litEnd};
             return -1;
         }
-        failed_.insert(key);
-        return 0;
     }
 
     std::string_view t_, m_;
-    std::vector<Star> stack_;
-    std::unordered_set<uint64_t> failed_;
 };
 
 }  // namespace

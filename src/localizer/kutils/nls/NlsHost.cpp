@@ -1,6 +1,7 @@
 // National-language backend of the host build: the locale table recorded from a Windows NLS
-// (nls/locales.tsv, compiled into the binary) and glibc's iconv for the code pages. The host
-// build stands for an English system whose ANSI code page is 1252.
+// (nls/locales.tsv, compiled into the binary), with the single-byte code pages as recorded
+// there and glibc's iconv for the multi-byte ones. The host build stands for an English system
+// whose ANSI code page is 1252.
 #include <iconv.h>
 
 #include <cerrno>
@@ -47,8 +48,21 @@ struct TLocaleRow {
     bool known[4] = {false, false, false, false};
 };
 
+// A single-byte code page as the system converts it, best fit included.
+struct TSingleByteTable {
+    char16_t toWide[256] = {};
+    char defaultChar = '?';
+    std::map<char16_t, char> toByte;
+
+    char ToByte(char16_t u) const {
+        auto it = toByte.find(u);
+        return it == toByte.end() ? defaultChar : it->second;
+    }
+};
+
 struct TLocaleTable {
     uint32_t acp = 1252, oemcp = 437;
+    std::map<uint32_t, TSingleByteTable> singleByte;
     std::set<uint32_t> validCodePages;
     std::map<uint32_t, uint8_t> charsets;
     std::vector<std::string> enumerated;
@@ -75,6 +89,27 @@ struct TLocaleTable {
                 uint32_t cp = num(f[1], 10);
                 if (f[0] == "codepage") validCodePages.insert(cp);
                 if (f[2] != "~") charsets[cp] = static_cast<uint8_t>(num(f[2], 10));
+            } else if (f[0] == "sbcs" && f.size() == 4) {
+                TSingleByteTable& t = singleByte[num(f[1], 10)];
+                t.defaultChar = static_cast<char>(num(f[2], 16));
+                std::string_view units = f[3];
+                for (int b = 0; b < 256 && !units.empty(); ++b) {
+                    size_t comma = units.find(',');
+                    t.toWide[b] = static_cast<char16_t>(num(units.substr(0, comma), 16));
+                    t.toByte.emplace(t.toWide[b], static_cast<char>(b));  // the first byte wins
+                    units = comma == std::string_view::npos ? std::string_view() : units.substr(comma + 1);
+                }
+            } else if (f[0] == "w2a" && f.size() == 3) {
+                TSingleByteTable& t = singleByte[num(f[1], 10)];
+                std::string_view pairs = f[2];
+                while (!pairs.empty()) {
+                    size_t comma = pairs.find(',');
+                    std::string_view p = pairs.substr(0, comma);
+                    size_t eq = p.find('=');
+                    if (eq != std::string_view::npos)
+                        t.toByte[static_cast<char16_t>(num(p.substr(0, eq), 16))] = static_cast<char>(num(p.substr(eq + 1), 16));
+                    pairs = comma == std::string_view::npos ? std::string_view() : pairs.substr(comma + 1);
+                }
             } else if (f[0] == "enum" && f.size() == 2) {
                 enumerated.push_back(Unescape(f[1]));
             } else if (f[0] == "locale" && f.size() == 6) {
@@ -217,6 +252,11 @@ public:
         out.clear();
         uint32_t cp = ResolveCodePage(codePage);
         if (cp == 0) return false;
+        const auto& sb = Table().singleByte;
+        if (auto it = sb.find(cp); it != sb.end()) {
+            for (char c : text) out += it->second.toWide[static_cast<unsigned char>(c)];
+            return true;
+        }
         bool multi = IsMultiByte(cp);
         std::string raw;
         bool ok = Iconv("UTF-16LE", IconvName(cp), text.data(), text.size(), raw,
@@ -236,6 +276,11 @@ public:
         out.clear();
         uint32_t cp = ResolveCodePage(codePage);
         if (cp == 0) return false;
+        const auto& sb = Table().singleByte;
+        if (auto it = sb.find(cp); it != sb.end()) {
+            for (char16_t u : text) out += it->second.ToByte(u);
+            return true;
+        }
         std::string raw;
         raw.reserve(text.size() * 2);
         for (char16_t u : text) AppendUnit(raw, u);

@@ -15,6 +15,10 @@
 //   codepage <code page> <charset from TranslateCharsetInfo, or ~>     every valid code page
 //   charset  <code page> <charset>                                     TranslateCharsetInfo of
 //                                                                      code pages that are not valid
+//   sbcs     <code page> <default character, hex> <the 256 bytes as UTF-16 units, hex, ","-separated>
+//   w2a      <code page> <unit>=<byte>,...   single-byte pages: wide characters that do not convert
+//                                            to the first byte of the table that has them (or to
+//                                            the default character when none has them)
 //   enum     <text reported by EnumSystemLocalesA(LCID_SUPPORTED)>     in enumeration order
 //   locale   <LCID hex> <SLANGUAGE> <SABBREVLANGNAME> <SENGLANGUAGE> <IDEFAULTANSICODEPAGE>
 #include <windows.h>
@@ -83,6 +87,39 @@ int main() {
         } else if (tci) {
             std::printf("charset\t%u\t%u\n", cp, static_cast<unsigned>(csi.ciCharset));
         }
+    }
+
+    // Single-byte code pages: the byte table and the wide characters whose conversion back is
+    // not simply the first byte of the table that has them (best fit, or the default character).
+    for (unsigned cp = 0; cp <= 0xFFFF; ++cp) {
+        CPINFO info{};
+        if (!IsValidCodePage(cp) || !GetCPInfo(cp, &info) || info.MaxCharSize != 1) continue;
+        unsigned char defaultChar = info.DefaultChar[0];
+        WCHAR table[256];
+        std::printf("sbcs\t%u\t%02x\t", cp, defaultChar);
+        for (int b = 0; b < 256; ++b) {
+            char c = static_cast<char>(b);
+            if (MultiByteToWideChar(cp, 0, &c, 1, &table[b], 1) != 1) table[b] = 0xFFFF;
+            std::printf(b ? ",%04x" : "%04x", static_cast<unsigned>(table[b]));
+        }
+        std::printf("\n");
+        std::printf("w2a\t%u\t", cp);
+        bool first = true;
+        for (unsigned u = 1; u <= 0xFFFF; ++u) {
+            WCHAR w = static_cast<WCHAR>(u);
+            char c = 0;
+            if (WideCharToMultiByte(cp, 0, &w, 1, &c, 1, nullptr, nullptr) != 1) continue;
+            int plain = defaultChar;
+            for (int b = 0; b < 256; ++b)
+                if (table[b] == w) {
+                    plain = b;
+                    break;
+                }
+            if (static_cast<unsigned char>(c) == plain) continue;
+            std::printf(first ? "%04x=%02x" : ",%04x=%02x", u, static_cast<unsigned char>(c));
+            first = false;
+        }
+        std::printf("\n");
     }
 
     EnumSystemLocalesA(OnLocale, LCID_SUPPORTED);
