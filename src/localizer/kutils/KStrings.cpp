@@ -6,7 +6,9 @@ namespace kutils {
 
 namespace {
 
-bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiLetter(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 // 1-based position of the first occurrence of sub in text; 0 when absent or sub is empty.
 int Pos(std::string_view sub, std::string_view text) {
@@ -33,7 +35,9 @@ bool HasNonSymbolChars(std::u16string_view text) {
     return false;
 }
 
-std::string Spaces(int count) { return count > 0 ? std::string(static_cast<size_t>(count), ' ') : std::string(); }
+std::string Spaces(int count) {
+    return count > 0 ? std::string(static_cast<size_t>(count), ' ') : std::string();
+}
 
 int PosNth(std::string_view sub, std::string_view text, int from, int n) {
     if (sub.empty() || text.empty() || from > static_cast<int>(text.size()) || n < 1) return 0;
@@ -87,13 +91,18 @@ std::string JoinWithSeparator(std::string_view first, std::string_view second, s
     bool ends = oneChar && first.back() == separator[0];
     bool starts = oneChar && second.front() == separator[0];
     std::string r(first);
-    if (ends && starts) r.append(second.substr(1));
-    else if (ends || starts) r.append(second);
-    else r.append(separator).append(second);
+    if (ends && starts)
+        r.append(second.substr(1));
+    else if (ends || starts)
+        r.append(second);
+    else
+        r.append(separator).append(second);
     return r;
 }
 
-std::string JoinPath(std::string_view folder, std::string_view name) { return JoinWithSeparator(folder, name, "\\"); }
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    return JoinWithSeparator(folder, name, "\\");
+}
 
 std::string JoinDotted(std::string_view first, std::string_view second) {
     if (first.empty()) return std::string(second);
@@ -188,10 +197,10 @@ public:
 
 private:
     struct Star {
-        size_t lit = 0;     // the literal after the "*": mask offset and length
+        size_t lit = 0;  // the literal after the "*": mask offset and length
         size_t litLen = 0;
-        size_t from = 0;    // text offset where the "*" stands
-        size_t rest = 0;    // mask offset after the literal
+        size_t from = 0;  // text offset where the "*" stands
+        size_t rest = 0;  // mask offset after the literal
     };
 
     size_t NextWildcard(size_t from) const {

@@ -60,8 +60,16 @@ struct TSingleByteTable {
     }
 };
 
+// What a double-byte code page does with bytes it cannot convert: a lead byte takes the byte
+// after it along, and either becomes the page's default character.
+struct TDoubleByteInfo {
+    char16_t defaultChar = u'?';
+    bool lead[256] = {};
+};
+
 struct TLocaleTable {
     uint32_t acp = 1252, oemcp = 437;
+    std::map<uint32_t, TDoubleByteInfo> doubleByte;
     std::map<uint32_t, TSingleByteTable> singleByte;
     std::set<uint32_t> validCodePages;
     std::map<uint32_t, uint8_t> charsets;
@@ -82,9 +90,13 @@ struct TLocaleTable {
                 if (tab == std::string_view::npos) break;
                 start = tab + 1;
             }
-            auto num = [](std::string_view s, int base) { return static_cast<uint32_t>(std::stoul(std::string(s), nullptr, base)); };
-            if (f[0] == "acp" && f.size() == 2) acp = num(f[1], 10);
-            else if (f[0] == "oemcp" && f.size() == 2) oemcp = num(f[1], 10);
+            auto num = [](std::string_view s, int base) {
+                return static_cast<uint32_t>(std::stoul(std::string(s), nullptr, base));
+            };
+            if (f[0] == "acp" && f.size() == 2)
+                acp = num(f[1], 10);
+            else if (f[0] == "oemcp" && f.size() == 2)
+                oemcp = num(f[1], 10);
             else if ((f[0] == "codepage" || f[0] == "charset") && f.size() == 3) {
                 uint32_t cp = num(f[1], 10);
                 if (f[0] == "codepage") validCodePages.insert(cp);
@@ -107,8 +119,18 @@ struct TLocaleTable {
                     std::string_view p = pairs.substr(0, comma);
                     size_t eq = p.find('=');
                     if (eq != std::string_view::npos)
-                        t.toByte[static_cast<char16_t>(num(p.substr(0, eq), 16))] = static_cast<char>(num(p.substr(eq + 1), 16));
+                        t.toByte[static_cast<char16_t>(num(p.substr(0, eq), 16))] =
+                            static_cast<char>(num(p.substr(eq + 1), 16));
                     pairs = comma == std::string_view::npos ? std::string_view() : pairs.substr(comma + 1);
+                }
+            } else if (f[0] == "dbcs" && f.size() == 4) {
+                TDoubleByteInfo& d = doubleByte[num(f[1], 10)];
+                d.defaultChar = static_cast<char16_t>(num(f[2], 16));
+                std::string_view ranges = f[3];
+                while (ranges.size() >= 5) {
+                    uint32_t from = num(ranges.substr(0, 2), 16), to = num(ranges.substr(3, 2), 16);
+                    for (uint32_t b = from; b <= to && b < 256; ++b) d.lead[b] = true;
+                    ranges.remove_prefix(ranges.size() > 5 ? 6 : 5);
                 }
             } else if (f[0] == "enum" && f.size() == 2) {
                 enumerated.push_back(Unescape(f[1]));
@@ -130,11 +152,16 @@ const TLocaleTable& Table() {
 
 int InfoIndex(uint32_t type) {
     switch (type & ~0x80000000u) {  // LOCALE_NOUSEROVERRIDE changes nothing here
-        case LOCALE_SLANGUAGE_: return 0;
-        case LOCALE_SABBREVLANGNAME_: return 1;
-        case LOCALE_SENGLANGUAGE_: return 2;
-        case LOCALE_IDEFAULTANSICODEPAGE_: return 3;
-        default: return -1;
+        case LOCALE_SLANGUAGE_:
+            return 0;
+        case LOCALE_SABBREVLANGNAME_:
+            return 1;
+        case LOCALE_SENGLANGUAGE_:
+            return 2;
+        case LOCALE_IDEFAULTANSICODEPAGE_:
+            return 3;
+        default:
+            return -1;
     }
 }
 
@@ -149,29 +176,31 @@ uint32_t ResolveCodePage(uint32_t codePage) {
 
 std::string IconvName(uint32_t codePage) {
     switch (codePage) {
-        case 65001: return "UTF-8";
-        case 65000: return "UTF-7";
-        case 20127: return "ASCII";
-        case 20866: return "KOI8-R";
-        case 21866: return "KOI8-U";
-        case 20932: return "EUC-JP";
-        case 10000: return "MACINTOSH";
-        case 10007: return "MAC-CYRILLIC";
-        case 28603: return "ISO-8859-13";
-        case 28605: return "ISO-8859-15";
-        default: break;
+        case 65001:
+            return "UTF-8";
+        case 65000:
+            return "UTF-7";
+        case 20127:
+            return "ASCII";
+        case 20866:
+            return "KOI8-R";
+        case 21866:
+            return "KOI8-U";
+        case 20932:
+            return "EUC-JP";
+        case 10000:
+            return "MACINTOSH";
+        case 10007:
+            return "MAC-CYRILLIC";
+        case 28603:
+            return "ISO-8859-13";
+        case 28605:
+            return "ISO-8859-15";
+        default:
+            break;
     }
     if (codePage >= 28591 && codePage <= 28599) return "ISO-8859-" + std::to_string(codePage - 28590);
     return "CP" + std::to_string(codePage);
-}
-
-bool IsMultiByte(uint32_t codePage) {
-    switch (codePage) {
-        case 932: case 936: case 949: case 950: case 1361: case 20932: case 20949: case 65000: case 65001:
-            return true;
-        default:
-            return false;
-    }
 }
 
 // Runs iconv over the whole input; on a sequence it cannot convert, onError appends a
@@ -212,6 +241,35 @@ bool Iconv(const std::string& to, const std::string& from, const char* in, size_
     out.append(chunk, static_cast<size_t>(outp - chunk));
     iconv_close(cd);
     return true;
+}
+
+// Length of the longest start of a well-formed UTF-8 sequence at p (at least 1): the bytes one
+// replacement character stands for.
+size_t BadUtf8Length(const unsigned char* p, size_t left) {
+    unsigned char c = p[0], lo = 0x80, hi = 0xBF;
+    size_t length;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2;
+    else if (c == 0xE0)
+        length = 3, lo = 0xA0;
+    else if (c == 0xED)
+        length = 3, hi = 0x9F;
+    else if (c >= 0xE1 && c <= 0xEF)
+        length = 3;
+    else if (c == 0xF0)
+        length = 4, lo = 0x90;
+    else if (c == 0xF4)
+        length = 4, hi = 0x8F;
+    else if (c >= 0xF1 && c <= 0xF3)
+        length = 4;
+    else
+        return 1;
+    size_t n = 1;
+    if (n < left && p[n] >= lo && p[n] <= hi) {
+        ++n;
+        while (n < length && n < left && p[n] >= 0x80 && p[n] <= 0xBF) ++n;
+    }
+    return n;
 }
 
 void AppendUnit(std::string& out, char16_t u) {
@@ -257,18 +315,25 @@ public:
             for (char c : text) out += it->second.toWide[static_cast<unsigned char>(c)];
             return true;
         }
-        bool multi = IsMultiByte(cp);
+        const auto& db = Table().doubleByte;
+        auto dbi = db.find(cp);
+        const TDoubleByteInfo* dbcs = dbi == db.end() ? nullptr : &dbi->second;
         std::string raw;
         bool ok = Iconv("UTF-16LE", IconvName(cp), text.data(), text.size(), raw,
-                        [multi](const char* at, size_t, std::string& o) {
-                            // Single-byte pages pass an unassigned byte through as the same code.
-                            AppendUnit(o, multi ? u'\xFFFD' : static_cast<char16_t>(static_cast<unsigned char>(*at)));
-                            return size_t{1};
+                        [dbcs](const char* at, size_t left, std::string& o) {
+                            if (!dbcs) {
+                                // UTF-8 (and UTF-7): one replacement character per bad sequence.
+                                AppendUnit(o, u'\xFFFD');
+                                return BadUtf8Length(reinterpret_cast<const unsigned char*>(at), left);
+                            }
+                            AppendUnit(o, dbcs->defaultChar);
+                            return dbcs->lead[static_cast<unsigned char>(*at)] && left >= 2 ? size_t{2} : size_t{1};
                         });
         if (!ok) return false;
         out.reserve(raw.size() / 2);
         for (size_t i = 0; i + 1 < raw.size(); i += 2)
-            out += static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8);
+            out +=
+                static_cast<char16_t>(static_cast<unsigned char>(raw[i]) | static_cast<unsigned char>(raw[i + 1]) << 8);
         return true;
     }
 

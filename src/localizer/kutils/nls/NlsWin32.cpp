@@ -93,8 +93,10 @@ void AnsiCaseMap(std::string& text, bool upper) {
     size_t done = 0;
     while (done < text.size()) {
         DWORD n = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 30));
-        if (upper) ::CharUpperBuffA(text.data() + done, n);
-        else ::CharLowerBuffA(text.data() + done, n);
+        if (upper)
+            ::CharUpperBuffA(text.data() + done, n);
+        else
+            ::CharLowerBuffA(text.data() + done, n);
         done += n;
     }
 }

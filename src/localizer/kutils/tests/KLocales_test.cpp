@@ -29,14 +29,16 @@ bool HasLcid(const TLocaleList& list, LCID lcid) {
 // These run against the system's NLS in the Windows build and against the recorded table on the
 // host: both must give the same answers.
 
-TEST(KLocalesSystem, AnsiCodePageIsTheEnglishOne) { EXPECT_EQ(Nls().GetACP(), 1252u); }
+TEST(KLocalesSystem, AnsiCodePageIsTheEnglishOne) {
+    EXPECT_EQ(Nls().GetACP(), 1252u);
+}
 
 TEST(KLocalesSystem, LocaleStrings) {
     EXPECT_EQ(GetLocaleString(1049, LOCALE_IDEFAULTANSICODEPAGE_), "1251");
     EXPECT_EQ(GetLocaleString(1031, LOCALE_SENGLANGUAGE_), "German");
     EXPECT_EQ(GetLocaleString(1033, LOCALE_SLANGUAGE_), "English (United States)");
     EXPECT_EQ(GetLocaleString(0x3FFF, LOCALE_SABBREVLANGNAME_), "");  // unknown: empty, no error
-    EXPECT_EQ(GetLocaleString(1033, 0x7FFF), "");                      // unknown information type
+    EXPECT_EQ(GetLocaleString(1033, 0x7FFF), "");                     // unknown information type
 }
 
 TEST(KLocalesSystem, Abbreviations) {
@@ -60,7 +62,7 @@ TEST(KLocalesSystem, EnglishNames) {
     EXPECT_EQ(LocaleEnglishName(1025), "Arabic (Saudi Arabia)");
     // Not in the table: the system's English language name and the locale's code.
     EXPECT_EQ(LocaleEnglishName(1047), "Romansh (RMC)");
-    EXPECT_EQ(LocaleEnglishName(0x4009), "English (ENN)");  // English (India)
+    EXPECT_EQ(LocaleEnglishName(0x4009), "English (ENN)");     // English (India)
     EXPECT_EQ(LocaleEnglishName(0x0C07), "German (Austria)");  // 3079 is a table row
     // A bare language outside the table: its English name alone.
     EXPECT_EQ(LocaleEnglishName(9), "English");
@@ -75,24 +77,24 @@ TEST(KLocalesSystem, CodePagesAndCharsets) {
     EXPECT_EQ(LocaleCodePage(1041), 932u);
     EXPECT_EQ(LocaleCodePage(1033), 1252u);
     EXPECT_EQ(LocaleCodePage(1054), 874u);
-    EXPECT_EQ(LocaleCodePage(1081), 0u);         // Hindi has no ANSI code page
-    EXPECT_EQ(LocaleCodePage(0x3FFF), 1252u);    // unknown: the system's
+    EXPECT_EQ(LocaleCodePage(1081), 0u);       // Hindi has no ANSI code page
+    EXPECT_EQ(LocaleCodePage(0x3FFF), 1252u);  // unknown: the system's
 
-    EXPECT_EQ(CodePageToCharset(1252), 0);       // ANSI_CHARSET
-    EXPECT_EQ(CodePageToCharset(1251), 204);     // RUSSIAN_CHARSET
-    EXPECT_EQ(CodePageToCharset(1253), 161);     // GREEK_CHARSET
-    EXPECT_EQ(CodePageToCharset(1250), 238);     // EASTEUROPE_CHARSET
-    EXPECT_EQ(CodePageToCharset(932), 128);      // SHIFTJIS_CHARSET
-    EXPECT_EQ(CodePageToCharset(936), 134);      // GB2312_CHARSET
-    EXPECT_EQ(CodePageToCharset(874), 222);      // THAI_CHARSET
+    EXPECT_EQ(CodePageToCharset(1252), 0);    // ANSI_CHARSET
+    EXPECT_EQ(CodePageToCharset(1251), 204);  // RUSSIAN_CHARSET
+    EXPECT_EQ(CodePageToCharset(1253), 161);  // GREEK_CHARSET
+    EXPECT_EQ(CodePageToCharset(1250), 238);  // EASTEUROPE_CHARSET
+    EXPECT_EQ(CodePageToCharset(932), 128);   // SHIFTJIS_CHARSET
+    EXPECT_EQ(CodePageToCharset(936), 134);   // GB2312_CHARSET
+    EXPECT_EQ(CodePageToCharset(874), 222);   // THAI_CHARSET
     EXPECT_EQ(CodePageToCharset(12345), CodePageToCharset(Nls().GetACP()));
     EXPECT_EQ(CodePageToCharset(12345), 0);
-    EXPECT_EQ(CodePageToCharset(866), 0);        // valid, but no charset of its own
+    EXPECT_EQ(CodePageToCharset(866), 0);  // valid, but no charset of its own
 
     EXPECT_EQ(LocaleCharset(1049), 204);
     EXPECT_EQ(LocaleCharset(1041), 128);
     EXPECT_EQ(LocaleCharset(1031), 0);
-    EXPECT_EQ(LocaleCharset(1081), 0);           // code page 0 is no table entry: the system's
+    EXPECT_EQ(LocaleCharset(1081), 0);  // code page 0 is no table entry: the system's
 }
 
 TEST(KLocalesSystem, LocaleFromAbbrevIgnoresLetterCase) {
@@ -143,14 +145,14 @@ TEST(KLocalesSystem, InstalledLocales) {
     EXPECT_EQ(specific, all);
     auto neutral = std::find(withNeutral.begin(), withNeutral.end(), std::pair<std::string, LCID>("English", 9));
     ASSERT_NE(neutral, withNeutral.end());
-    auto firstEnglish = std::find_if(withNeutral.begin(), withNeutral.end(), [](const auto& e) {
-        return PrimaryLangId(e.second) == 9 && e.second != 9;
-    });
+    auto firstEnglish = std::find_if(withNeutral.begin(), withNeutral.end(),
+                                     [](const auto& e) { return PrimaryLangId(e.second) == 9 && e.second != 9; });
     EXPECT_EQ(neutral + 1, firstEnglish);
     EXPECT_TRUE(HasLcid(withNeutral, 7));
     EXPECT_FALSE(HasLcid(withNeutral, 0x11));  // Japanese: one locale, no neutral entry
-    EXPECT_EQ(withNeutral.size() - all.size(), static_cast<size_t>(std::count_if(
-        perLanguage.begin(), perLanguage.end(), [](const auto& e) { return e.second == PrimaryLangId(e.second); })));
+    EXPECT_EQ(withNeutral.size() - all.size(),
+              static_cast<size_t>(std::count_if(perLanguage.begin(), perLanguage.end(),
+                                                [](const auto& e) { return e.second == PrimaryLangId(e.second); })));
 }
 
 TEST(KLocalesSystem, ConversionsRoundTrip) {
@@ -165,7 +167,9 @@ TEST(KLocalesSystem, ConversionsRoundTrip) {
     EXPECT_EQ(AnsiToWideLocale(greekAnsi, 1032), greek);
 
     const std::u16string japanese = u"\u65e5\u672c\u8a9e\uff71abc";  // Nihongo, half-width A, ASCII
-    const std::string japaneseAnsi = "\x93\xfa\x96\x7b\x8c\xea\xb1" "abc";
+    const std::string japaneseAnsi =
+        "\x93\xfa\x96\x7b\x8c\xea\xb1"
+        "abc";
     EXPECT_EQ(WideToAnsiLocale(japanese, 1041), japaneseAnsi);
     EXPECT_EQ(AnsiToWideLocale(japaneseAnsi, 1041), japanese);
 
@@ -222,10 +226,11 @@ public:
         auto it = locales.find(lcid);
         if (it == locales.end()) return 0;
         const TLoc& l = it->second;
-        const std::string* v = type == LOCALE_SLANGUAGE_ ? &l.lang
-                                : type == LOCALE_SABBREVLANGNAME_ ? &l.abbrev
-                                : type == LOCALE_SENGLANGUAGE_ ? &l.english
-                                : type == LOCALE_IDEFAULTANSICODEPAGE_ ? &l.codePage : nullptr;
+        const std::string* v = type == LOCALE_SLANGUAGE_              ? &l.lang
+                               : type == LOCALE_SABBREVLANGNAME_      ? &l.abbrev
+                               : type == LOCALE_SENGLANGUAGE_         ? &l.english
+                               : type == LOCALE_IDEFAULTANSICODEPAGE_ ? &l.codePage
+                                                                      : nullptr;
         if (!v) return 0;
         int needed = static_cast<int>(v->size()) + 1;
         if (size == 0) return needed;
@@ -278,9 +283,8 @@ protected:
             {0x422, {"Ukrainian (Ukraine)", "UKR", "Ukrainian", ""}},
             {0x423, {"Belarusian (Belarus)", "BEL", "Belarusian", "12x"}},
         };
-        nls.enumerated = {"",         "not hex",  "00000409", "00000407", "00000809", "00000439",
-                          "00000419", "0000040c", "00000c09", "00000807", "00000007", "00000422",
-                          "00000423", "00000410"};
+        nls.enumerated = {"",         "not hex",  "00000409", "00000407", "00000809", "00000439", "00000419",
+                          "0000040c", "00000c09", "00000807", "00000007", "00000422", "00000423", "00000410"};
         nls.brokenLcid = 0x40C;
         SetNls(&nls);
     }
@@ -390,11 +394,11 @@ TEST_F(KLocalesFake, FindByAbbrev) {
     EXPECT_EQ(FindLocaleByAbbrev("DEU", 2), 0x407u);  // the first in list order
     EXPECT_EQ(FindLocaleByAbbrev("de", 2), 7u);
     EXPECT_EQ(FindLocaleByAbbrev("ita", 2), 0x410u);
-    EXPECT_EQ(FindLocaleByAbbrev("it", 2), 0u);       // one Italian locale: no neutral entry
+    EXPECT_EQ(FindLocaleByAbbrev("it", 2), 0u);  // one Italian locale: no neutral entry
     EXPECT_EQ(FindLocaleByAbbrev("it", 0), 0x410u);
     EXPECT_EQ(FindLocaleByAbbrev("EN", 0), 9u);
     EXPECT_EQ(FindLocaleByAbbrev("ENU", 0), 0u);
-    EXPECT_EQ(FindLocaleByAbbrev("fra", 2), 0u);      // its queries fail: not installed
+    EXPECT_EQ(FindLocaleByAbbrev("fra", 2), 0u);  // its queries fail: not installed
     EXPECT_EQ(LocaleFromAbbrev("Eng"), 0x809u);
 }
 

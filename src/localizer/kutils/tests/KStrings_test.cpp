@@ -39,12 +39,12 @@ TEST(KStrings, PosNthCountsOverlappingOccurrences) {
     EXPECT_EQ(PosNth("aa", "aaaa", 2, 1), 2);
     EXPECT_EQ(PosNth("aa", "aaaa", -5, 1), 1);  // below 1 counts as 1
     EXPECT_EQ(PosNth("aa", "aaaa", 5, 1), 0);
-    EXPECT_EQ(PosNth("ab", "xaba", 4, 1), 0);   // a prefix at the very end is no occurrence
+    EXPECT_EQ(PosNth("ab", "xaba", 4, 1), 0);  // a prefix at the very end is no occurrence
     EXPECT_EQ(PosNth("b", "abcb", 3, 1), 4);
     EXPECT_EQ(PosNth("", "abc", 1, 1), 0);
     EXPECT_EQ(PosNth("a", "", 1, 1), 0);
     EXPECT_EQ(PosNth("a", "aaa", 1, 0), 0);
-    EXPECT_EQ(PosNth("A", "aaa", 1, 1), 0);     // case-sensitive
+    EXPECT_EQ(PosNth("A", "aaa", 1, 1), 0);  // case-sensitive
 }
 
 TEST(KStrings, PosTextIgnoresAnsiCase) {
@@ -82,7 +82,7 @@ TEST(KStrings, StrToIntZero) {
     EXPECT_EQ(StrToIntZero("$FFFFFFFF"), -1);
     EXPECT_EQ(StrToIntZero("2147483647"), INT32_MAX);
     EXPECT_EQ(StrToIntZero("-2147483648"), INT32_MIN);
-    EXPECT_EQ(StrToIntZero("2147483648"), 0);   // overflow
+    EXPECT_EQ(StrToIntZero("2147483648"), 0);  // overflow
     EXPECT_EQ(StrToIntZero("$100000000"), 0);
     EXPECT_EQ(StrToIntZero("99999999999999999999"), 0);
     EXPECT_EQ(StrToIntZero(""), 0);
@@ -250,8 +250,7 @@ bool ReferenceMatch(const std::string& text, const std::string& mask) {
         for (int n = 1;; ++n) {
             int p = PosNth(literal, text, static_cast<int>(i), n);
             if (p == 0) return false;
-            if (ReferenceMatch(text.substr(p - 1 + literal.size()), mask.substr(v - 1 + literal.size())))
-                return true;
+            if (ReferenceMatch(text.substr(p - 1 + literal.size()), mask.substr(v - 1 + literal.size()))) return true;
         }
     }
 }

@@ -19,6 +19,7 @@
 //   w2a      <code page> <unit>=<byte>,...   single-byte pages: wide characters that do not convert
 //                                            to the first byte of the table that has them (or to
 //                                            the default character when none has them)
+//   dbcs     <code page> <default character, UTF-16 hex> <lead byte ranges, "81-9f,e0-fc">
 //   enum     <text reported by EnumSystemLocalesA(LCID_SUPPORTED)>     in enumeration order
 //   locale   <LCID hex> <SLANGUAGE> <SABBREVLANGNAME> <SENGLANGUAGE> <IDEFAULTANSICODEPAGE>
 #include <windows.h>
@@ -79,11 +80,13 @@ int main() {
 
     for (unsigned cp = 0; cp <= 0xFFFF; ++cp) {
         CHARSETINFO csi{};
-        bool tci = TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(cp)), &csi,
-                                        TCI_SRCCODEPAGE) != 0;
+        bool tci =
+            TranslateCharsetInfo(reinterpret_cast<DWORD*>(static_cast<UINT_PTR>(cp)), &csi, TCI_SRCCODEPAGE) != 0;
         if (IsValidCodePage(cp)) {
-            if (tci) std::printf("codepage\t%u\t%u\n", cp, static_cast<unsigned>(csi.ciCharset));
-            else std::printf("codepage\t%u\t~\n", cp);
+            if (tci)
+                std::printf("codepage\t%u\t%u\n", cp, static_cast<unsigned>(csi.ciCharset));
+            else
+                std::printf("codepage\t%u\t~\n", cp);
         } else if (tci) {
             std::printf("charset\t%u\t%u\n", cp, static_cast<unsigned>(csi.ciCharset));
         }
@@ -93,7 +96,16 @@ int main() {
     // not simply the first byte of the table that has them (best fit, or the default character).
     for (unsigned cp = 0; cp <= 0xFFFF; ++cp) {
         CPINFO info{};
-        if (!IsValidCodePage(cp) || !GetCPInfo(cp, &info) || info.MaxCharSize != 1) continue;
+        if (!IsValidCodePage(cp) || !GetCPInfo(cp, &info)) continue;
+        if (info.MaxCharSize == 2) {
+            CPINFOEXA ex{};
+            GetCPInfoExA(cp, 0, &ex);
+            std::printf("dbcs\t%u\t%04x\t", cp, static_cast<unsigned>(ex.UnicodeDefaultChar));
+            for (int k = 0; k + 1 < MAX_LEADBYTES && info.LeadByte[k]; k += 2)
+                std::printf(k ? ",%02x-%02x" : "%02x-%02x", info.LeadByte[k], info.LeadByte[k + 1]);
+            std::printf("\n");
+        }
+        if (info.MaxCharSize != 1) continue;
         unsigned char defaultChar = info.DefaultChar[0];
         WCHAR table[256];
         std::printf("sbcs\t%u\t%02x\t", cp, defaultChar);
@@ -143,8 +155,8 @@ int main() {
         std::string abbrev = Info(id, LOCALE_SABBREVLANGNAME, ok);
         std::string eng = Info(id, LOCALE_SENGLANGUAGE, ok);
         std::string acp = Info(id, LOCALE_IDEFAULTANSICODEPAGE, ok);
-        std::printf("locale\t%lx\t%s\t%s\t%s\t%s\n", static_cast<unsigned long>(id), lang.c_str(),
-                    abbrev.c_str(), eng.c_str(), acp.c_str());
+        std::printf("locale\t%lx\t%s\t%s\t%s\t%s\n", static_cast<unsigned long>(id), lang.c_str(), abbrev.c_str(),
+                    eng.c_str(), acp.c_str());
     }
     return 0;
 }
