@@ -194,6 +194,20 @@ TEST(KLocalesSystem, ConversionsRoundTrip) {
     EXPECT_EQ(AnsiToWideLocale("\xe9", 1081), u"\u00e9");
 }
 
+TEST(KLocalesSystem, ConversionsOfUnusualCharacters) {
+    // Best fit and the page's unassigned bytes.
+    EXPECT_EQ(WideToAnsiCP(u"\u0100\u0141", 1252), "AL");
+    EXPECT_EQ(AnsiToWideCP("\x81\x8d", 1252), u"\u0081\u008d");
+    EXPECT_EQ(WideToAnsiCP(u"\u0081\u008d", 1252), "\x81\x8d");
+    EXPECT_EQ(AnsiToWideCP("\xdb", 874), u"\uf8c1");
+    EXPECT_EQ(WideToAnsiCP(u"\uf8c1", 874), "\xdb");
+    // Bad sequences become one replacement character each.
+    EXPECT_EQ(AnsiToWideCP("a\x80" "b", 65001), u"a\ufffd" u"b");
+    EXPECT_EQ(AnsiToWideCP("a\xc3", 65001), u"a\ufffd");
+    EXPECT_EQ(AnsiToWideCP("a\x81\xae" "b", 932), u"a\u30fb" u"b");
+    EXPECT_EQ(AnsiToWideCP("\xb2\xbb" "a", 936), u"\u4e0d" u"a");
+}
+
 TEST(KLocalesSystem, LongTextConverts) {
     std::string ansi;
     for (int i = 0; i < 20000; ++i) ansi += static_cast<char>(0xC0 + i % 64);
