@@ -202,10 +202,10 @@ TEST(KLocalesSystem, ConversionsOfUnusualCharacters) {
     EXPECT_EQ(AnsiToWideCP("\xdb", 874), u"\uf8c1");
     EXPECT_EQ(WideToAnsiCP(u"\uf8c1", 874), "\xdb");
     // Bad sequences become one replacement character each.
-    EXPECT_EQ(AnsiToWideCP("a\x80" "b", 65001), u"a\ufffd" u"b");
+    EXPECT_EQ(AnsiToWideCP("a\x80z", 65001), u"a\ufffdz");
     EXPECT_EQ(AnsiToWideCP("a\xc3", 65001), u"a\ufffd");
-    EXPECT_EQ(AnsiToWideCP("a\x81\xae" "b", 932), u"a\u30fb" u"b");
-    EXPECT_EQ(AnsiToWideCP("\xb2\xbb" "a", 936), u"\u4e0d" u"a");
+    EXPECT_EQ(AnsiToWideCP("a\x81\xaez", 932), u"a\u30fbz");
+    EXPECT_EQ(AnsiToWideCP("\xb2\xbbz", 936), u"\u4e0dz");
 }
 
 TEST(KLocalesSystem, LongTextConverts) {
