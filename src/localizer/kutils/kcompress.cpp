@@ -200,7 +200,7 @@ void TLZKCompressor::CompressData() {
     constexpr int64_t kChunk = 1 << 16;
     constexpr int64_t kAhead = kMaxLookahead + 8;  // bytes needed behind cur
     constexpr size_t kSlack = 64;
-    std::vector<uint8_t> buf(static_cast<size_t>(kKeep + kChunk + kAhead) + kSlack, 0);
+    std::vector<uint8_t> buf(static_cast<size_t>(std::min(kKeep + kChunk + kAhead, n + kAhead)) + kSlack, 0);
     int64_t bufBase = 0;  // position of buf[0]
     int64_t filled = 0;   // position just past the last byte read
 
