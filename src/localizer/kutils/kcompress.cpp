@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 
 namespace kutils {
@@ -26,42 +27,26 @@ inline uint64_t Load64(const uint8_t* p) {
     return v;
 }
 
-// Number of equal leading bytes of a and b, at most maxLen. Both must be readable for maxLen
-// rounded up to 8 bytes; what lies beyond maxLen does not matter.
+// Index of the first differing byte of two 8-byte loads whose xor is x (x != 0).
+inline int32_t FirstDifference(uint64_t x) {
+    if constexpr (std::endian::native == std::endian::little) return std::countr_zero(x) / 8;
+    else return std::countl_zero(x) / 8;
+}
+
+// Number of equal leading bytes of a and b, at most maxLen (may be <= 0). Both must be readable
+// for maxLen rounded up to 8 bytes; what lies beyond maxLen does not matter.
 inline int32_t MatchLength(const uint8_t* a, const uint8_t* b, int32_t maxLen) {
     int32_t k = 0;
     while (k < maxLen) {
         uint64_t x = Load64(a + k) ^ Load64(b + k);
         if (x != 0) {
-            if constexpr (std::endian::native == std::endian::little) k += std::countr_zero(x) / 8;
-            else k += std::countl_zero(x) / 8;
+            k += FirstDifference(x);
             return k < maxLen ? k : maxLen;
         }
         k += 8;
     }
-    return maxLen;
+    return maxLen > 0 ? maxLen : 0;
 }
-
-// Buffered output in large pieces instead of one stream call per token.
-class TOutBuffer {
-public:
-    explicit TOutBuffer(fw::TStream& dest) : dest_(dest), buf_(kCapacity) {}
-    uint8_t* Reserve(size_t n) {
-        if (len_ + n > buf_.size()) Flush();
-        return buf_.data() + len_;
-    }
-    void Commit(size_t n) { len_ += n; }
-    void Flush() {
-        if (len_) dest_.WriteBuffer(buf_.data(), static_cast<int64_t>(len_));
-        len_ = 0;
-    }
-
-private:
-    static constexpr size_t kCapacity = 1 << 16;
-    fw::TStream& dest_;
-    std::vector<uint8_t> buf_;
-    size_t len_ = 0;
-};
 
 }  // namespace
 
@@ -184,9 +169,9 @@ void TLZKCompressor::DecompressData() {
 // - the window is a span of one linear buffer: before the token at position cur the window
 //   holds the bytes up to min(cur + 127, n), so its oldest byte is that minus 2048;
 // - the candidates that can win (at least 3 equal bytes) are found through a hash chain over
-//   3-byte prefixes instead of trying each of the 40 list entries; a per-byte-value occurrence
-//   count tells whether a candidate is still among the 40 newest of its byte value;
-// - a candidate is first tested at the byte that would make it longer than the best so far.
+//   3-byte prefixes instead of trying each of the 40 list entries; the oldest entry of the
+//   value's list bounds how far back the chain is followed;
+// - candidates are compared 8 bytes at a time.
 // Candidates are visited newest first and ranked exactly as in the list walk, so the output is
 // byte for byte the same.
 void TLZKCompressor::CompressData() {
@@ -204,25 +189,38 @@ void TLZKCompressor::CompressData() {
     int64_t bufBase = 0;  // position of buf[0]
     int64_t filled = 0;   // position just past the last byte read
 
-    constexpr int kHashBits = 14;
-    constexpr uint32_t kRingMask = 4095;  // rings over positions; larger than the window
-    std::vector<int64_t> head(size_t{1} << kHashBits, -1);
-    std::vector<int64_t> prev(kRingMask + 1, -1);
-    std::vector<uint32_t> occ(kRingMask + 1, 0);
-    uint32_t occCount[256] = {};
+    // Positions in the chains are kept as 32-bit numbers; a link is followed only while the
+    // distance it gives grows and stays inside the window, so wrapped or never-set links end the
+    // walk (everything behind them is older than the window or in another hash bucket).
+    constexpr int kHashBits = 13;
+    constexpr uint32_t kRingMask = 4095;  // ring over positions, larger than the window
+    std::vector<uint32_t> headStore(size_t{1} << kHashBits, 0x80000000u);
+    std::vector<uint32_t> prevStore(kRingMask + 1, 0x80000000u);  // previous position, same hash
+    // The last 40 positions of each byte value, as the lists hold them: a position with that
+    // value is a candidate exactly when it is not older than the oldest of them.
+    std::vector<int64_t> recentStore(256 * kListEntries, INT64_MIN / 2);
+    uint8_t recentNext[256] = {};  // per value, the slot of the oldest entry, replaced next
+    uint32_t* const head = headStore.data();  // plain pointers: the byte stores of the
+    uint32_t* const prev = prevStore.data();  // output cannot be taken to change them
+    int64_t* const recent = recentStore.data();
 
-    TOutBuffer out(dst);
+    // Output collects in one buffer that is written out when less than a token's room is left.
+    constexpr size_t kOutCapacity = 1 << 16;
+    std::vector<uint8_t> outStore(kOutCapacity);
+    uint8_t* const ob = outStore.data();
+    size_t ol = 0;
     int64_t pending = 0;  // literals waiting: the bytes just before cur
 
     auto hashAt = [](const uint8_t* p) {
-        uint32_t v = p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        v = std::endian::native == std::endian::little ? v & 0xFFFFFFu : v >> 8;  // the first 3 bytes
         return (v * 2654435761u) >> (32 - kHashBits);
     };
     auto flush = [&](int64_t cur) {
-        uint8_t* o = out.Reserve(static_cast<size_t>(pending) + 1);
-        o[0] = static_cast<uint8_t>(pending * 2);
-        std::memcpy(o + 1, buf.data() + (cur - pending - bufBase), static_cast<size_t>(pending));
-        out.Commit(static_cast<size_t>(pending) + 1);
+        ob[ol] = static_cast<uint8_t>(pending * 2);
+        std::memcpy(ob + ol + 1, buf.data() + (cur - pending - bufBase), static_cast<size_t>(pending));
+        ol += static_cast<size_t>(pending) + 1;
         pending = 0;
     };
 
@@ -239,29 +237,39 @@ void TLZKCompressor::CompressData() {
             src.ReadBuffer(buf.data() + (filled - bufBase), k);
             filled += k;
         }
-        auto at = [&](int64_t p) { return buf.data() + (p - bufBase); };  // the byte at position p
+        if (ol > kOutCapacity - 2 * (kMaxLookahead + 1)) {  // room for a run and a match
+            dst.WriteBuffer(ob, static_cast<int64_t>(ol));
+            ol = 0;
+        }
         const int64_t windowEnd = std::min(cur + kMaxLookahead, n);
-        const int64_t windowStart = std::max<int64_t>(0, windowEnd - kWindowSize);
         const int32_t lookahead = static_cast<int32_t>(windowEnd - cur);
+        // How far back the window reaches from cur.
+        const uint32_t reach = static_cast<uint32_t>(cur - std::max<int64_t>(0, windowEnd - kWindowSize));
+        const uint8_t* const here = buf.data() + (cur - bufBase);
+        const uint32_t cur32 = static_cast<uint32_t>(cur);
 
         int32_t bestLen = 2;
-        int64_t bestDist = 0;
+        uint32_t bestDist = 0;
         if (lookahead >= 3) {
-            const uint8_t* here = at(cur);
             const uint8_t value = here[0];
             const int32_t maxLen = std::min(lookahead, kMaxMatch);
-            int64_t p = head[hashAt(here)];
-            while (p >= windowStart) {
-                const uint8_t* cand = at(p);
-                if (cand[0] == value) {
-                    if (occCount[value] - occ[p & kRingMask] > static_cast<uint32_t>(kListEntries)) break;
-                    if (cand[bestLen] == here[bestLen]) {
-                        int32_t len = MatchLength(cand, here, maxLen);
-                        if (len > bestLen) {
-                            bestLen = len;
-                            bestDist = cur - p;
-                            if (bestLen > kGoodEnough || bestLen >= maxLen) break;
-                        }
+            uint32_t p = head[hashAt(here)];
+            const int64_t oldest = recent[value * kListEntries + recentNext[value]];
+            const uint32_t limit = cur - oldest < reach ? static_cast<uint32_t>(cur - oldest) : reach;
+            uint32_t lastDist = 0;
+            for (;;) {
+                const uint32_t dist = cur32 - p;
+                if (dist <= lastDist || dist > limit) break;
+                lastDist = dist;
+                const uint8_t* cand = here - dist;
+                const uint64_t x = Load64(cand) ^ Load64(here);
+                if (static_cast<uint8_t>(x) == 0) {  // else another byte value in the same bucket
+                    int32_t len = x != 0 ? FirstDifference(x) : 8 + MatchLength(cand + 8, here + 8, maxLen - 8);
+                    if (len > maxLen) len = maxLen;
+                    if (len > bestLen) {
+                        bestLen = len;
+                        bestDist = dist;
+                        if (bestLen > kGoodEnough || bestLen >= maxLen) break;
                     }
                 }
                 p = prev[p & kRingMask];
@@ -271,31 +279,33 @@ void TLZKCompressor::CompressData() {
         int64_t step;
         if (bestLen >= 3) {
             if (pending) flush(cur);
-            uint32_t w = static_cast<uint32_t>(bestDist * 2 + 1) | (static_cast<uint32_t>(bestLen - 3) << 12);
-            uint8_t* o = out.Reserve(2);
-            o[0] = static_cast<uint8_t>(w);
-            o[1] = static_cast<uint8_t>(w >> 8);
-            out.Commit(2);
+            uint32_t w = (bestDist * 2 + 1) | (static_cast<uint32_t>(bestLen - 3) << 12);
+            ob[ol] = static_cast<uint8_t>(w);
+            ob[ol + 1] = static_cast<uint8_t>(w >> 8);
+            ol += 2;
             step = bestLen;
         } else {
             if (pending == kMaxLookahead) flush(cur);
             ++pending;
             step = 1;
         }
-        for (int64_t q = cur, e = cur + step; q < e; ++q) {
-            const uint8_t v = *at(q);
-            occ[q & kRingMask] = occCount[v]++;
-            if (q + 2 < n) {
-                uint32_t h = hashAt(at(q));
-                prev[q & kRingMask] = head[h];
-                head[h] = q;
-            }
+        // Every consumed position joins its chain. A position too close to the end to start
+        // a 3-byte match hashes bytes past the end, harmlessly: no later search has 3 bytes.
+        for (int32_t i = 0; i < step; ++i) {
+            const uint8_t v = here[i];
+            uint8_t& next = recentNext[v];
+            recent[v * kListEntries + next] = cur + i;
+            next = next == kListEntries - 1 ? 0 : next + 1;
+            const uint32_t q = cur32 + static_cast<uint32_t>(i);
+            const uint32_t h = hashAt(here + i);
+            prev[q & kRingMask] = head[h];
+            head[h] = q;
         }
         cur += step;
         DoProgress(srcStart + windowEnd, srcSize);
     }
     if (pending) flush(cur);
-    out.Flush();
+    if (ol) dst.WriteBuffer(ob, static_cast<int64_t>(ol));
 }
 
 // ---- TSlideWindow
