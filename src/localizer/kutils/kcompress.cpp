@@ -100,15 +100,17 @@ void TLZKCompressor::DecompressData() {
     int64_t srcPos = src.Position();
     int64_t srcLeft = srcSize > srcPos ? srcSize - srcPos : 0;
 
-    constexpr size_t kInChunk = 1 << 16;
+    // Small sources get small buffers; every size works, a token is at most 128 bytes and
+    // produces at most 127.
     constexpr size_t kMaxToken = 1 + 127;
-    std::vector<uint8_t> in(kInChunk + kMaxToken);
+    const size_t inChunk = static_cast<size_t>(std::min<int64_t>(srcLeft, 1 << 16));
+    std::vector<uint8_t> in(inChunk + kMaxToken);
     size_t inPos = 0, inEnd = 0;
     int64_t consumed = srcPos;  // source position of in[inPos]
 
-    constexpr size_t kOutChunk = 1 << 16;
+    const size_t outChunk = static_cast<size_t>(std::clamp<int64_t>(srcLeft * 9, 4096, 1 << 16));
     constexpr size_t kSlack = 128 + 32;  // room for one token plus the copy's overrun
-    std::vector<uint8_t> out(kWindowSize + kOutChunk + kSlack, 0);
+    std::vector<uint8_t> out(kWindowSize + outChunk + kSlack, 0);
     uint8_t* const ob = out.data();
     size_t op = kWindowSize;
 
@@ -154,7 +156,7 @@ void TLZKCompressor::DecompressData() {
             op += len;
         }
         consumed += static_cast<int64_t>(inPos - tokenStart);
-        if (op >= kWindowSize + kOutChunk) {
+        if (op >= kWindowSize + outChunk) {
             dst.WriteBuffer(ob + kWindowSize, static_cast<int64_t>(op - kWindowSize));
             std::memmove(ob, ob + op - kWindowSize, kWindowSize);
             op = kWindowSize;
@@ -205,8 +207,8 @@ void TLZKCompressor::CompressData() {
     int64_t* const recent = recentStore.data();
 
     // Output collects in one buffer that is written out when less than a token's room is left.
-    constexpr size_t kOutCapacity = 1 << 16;
-    std::vector<uint8_t> outStore(kOutCapacity);
+    const size_t outCapacity = static_cast<size_t>(std::clamp<int64_t>(n + n / 64, 1024, 1 << 16));
+    std::vector<uint8_t> outStore(outCapacity);
     uint8_t* const ob = outStore.data();
     size_t ol = 0;
     int64_t pending = 0;  // literals waiting: the bytes just before cur
@@ -237,7 +239,7 @@ void TLZKCompressor::CompressData() {
             src.ReadBuffer(buf.data() + (filled - bufBase), k);
             filled += k;
         }
-        if (ol > kOutCapacity - 2 * (kMaxLookahead + 1)) {  // room for a run and a match
+        if (ol > outCapacity - 2 * (kMaxLookahead + 1)) {  // room for a run and a match
             dst.WriteBuffer(ob, static_cast<int64_t>(ol));
             ol = 0;
         }
