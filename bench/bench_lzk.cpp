@@ -16,13 +16,13 @@ using Bytes = std::vector<uint8_t>;
 
 const Bytes& Input() {
     static const Bytes data = [] {
-        static const char* words[] = {
-            "the",      "of",      "and",     "to",       "a",        "in",      "is",      "file",
-            "language", "form",    "caption", "settings", "window",   "program", "system",  "start",
-            "check",    "failed",  "please",  "install",  "library",  "version", "folder",  "open",
-            "cancel",   "help",    "error",   "value",    "resource", "string",  "user",    "select",
-            "Vantra",   "Pro",     "Windows", "registry", "options",  "cleaner", "startup", "memory",
-            "disk",     "network", "privacy", "repair",   "backup",   "restore", "tweak",   "performance"};
+        static const char* words[] = {"the",      "of",       "and",     "to",      "a",        "in",         "is",
+                                      "file",     "language", "form",    "caption", "settings", "window",     "program",
+                                      "system",   "start",    "check",   "failed",  "please",   "install",    "library",
+                                      "version",  "folder",   "open",    "cancel",  "help",     "error",      "value",
+                                      "resource", "string",   "user",    "select",  "Vantra",   "Pro",        "Windows",
+                                      "registry", "options",  "cleaner", "startup", "memory",   "disk",       "network",
+                                      "privacy",  "repair",   "backup",  "restore", "tweak",    "performance"};
         uint64_t s = 12345;
         auto next = [&] {
             s = s * 6364136223846793005ull + 1442695040888963407ull;

@@ -11,15 +11,21 @@ namespace {
 
 const char kMagic[5] = {'L', 'Z', 'K', '0', '0'};
 
-constexpr int32_t kWindowSize = 2048;   // history a match may reach back into
+constexpr int32_t kWindowSize = 2048;  // history a match may reach back into
 constexpr int32_t kMaxMatch = 18;
 constexpr int32_t kMaxLookahead = 127;  // also the longest literal run
 constexpr int32_t kListEntries = 40;    // positions remembered per byte value
 constexpr int32_t kGoodEnough = 8;      // a longer match is taken without looking further
 
-std::string SourceNotDefined() { return fw::LoadResString(65217, "Source stream is not defined"); }
-std::string DestNotDefined() { return fw::LoadResString(65218, "Destination stream is not defined"); }
-std::string WrongFormat() { return fw::LoadResString(65219, "Wrong stream format"); }
+std::string SourceNotDefined() {
+    return fw::LoadResString(65217, "Source stream is not defined");
+}
+std::string DestNotDefined() {
+    return fw::LoadResString(65218, "Destination stream is not defined");
+}
+std::string WrongFormat() {
+    return fw::LoadResString(65219, "Wrong stream format");
+}
 
 inline uint64_t Load64(const uint8_t* p) {
     uint64_t v;
@@ -29,8 +35,10 @@ inline uint64_t Load64(const uint8_t* p) {
 
 // Index of the first differing byte of two 8-byte loads whose xor is x (x != 0).
 inline int32_t FirstDifference(uint64_t x) {
-    if constexpr (std::endian::native == std::endian::little) return std::countr_zero(x) / 8;
-    else return std::countl_zero(x) / 8;
+    if constexpr (std::endian::native == std::endian::little)
+        return std::countr_zero(x) / 8;
+    else
+        return std::countl_zero(x) / 8;
 }
 
 // Number of equal leading bytes of a and b, at most maxLen (may be <= 0). Both must be readable
@@ -74,8 +82,7 @@ void TKCompressor::DoProgress(int64_t position, int64_t size) {
 
 void TLZKCompressor::ReadHeader() {
     uint8_t magic[5];
-    if (SourceStream->Read(magic, 5) != 5 || std::memcmp(magic, kMagic, 5) != 0)
-        throw EKCompressError(WrongFormat());
+    if (SourceStream->Read(magic, 5) != 5 || std::memcmp(magic, kMagic, 5) != 0) throw EKCompressError(WrongFormat());
     // The header value is kept but means nothing; a block cut inside it still decodes (empty).
     uint8_t v[4] = {0, 0, 0, 0};
     SourceStream->Read(v, 4);
@@ -133,11 +140,7 @@ void TLZKCompressor::DecompressData() {
             std::memcpy(ob + op, in.data() + inPos, n);
             inPos += n;
             op += n;
-        } else {
-            if (inPos >= inEnd) {  // the second byte is missing: nothing to produce
-                consumed += 1;
-                break;
-            }
+        } else if (inPos < inEnd) {  // a match cut before its second byte produces nothing
             const uint32_t w = b | (static_cast<uint32_t>(in[inPos++]) << 8);
             size_t d = (w & 0x0FFF) >> 1;
             const size_t len = (w >> 12) + 3;
@@ -201,7 +204,7 @@ void TLZKCompressor::CompressData() {
     // The last 40 positions of each byte value, as the lists hold them: a position with that
     // value is a candidate exactly when it is not older than the oldest of them.
     std::vector<int64_t> recentStore(256 * kListEntries, INT64_MIN / 2);
-    uint8_t recentNext[256] = {};  // per value, the slot of the oldest entry, replaced next
+    uint8_t recentNext[256] = {};             // per value, the slot of the oldest entry, replaced next
     uint32_t* const head = headStore.data();  // plain pointers: the byte stores of the
     uint32_t* const prev = prevStore.data();  // output cannot be taken to change them
     int64_t* const recent = recentStore.data();
@@ -330,7 +333,9 @@ int32_t TSlideWindow::PhysIndex(int32_t logical) const {
     return i < 0 ? i + Capacity : i;
 }
 
-uint8_t TSlideWindow::ByteAt(int32_t logical) const { return Buffer[static_cast<size_t>(PhysIndex(logical))]; }
+uint8_t TSlideWindow::ByteAt(int32_t logical) const {
+    return Buffer[static_cast<size_t>(PhysIndex(logical))];
+}
 
 void TSlideWindow::Drop(int32_t count) {
     count = std::clamp(count, 0, Size);

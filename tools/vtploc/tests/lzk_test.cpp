@@ -20,9 +20,8 @@ namespace {
 class LzkTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vtploc_lzk_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("vtploc_lzk_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -122,9 +121,9 @@ TEST_F(LzkTool, UnreadableInputAndWrongArguments) {
     EXPECT_FALSE(fs::exists(Path("out.bin")));
 
     WriteFile(Path("in.bin"), Sample());
-    for (const std::string& args : {std::string("lzk compress '") + Path("in.bin") + "'", std::string("lzk"),
-                                    std::string("lzk squeeze a b"),
-                                    "lzk compress '" + Path("in.bin") + "' '" + Path("o1") + "' extra"}) {
+    for (const std::string& args :
+         {std::string("lzk compress '") + Path("in.bin") + "'", std::string("lzk"), std::string("lzk squeeze a b"),
+          "lzk compress '" + Path("in.bin") + "' '" + Path("o1") + "' extra"}) {
         EXPECT_EQ(Run(args, err), 2) << args;
         EXPECT_EQ(Lines(err), 1) << args << ": " << err;
         EXPECT_EQ(err.rfind("vtploc: ", 0), 0u) << err;

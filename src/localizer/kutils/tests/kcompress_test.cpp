@@ -14,7 +14,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Header() { return {'L', 'Z', 'K', '0', '0', 0, 0, 0, 0}; }
+Bytes Header() {
+    return {'L', 'Z', 'K', '0', '0', 0, 0, 0, 0};
+}
 
 Bytes Block(std::initializer_list<uint8_t> tokens) {
     Bytes b = Header();
@@ -35,8 +37,8 @@ struct Rng {
 // mixtures that switch between them (which exercises the literal/match boundaries).
 Bytes Generate(int kind, size_t size, uint64_t seed) {
     Rng r{seed};
-    static const char* words[] = {"the", "form", "caption", "Cancel", "language", "file", "&Open", "value",
-                                  "Vantra", "Pro", "error", "settings", "of", "a", "to", "resource"};
+    static const char* words[] = {"the",    "form", "caption", "Cancel",   "language", "file", "&Open", "value",
+                                  "Vantra", "Pro",  "error",   "settings", "of",       "a",    "to",    "resource"};
     Bytes out;
     while (out.size() < size) {
         int k = kind == 4 ? static_cast<int>(r.Below(4)) : kind;
@@ -138,8 +140,8 @@ TEST(LzkEncode, HeaderValueIsWrittenAndKept) {
 // The fast encoder must make exactly the choices of the plain sliding-window encoder, and its
 // output must be a fixed point of decode + encode.
 TEST(LzkEncode, MatchesPlainEncoderAndReencodesIdentically) {
-    const size_t sizes[] = {0, 1, 2, 3, 4, 17, 18, 19, 126, 127, 128, 129, 130, 254, 255, 256, 2045, 2047,
-                            2048, 2049, 2174, 2175, 2176, 4096, 5000, 70001};
+    const size_t sizes[] = {0,   1,   2,   3,    4,    17,   18,   19,   126,  127,  128,  129,  130,
+                            254, 255, 256, 2045, 2047, 2048, 2049, 2174, 2175, 2176, 4096, 5000, 70001};
     int cases = 0;
     for (int kind = 0; kind < 5; ++kind) {
         for (size_t size : sizes) {
