@@ -95,6 +95,17 @@ Bytes NoRepeatedTriples() {
     return out;
 }
 
+// The message of the EKCompressError f raises.
+template <class F>
+std::string ErrorText(F&& f) {
+    try {
+        f();
+    } catch (const EKCompressError& e) {
+        return e.Message();
+    }
+    return "(no EKCompressError)";
+}
+
 }  // namespace
 
 TEST(LzkEncode, SourceWithoutRepeatsIsThreeLiteralRuns) {
@@ -279,26 +290,18 @@ TEST(LzkStreams, IsCompressedStream) {
 }
 
 TEST(LzkStreams, Errors) {
-    auto message = [](auto&& f) -> std::string {
-        try {
-            f();
-        } catch (const EKCompressError& e) {
-            return e.Message();
-        }
-        return "(no EKCompressError)";
-    };
     fw::TMemoryStream src(Bytes({'L', 'Z', 'K', '0', '1', 0, 0, 0, 0, 2, 'a'})), dst;
-    EXPECT_EQ(message([&] { DecompressStream(src, dst); }), "Wrong stream format");
+    EXPECT_EQ(ErrorText([&] { DecompressStream(src, dst); }), "Wrong stream format");
     fw::TMemoryStream shortSrc(Bytes({'L', 'Z'}));
-    EXPECT_EQ(message([&] { DecompressStream(shortSrc, dst); }), "Wrong stream format");
+    EXPECT_EQ(ErrorText([&] { DecompressStream(shortSrc, dst); }), "Wrong stream format");
     EXPECT_EQ(dst.Size(), 0);
 
     TLZKCompressor c;
-    EXPECT_EQ(message([&] { c.Decompress(); }), "Source stream is not defined");
-    EXPECT_EQ(message([&] { c.Compress(); }), "Source stream is not defined");
+    EXPECT_EQ(ErrorText([&] { c.Decompress(); }), "Source stream is not defined");
+    EXPECT_EQ(ErrorText([&] { c.Compress(); }), "Source stream is not defined");
     c.SourceStream = &src;
-    EXPECT_EQ(message([&] { c.Decompress(); }), "Destination stream is not defined");
-    EXPECT_EQ(message([&] { c.Compress(); }), "Destination stream is not defined");
+    EXPECT_EQ(ErrorText([&] { c.Decompress(); }), "Destination stream is not defined");
+    EXPECT_EQ(ErrorText([&] { c.Compress(); }), "Destination stream is not defined");
 }
 
 TEST(LzkStreams, DecompressStreamRewindsSourceAndAppendsToDest) {
@@ -365,4 +368,23 @@ TEST(LzkWindow, RingAndPositionLists) {
     enc.Added(6);  // two bytes drop out: the lookahead index follows
     EXPECT_EQ(enc.LookaheadIndex, 8);
     EXPECT_EQ(enc.GlobalStart, 2);
+}
+
+TEST(LzkStreams, MessagesComeFromTheStringTable) {
+    fw::SetResStringLoader([](int id, std::string& out) {
+        if (id < 65217 || id > 65219) return false;
+        out = "T" + std::to_string(id);
+        return true;
+    });
+    TLZKCompressor c;
+    fw::TMemoryStream src(Bytes({'x'})), dst;
+    std::string noSource = ErrorText([&] { c.Decompress(); });
+    c.SourceStream = &src;
+    std::string noDest = ErrorText([&] { c.Decompress(); });
+    c.DestStream = &dst;
+    std::string wrong = ErrorText([&] { c.Decompress(); });
+    fw::SetResStringLoader(nullptr);
+    EXPECT_EQ(noSource, "T65217");
+    EXPECT_EQ(noDest, "T65218");
+    EXPECT_EQ(wrong, "T65219");
 }
