@@ -11,9 +11,7 @@
 
 namespace langres {
 
-// The declaring macro inherits constructors by the base's unqualified name.
-using fw::Exception;
-FW_DECLARE_EXCEPTION(ELFProcError, Exception);
+FW_DECLARE_EXCEPTION(ELFProcError, fw::Exception);
 
 constexpr uint16_t LangFileSignature = 0x464C;  // "LF"
 constexpr uint16_t LangFileMaxVersion = 7;

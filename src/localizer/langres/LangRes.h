@@ -15,9 +15,7 @@
 
 namespace langres {
 
-// The declaring macro inherits constructors by the base's unqualified name.
-using fw::Exception;
-FW_DECLARE_EXCEPTION(ELangResError, Exception);
+FW_DECLARE_EXCEPTION(ELangResError, fw::Exception);
 
 // Root of everything an owning list can hold.
 class TKObject {
