@@ -431,32 +431,47 @@ void TResRCData::CheckWritable() const {
             throw fw::EWriteError(fw::Format("RCDATA name \"%s...\" is too long", {item->Name.substr(0, 40)}));
 }
 
+std::vector<const TResRCDataItem*> TResRCData::DirectoryOrder() const {
+    std::vector<const TResRCDataItem*> order;
+    order.reserve(items_.size());
+    for (const auto& item : items_) order.push_back(item.get());
+    std::stable_sort(order.begin(), order.end(), [](const TResRCDataItem* a, const TResRCDataItem* b) {
+        return a->WideName() < b->WideName();
+    });
+    return order;
+}
+
 void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
+    CheckWritable();
     const uint32_t stamp = TimeStamp();
     const auto count = static_cast<uint32_t>(items_.size());
-    CheckWritable();
+    // The loader finds a name by binary search, so the entries go out sorted by name (UTF-16
+    // code units, as it compares them); everything else follows the same order.
+    const auto order = DirectoryOrder();
     uint64_t names = 0;
     // The length word counts the UTF-16 characters actually written, which differ from the ANSI
     // length in multi-byte code pages.
-    for (const auto& item : items_) names += 2 + 2 * uint64_t{item->WideName().size()};
+    for (const auto* item : order) names += 2 + 2 * uint64_t{item->WideName().size()};
     WriteDirectoryHeader(s, stamp, static_cast<uint16_t>(count), 0);
     uint64_t nameOffset = uint64_t{offset} + DirectorySize();
     for (uint32_t r = 0; r < count; ++r) {
         WritePair(s, kDirectoryFlag + static_cast<uint32_t>(nameOffset), kDirectoryFlag + offset + 16 + 8 * count + 24 * r);
-        nameOffset += 2 + 2 * uint64_t{items_[r]->WideName().size()};
+        nameOffset += 2 + 2 * uint64_t{order[r]->WideName().size()};
     }
     for (uint32_t r = 0; r < count; ++r) WriteLanguageDirectory(s, stamp, offset + 16 + 32 * count + 16 * r);
     uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{count} + names;
-    for (const auto& item : items_) {
-        WriteDataEntry(s, static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(item->Data.Size()));
-        dataOffset += static_cast<uint64_t>(item->Data.Size());
+    for (const auto* item : order) {
+        uint64_t size = item->Data.Bytes().size();
+        WriteDataEntry(s, static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(size));
+        dataOffset += size;
     }
-    for (const auto& item : items_) {
+    for (const auto* item : order) {
         const std::u16string& w = item->WideName();
         s.WriteU16(static_cast<uint16_t>(w.size()));
         WriteWide(s, w);
     }
-    for (const auto& item : items_) item->SaveData(s);
+    for (const auto* item : order)
+        s.WriteBuffer(item->Data.Bytes().data(), static_cast<int64_t>(item->Data.Bytes().size()));
 }
 
 void TResRCData::WriteResFormat(fw::TStream& s) {
@@ -631,15 +646,20 @@ void TResProcessor::SaveToStream(fw::TStream& stream) {
     WriteHeaders(out);
     const auto count = static_cast<uint32_t>(blocks_.size());
     WriteDirectoryHeader(out, *writeStamp_, 0, static_cast<uint16_t>(count));
+    // Type ids in ascending order, as the loader's binary search expects them.
+    std::vector<TResBlock*> order;
+    for (const auto& b : blocks_) order.push_back(b.get());
+    std::stable_sort(order.begin(), order.end(),
+                     [](TResBlock* a, TResBlock* b) { return (a->ResType() & 0x7F) < (b->ResType() & 0x7F); });
     std::vector<uint32_t> offsets;
     offsets.reserve(count);
     uint64_t offset = 16 + 8 * uint64_t{count};
-    for (const auto& b : blocks_) {
+    for (TResBlock* b : order) {
         offsets.push_back(static_cast<uint32_t>(offset));
         WritePair(out, b->ResType() & 0x7F, kDirectoryFlag + static_cast<uint32_t>(offset));
         offset += b->Size();
     }
-    for (uint32_t i = 0; i < count; ++i) blocks_[i]->WriteDirectory(out, offsets[i]);
+    for (uint32_t i = 0; i < count; ++i) order[i]->WriteDirectory(out, offsets[i]);
     WriteZeros(out, RoundUp(size, kFileAlignment) - size);
     out.Flush();
 }

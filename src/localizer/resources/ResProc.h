@@ -160,6 +160,9 @@ public:
     void Remove(const std::string& name);
     void Delete(int index);
 
+    // The items in the order a module lists them: sorted by name.
+    std::vector<const TResRCDataItem*> DirectoryOrder() const;
+
 private:
     std::vector<std::unique_ptr<TResRCDataItem>> items_;
 };

@@ -291,7 +291,10 @@ TEST(ResProcessor, ToolchainModuleLoadsAndRoundTrips) {
     ASSERT_EQ(r2->Count(), 4);
     EXPECT_EQ(r2->IndexOfName("QLX_EXESETTINGS_"), -1);
     EXPECT_EQ(DataOf(r2->FindByName("qlx_libsettings_")), "LDLL");
-    EXPECT_EQ(r2->Items(2)->Name, "7");
+    // Written sorted by name, as the loader searches them.
+    EXPECT_EQ(r2->Items(0)->Name, "7");
+    EXPECT_EQ(r2->Items(1)->Name, "MULTI");
+    EXPECT_EQ(r2->Items(3)->Name, "QLX_LIBSETTINGS_");
     // Only language 0 is written.
     TPEReader reader(path);
     auto* firstName = reader.ResourceList()->Items(0)->GetList()->Items(0);
@@ -355,6 +358,36 @@ TEST(ResProcessor, FailedLoads) {
     } catch (const EExeError& e) {
         EXPECT_STREQ(e.what(), "String table block 5000 is out of range (1 to 4096)");
     }
+}
+
+TEST(ResProcessor, DirectoryEntriesAreSortedForTheLoader) {
+    TResProcessor p;
+    p.FixedTimeStamp = 1;
+    auto r = std::make_unique<TResRCData>();
+    SetData(r->Add("TFORM2"), "2");
+    SetData(r->Add("QLX_LIBSETTINGS_"), "S");
+    SetData(r->Add("TFORM1"), "1a");
+    SetData(r->Add("A"), "");
+    SetData(r->Add("TFORM1"), "1b");  // duplicates keep their order
+    p.AddBlock(std::move(r));
+    auto s = std::make_unique<TResString>();
+    s->AddString(5, u"five");
+    p.AddBlock(std::move(s));  // after RCDATA in the list, before it in the module
+    TPEReader reader(WriteScratch("sorted.dll", Module(p)));
+    auto* root = reader.ResourceList();
+    ASSERT_EQ(root->Count(), 2);
+    EXPECT_EQ(root->Items(0)->Name(), "String");
+    auto* names = root->Items(1)->GetList();
+    std::vector<std::string> got, data;
+    for (int i = 0; i < names->Count(); ++i) {
+        got.push_back(names->Items(i)->Name());
+        data.push_back(std::string(reinterpret_cast<const char*>(names->Items(i)->Data()),
+                                   static_cast<size_t>(names->Items(i)->DataSize())));
+    }
+    EXPECT_EQ(got, (std::vector<std::string>{"A", "QLX_LIBSETTINGS_", "TFORM1", "TFORM1", "TFORM2"}));
+    EXPECT_EQ(data, (std::vector<std::string>{"", "S", "1a", "1b", "2"}));
+    // The processor's own list keeps insertion order.
+    EXPECT_EQ(static_cast<TResRCData*>(p.Blocks(0))->Items(0)->Name, "TFORM2");
 }
 
 TEST(ResProcessor, BlocksAndSizes) {
