@@ -28,14 +28,32 @@ std::string Hex(uint64_t v) { return fw::Format("0x%x", {static_cast<unsigned lo
 TPEReader::TPEReader(const std::string& fileName) : fileName_(fileName) {
     try {
         fw::TFileStream f(fileName, fw::fmOpenRead);
-        if (kutils::IsCompressedStream(f)) {
-            kutils::DecompressStream(f, image_);
-        } else {
-            image_.LoadFromStream(f);
-        }
+        Load(f);
     } catch (const std::exception&) {
         throw EExeError(fw::Format("Couldn't open file: %s", {fileName}));
     }
+    Check();
+}
+
+TPEReader::TPEReader(const std::string& fileName, fw::TStream& source) : fileName_(fileName) {
+    try {
+        source.SetPosition(0);
+        Load(source);
+    } catch (const std::exception&) {
+        throw EExeError(fw::Format("Couldn't open file: %s", {fileName}));
+    }
+    Check();
+}
+
+void TPEReader::Load(fw::TStream& source) {
+    if (kutils::IsCompressedStream(source)) {
+        kutils::DecompressStream(source, image_);
+    } else {
+        image_.LoadFromStream(source);
+    }
+}
+
+void TPEReader::Check() {
     const size_t size = ImageSize();
     if (size == 0) throw EExeError("MapViewOfFile failed");
     const uint8_t* base = FileBase();

@@ -113,6 +113,8 @@ class TPEReader {
 public:
     // Loads and checks the file: EExeError with the reason when it is not a readable PE module.
     explicit TPEReader(const std::string& fileName);
+    // The same from a stream that holds the module (from its start); the name is for messages.
+    TPEReader(const std::string& fileName, fw::TStream& source);
     virtual ~TPEReader();
     TPEReader(const TPEReader&) = delete;
     TPEReader& operator=(const TPEReader&) = delete;
@@ -139,6 +141,9 @@ public:
     [[noreturn]] void Corrupt(const std::string& detail) const;
 
 private:
+    void Load(fw::TStream& source);
+    void Check();
+
     std::string fileName_;
     fw::TMemoryStream image_;
     uint32_t ntHeaders_ = 0;

@@ -73,44 +73,49 @@ void WriteZeros(fw::TStream& s, uint64_t n) {
     }
 }
 
-void WriteWide(fw::TStream& s, const std::u16string& text) {
-    if constexpr (std::endian::native == std::endian::little) {
-        s.WriteBuffer(text.data(), static_cast<int64_t>(text.size() * 2));
-    } else {
-        for (char16_t c : text) s.WriteU16(static_cast<uint16_t>(c));
+// A block's directory part (headers and entries) built in memory and written in one piece.
+class TDirectoryBuilder {
+public:
+    explicit TDirectoryBuilder(size_t size) : buf_(size) {}
+    void U32(uint32_t v) {
+        uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                        static_cast<uint8_t>(v >> 24)};
+        Put(b, 4);
     }
-}
-
-// Directory header: characteristics, time stamp, version 0.0, named and id entry counts.
-void WriteDirectoryHeader(fw::TStream& s, uint32_t stamp, uint16_t named, uint16_t ids) {
-    uint8_t h[16] = {};
-    for (int i = 0; i < 4; ++i) h[4 + i] = static_cast<uint8_t>(stamp >> (8 * i));
-    h[12] = static_cast<uint8_t>(named);
-    h[13] = static_cast<uint8_t>(named >> 8);
-    h[14] = static_cast<uint8_t>(ids);
-    h[15] = static_cast<uint8_t>(ids >> 8);
-    s.WriteBuffer(h, sizeof h);
-}
-
-void WritePair(fw::TStream& s, uint32_t a, uint32_t b) {
-    uint8_t e[8];
-    for (int i = 0; i < 4; ++i) {
-        e[i] = static_cast<uint8_t>(a >> (8 * i));
-        e[4 + i] = static_cast<uint8_t>(b >> (8 * i));
+    void U16(uint16_t v) {
+        uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+        Put(b, 2);
     }
-    s.WriteBuffer(e, sizeof e);
-}
+    void Header(uint32_t stamp, uint16_t named, uint16_t ids) {
+        uint8_t h[16] = {0, 0, 0, 0, static_cast<uint8_t>(stamp), static_cast<uint8_t>(stamp >> 8),
+                         static_cast<uint8_t>(stamp >> 16), static_cast<uint8_t>(stamp >> 24), 0, 0, 0, 0,
+                         static_cast<uint8_t>(named), static_cast<uint8_t>(named >> 8), static_cast<uint8_t>(ids),
+                         static_cast<uint8_t>(ids >> 8)};
+        Put(h, 16);
+    }
+    void Pair(uint32_t a, uint32_t b) {
+        U32(a);
+        U32(b);
+    }
+    void LanguageDirectory(uint32_t stamp, uint32_t dataEntryOffset) {
+        Header(stamp, 0, 1);
+        Pair(0, dataEntryOffset);
+    }
+    void DataEntry(uint32_t sectionOffset, uint32_t size) {
+        Pair(kSectionRVA + sectionOffset, size);
+        Pair(0, 0);
+    }
+    void WriteTo(fw::TStream& s) { s.WriteBuffer(buf_.data(), static_cast<int64_t>(pos_)); }
 
-// A language directory with one entry (language 0) pointing at a data entry.
-void WriteLanguageDirectory(fw::TStream& s, uint32_t stamp, uint32_t dataEntryOffset) {
-    WriteDirectoryHeader(s, stamp, 0, 1);
-    WritePair(s, 0, dataEntryOffset);
-}
-
-void WriteDataEntry(fw::TStream& s, uint32_t sectionOffset, uint32_t size) {
-    WritePair(s, kSectionRVA + sectionOffset, size);
-    WritePair(s, 0, 0);
-}
+private:
+    void Put(const uint8_t* b, size_t n) {
+        if (n > buf_.size() - pos_) throw fw::EWriteError("Resource directory size mismatch");
+        std::memcpy(buf_.data() + pos_, b, n);
+        pos_ += n;
+    }
+    std::vector<uint8_t> buf_;
+    size_t pos_ = 0;
+};
 
 void PadTo4(fw::TStream& s) {
     int64_t pos = s.Position();
@@ -288,54 +293,102 @@ uint64_t TResString::GroupDataSize(const TResStringGroup& group) const {
 
 uint32_t TResString::DirectorySize() const { return static_cast<uint32_t>(16 + 48 * groups_.size()); }
 
+// Strings and groups are both sorted, so one walk over the strings finds each group's strings
+// (a contiguous run) and its data size, without a lookup per slot.
+std::vector<TResString::TGroupSpan> TResString::Spans() const {
+    if (writing_) return spans_;
+    std::vector<TGroupSpan> spans;
+    spans.reserve(groups_.size());
+    size_t i = 0;
+    for (const auto& g : groups_) {
+        const int32_t base = 16 * (g->Id - 1);
+        while (i < strings_.size() && strings_[i]->Id < base) ++i;
+        TGroupSpan span{g.get(), i, i, 32};
+        for (; i < strings_.size() && strings_[i]->Id < base + 16; ++i) {
+            const size_t len = strings_[i]->Text.size();
+            if (len > 0xFFFF)
+                throw fw::EWriteError(fw::Format("String %d is too long for a string table (%u characters)",
+                                                 {strings_[i]->Id, static_cast<unsigned long long>(len)}));
+            span.Size += 2 * uint64_t{len};
+        }
+        span.Last = i;
+        spans.push_back(span);
+    }
+    return spans;
+}
+
+void TResString::BeginWrite() {
+    spans_ = Spans();
+    spansSize_ = DirectorySize();
+    for (const auto& span : spans_) spansSize_ += span.Size;
+    writing_ = true;
+}
+
+void TResString::EndWrite() {
+    writing_ = false;
+    spans_.clear();
+}
+
 uint64_t TResString::Size() const {
+    if (writing_) return spansSize_;
     uint64_t n = DirectorySize();
-    for (const auto& g : groups_) n += GroupDataSize(*g);
+    for (const auto& span : Spans()) n += span.Size;
     return n;
 }
 
-void TResString::WriteGroupData(fw::TStream& s, const TResStringGroup& group) const {
-    for (int32_t id : group.Slots) {
-        const TResStringItem* item = id < 0 ? nullptr : FindString(id);
-        if (!item) {
-            s.WriteU16(0);
-            continue;
+void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
+    // Built whole in a small buffer and handed over in one write.
+    thread_local std::vector<uint8_t> buf;
+    buf.resize(static_cast<size_t>(span.Size));
+    uint8_t* p = buf.data();
+    const int32_t base = 16 * (span.Group->Id - 1);
+    size_t k = span.First;
+    for (int slot = 0; slot < 16; ++slot) {
+        const TResStringItem* item = k < span.Last && strings_[k]->Id == base + slot ? strings_[k++].get() : nullptr;
+        const size_t len = item ? item->Text.size() : 0;
+        p[0] = static_cast<uint8_t>(len);
+        p[1] = static_cast<uint8_t>(len >> 8);
+        p += 2;
+        if (!len) continue;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(p, item->Text.data(), 2 * len);
+            p += 2 * len;
+        } else {
+            for (char16_t c : item->Text) {
+                *p++ = static_cast<uint8_t>(c);
+                *p++ = static_cast<uint8_t>(c >> 8);
+            }
         }
-        if (item->Text.size() > 0xFFFF) CheckWritable();
-        s.WriteU16(static_cast<uint16_t>(item->Text.size()));
-        WriteWide(s, item->Text);
     }
+    s.WriteBuffer(buf.data(), static_cast<int64_t>(span.Size));
 }
 
-void TResString::CheckWritable() const {
-    for (const auto& item : strings_)
-        if (item->Text.size() > 0xFFFF)
-            throw fw::EWriteError(fw::Format("String %d is too long for a string table (%u characters)",
-                                             {item->Id, static_cast<unsigned long long>(item->Text.size())}));
-}
+void TResString::CheckWritable() const { Spans(); }
 
 void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
     const uint32_t stamp = TimeStamp();
-    const auto groups = static_cast<uint32_t>(groups_.size());
-    CheckWritable();
-    WriteDirectoryHeader(s, stamp, 0, static_cast<uint16_t>(groups));
+    const auto spans = Spans();  // checks the lengths too
+    const auto groups = static_cast<uint32_t>(spans.size());
+    TDirectoryBuilder dir(DirectorySize());
+    dir.Header(stamp, 0, static_cast<uint16_t>(groups));
     for (uint32_t g = 0; g < groups; ++g)
-        WritePair(s, static_cast<uint32_t>(groups_[g]->Id), kDirectoryFlag + offset + 16 + 8 * groups + 24 * g);
-    for (uint32_t g = 0; g < groups; ++g) WriteLanguageDirectory(s, stamp, offset + 16 + 32 * groups + 16 * g);
+        dir.Pair(static_cast<uint32_t>(spans[g].Group->Id), kDirectoryFlag + offset + 16 + 8 * groups + 24 * g);
+    for (uint32_t g = 0; g < groups; ++g) dir.LanguageDirectory(stamp, offset + 16 + 32 * groups + 16 * g);
     uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{groups};
-    for (uint32_t g = 0; g < groups; ++g) {
-        uint64_t size = GroupDataSize(*groups_[g]);
-        WriteDataEntry(s, static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(size));
-        dataOffset += size;
+    for (const auto& span : spans) {
+        dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(span.Size));
+        dataOffset += span.Size;
     }
-    for (const auto& g : groups_) WriteGroupData(s, *g);
+    dir.WriteTo(s);
+    for (const auto& span : spans) WriteGroupData(s, span);
 }
 
 void TResString::WriteResFormat(fw::TStream& s) {
-    for (const auto& g : groups_) {
-        std::vector<uint8_t> name = {0xFF, 0xFF, static_cast<uint8_t>(g->Id), static_cast<uint8_t>(g->Id >> 8)};
-        WriteResHeader(s, static_cast<uint32_t>(GroupDataSize(*g)), 6, name);
-        WriteGroupData(s, *g);
+    for (const auto& span : Spans()) {
+        const int32_t id = span.Group->Id;
+        std::vector<uint8_t> name = {0xFF, 0xFF, static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
+        WriteResHeader(s, static_cast<uint32_t>(span.Size), 6, name);
+        WriteGroupData(s, span);
         PadTo4(s);
     }
 }
@@ -452,24 +505,26 @@ void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
     // The length word counts the UTF-16 characters actually written, which differ from the ANSI
     // length in multi-byte code pages.
     for (const auto* item : order) names += 2 + 2 * uint64_t{item->WideName().size()};
-    WriteDirectoryHeader(s, stamp, static_cast<uint16_t>(count), 0);
+    TDirectoryBuilder dir(DirectorySize() + names);
+    dir.Header(stamp, static_cast<uint16_t>(count), 0);
     uint64_t nameOffset = uint64_t{offset} + DirectorySize();
     for (uint32_t r = 0; r < count; ++r) {
-        WritePair(s, kDirectoryFlag + static_cast<uint32_t>(nameOffset), kDirectoryFlag + offset + 16 + 8 * count + 24 * r);
+        dir.Pair(kDirectoryFlag + static_cast<uint32_t>(nameOffset), kDirectoryFlag + offset + 16 + 8 * count + 24 * r);
         nameOffset += 2 + 2 * uint64_t{order[r]->WideName().size()};
     }
-    for (uint32_t r = 0; r < count; ++r) WriteLanguageDirectory(s, stamp, offset + 16 + 32 * count + 16 * r);
+    for (uint32_t r = 0; r < count; ++r) dir.LanguageDirectory(stamp, offset + 16 + 32 * count + 16 * r);
     uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{count} + names;
     for (const auto* item : order) {
         uint64_t size = item->Data.Bytes().size();
-        WriteDataEntry(s, static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(size));
+        dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(size));
         dataOffset += size;
     }
     for (const auto* item : order) {
         const std::u16string& w = item->WideName();
-        s.WriteU16(static_cast<uint16_t>(w.size()));
-        WriteWide(s, w);
+        dir.U16(static_cast<uint16_t>(w.size()));
+        for (char16_t c : w) dir.U16(static_cast<uint16_t>(c));
     }
+    dir.WriteTo(s);
     for (const auto* item : order)
         s.WriteBuffer(item->Data.Bytes().data(), static_cast<int64_t>(item->Data.Bytes().size()));
 }
@@ -629,12 +684,23 @@ void TResProcessor::WriteHeaders(fw::TStream& stream) {
 }
 
 void TResProcessor::SaveToStream(fw::TStream& stream) {
+    if (blocks_.size() > 0xFFFF) throw fw::EWriteError("Too many resource blocks for one module");
+    // Each block checks its content and fixes its layout once for the whole write, before the
+    // first byte goes out.
+    struct TWriteSession {
+        std::vector<TResBlock*> begun;
+        ~TWriteSession() {
+            for (TResBlock* b : begun) b->EndWrite();
+        }
+    } session;
+    for (const auto& b : blocks_) {
+        b->BeginWrite();
+        session.begun.push_back(b.get());
+    }
     const uint64_t size = Size();
     if (size > kMaxSectionSize)
         throw fw::EWriteError(fw::Format("The resource module would be too large (%u bytes of resources)",
                                          {static_cast<unsigned long long>(size)}));
-    if (blocks_.size() > 0xFFFF) throw fw::EWriteError("Too many resource blocks for one module");
-    for (const auto& b : blocks_) b->CheckWritable();
     // One stamp for the whole module, so every header agrees even across a clock tick.
     writeStamp_ = FixedTimeStamp ? *FixedTimeStamp : ResourceTimeStamp();
     struct ResetStamp {
@@ -642,26 +708,40 @@ void TResProcessor::SaveToStream(fw::TStream& stream) {
         ~ResetStamp() { s.reset(); }
     } reset{writeStamp_};
 
-    TStagingStream out(stream);
-    WriteHeaders(out);
+    // A memory stream gets its final size first, so the module is written in place without
+    // regrowing; any other stream gets the writes in large pieces.
+    const uint64_t fileSize = kHeadersOnDisk + RoundUp(size, kFileAlignment);
+    std::unique_ptr<TStagingStream> staging;
+    fw::TStream* out = &stream;
+    if (auto* mem = dynamic_cast<fw::TMemoryStream*>(&stream)) {
+        const int64_t start = mem->Position();
+        if (mem->Size() < start + static_cast<int64_t>(fileSize)) mem->SetSize(start + static_cast<int64_t>(fileSize));
+        mem->SetPosition(start);
+    } else {
+        staging = std::make_unique<TStagingStream>(stream);
+        out = staging.get();
+    }
+    WriteHeaders(*out);
     const auto count = static_cast<uint32_t>(blocks_.size());
-    WriteDirectoryHeader(out, *writeStamp_, 0, static_cast<uint16_t>(count));
     // Type ids in ascending order, as the loader's binary search expects them.
     std::vector<TResBlock*> order;
     for (const auto& b : blocks_) order.push_back(b.get());
     std::stable_sort(order.begin(), order.end(),
                      [](TResBlock* a, TResBlock* b) { return (a->ResType() & 0x7F) < (b->ResType() & 0x7F); });
+    TDirectoryBuilder root(16 + 8 * size_t{count});
+    root.Header(*writeStamp_, 0, static_cast<uint16_t>(count));
     std::vector<uint32_t> offsets;
     offsets.reserve(count);
     uint64_t offset = 16 + 8 * uint64_t{count};
     for (TResBlock* b : order) {
         offsets.push_back(static_cast<uint32_t>(offset));
-        WritePair(out, b->ResType() & 0x7F, kDirectoryFlag + static_cast<uint32_t>(offset));
+        root.Pair(b->ResType() & 0x7F, kDirectoryFlag + static_cast<uint32_t>(offset));
         offset += b->Size();
     }
-    for (uint32_t i = 0; i < count; ++i) order[i]->WriteDirectory(out, offsets[i]);
-    WriteZeros(out, RoundUp(size, kFileAlignment) - size);
-    out.Flush();
+    root.WriteTo(*out);
+    for (uint32_t i = 0; i < count; ++i) order[i]->WriteDirectory(*out, offsets[i]);
+    WriteZeros(*out, RoundUp(size, kFileAlignment) - size);
+    if (staging) staging->Flush();
 }
 
 // ---- instance resolution (the resource-module utilities install theirs)

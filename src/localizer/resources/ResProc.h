@@ -62,6 +62,10 @@ public:
     // EWriteError when the content cannot be expressed in a module (counts and lengths are
     // 16-bit there); SaveToStream asks every block before it writes the first byte.
     virtual void CheckWritable() const {}
+    // Bracket one write of a module: between them the content does not change, so a block may
+    // work out its layout once. BeginWrite also checks the content.
+    virtual void BeginWrite() { CheckWritable(); }
+    virtual void EndWrite() {}
 
     TResProcessor* Processor;  // the owner, set by AddBlock
 
@@ -97,6 +101,8 @@ public:
     void LoadFromResList(const TResEntryList& list) override;
     void Clear() override;
     void CheckWritable() const override;
+    void BeginWrite() override;
+    void EndWrite() override;
 
     TResStringItem* Strings(int index) const;  // nullptr when out of range
     int IndexOfId(int32_t id) const;
@@ -114,7 +120,17 @@ public:
     void ReadBlock(int32_t block, const uint8_t* data, size_t size);
 
 private:
-    void WriteGroupData(fw::TStream& stream, const TResStringGroup& group) const;
+    struct TGroupSpan {
+        const TResStringGroup* Group;
+        size_t First, Last;  // the group's strings: strings_[First, Last)
+        uint64_t Size;       // its data bytes
+    };
+    std::vector<TGroupSpan> Spans() const;  // EWriteError for a string too long to write
+    void WriteGroupData(fw::TStream& stream, const TGroupSpan& span) const;
+
+    bool writing_ = false;
+    std::vector<TGroupSpan> spans_;
+    uint64_t spansSize_ = 0;
 
     std::vector<std::unique_ptr<TResStringItem>> strings_;
     std::vector<std::unique_ptr<TResStringGroup>> groups_;

@@ -32,7 +32,8 @@ TEST(ResString, GroupsAndSlots) {
     for (int i = 2; i < 16; ++i) EXPECT_EQ(g1->Slots[i], -1);
     EXPECT_EQ(g2->Slots[1], 17);
     for (int i = 0; i < 16; ++i) {
-        if (i != 1) EXPECT_EQ(g2->Slots[i], -1);
+        if (i == 1) continue;
+        EXPECT_EQ(g2->Slots[i], -1);
     }
     EXPECT_EQ(s.GroupDataSize(*g1), 2u * 14 + (2 + 8) + (2 + 6));
     EXPECT_EQ(s.GroupDataSize(*g2), 2u * 15 + 2 + 18);
