@@ -46,10 +46,12 @@ TPEReader::TPEReader(const std::string& fileName, fw::TStream& source) : fileNam
 }
 
 void TPEReader::Load(fw::TStream& source) {
-    if (kutils::IsCompressedStream(source)) {
-        kutils::DecompressStream(source, image_);
-    } else {
-        image_.LoadFromStream(source);
+    // One read of the whole file; a compressed one is then decompressed from memory.
+    image_.LoadFromStream(source);
+    if (kutils::IsCompressedStream(image_)) {
+        fw::TMemoryStream packed(std::move(image_.Bytes()));
+        image_.Clear();
+        kutils::DecompressStream(packed, image_);
     }
 }
 
