@@ -4,9 +4,9 @@
 
 #include <cstdio>
 #include <map>
-#include <utility>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/Classes.h"

@@ -1,10 +1,10 @@
 // Arbitrary bytes as a module file: the reader, the whole tree walk, the processor load (and a
 // write and re-read of whatever it loaded), and the .RES entry parser must fail cleanly or work.
+#include <unistd.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -68,7 +68,8 @@ bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 
 void LoadAndRewrite(const uint8_t* data, size_t size) {
     // A memory-backed folder where there is one: the file is rewritten on every input.
-    static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/fuzz_pereader_" + std::to_string(getpid()) + ".dll";
+    static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                                    "/fuzz_pereader_" + std::to_string(getpid()) + ".dll";
     if (!WriteFile(path, data, size)) return;
     TResProcessor p;
     try {
@@ -85,7 +86,8 @@ void LoadAndRewrite(const uint8_t* data, size_t size) {
     q.LoadFromFile(path);
     std::vector<TResBlock*> order;
     for (int i = 0; i < p.BlockCount(); ++i) order.push_back(p.Blocks(i));
-    std::stable_sort(order.begin(), order.end(), [](TResBlock* a, TResBlock* b) { return a->ResType() < b->ResType(); });
+    std::stable_sort(order.begin(), order.end(),
+                     [](TResBlock* a, TResBlock* b) { return a->ResType() < b->ResType(); });
     if (q.BlockCount() != p.BlockCount()) std::abort();
     for (int i = 0; i < q.BlockCount(); ++i)
         if (q.Blocks(i)->ResType() != order[i]->ResType() || q.Blocks(i)->Count() != order[i]->Count()) std::abort();

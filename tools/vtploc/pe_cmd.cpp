@@ -52,10 +52,18 @@ std::string Printable(const std::u16string& text) {
             c = 0xFFFD;
         }
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -132,8 +140,8 @@ void ApplySourceDateEpoch(TResProcessor& p) {
     char* end = nullptr;
     unsigned long long seconds = std::strtoull(v, &end, 10);
     if (*end != '\0' || *v == '-' || seconds > 0xFFFFFFFFull)
-        throw UsageError(std::string("SOURCE_DATE_EPOCH must be a number of seconds from 0 to 4294967295, not \"") +
-                         v + "\"");
+        throw UsageError(std::string("SOURCE_DATE_EPOCH must be a number of seconds from 0 to 4294967295, not \"") + v +
+                         "\"");
     p.FixedTimeStamp = static_cast<uint32_t>(seconds);
 }
 
@@ -166,9 +174,10 @@ void Register(CLI::App& app) {
     strings->add_option("FILE", args->file, "module file")->required();
     strings->callback([args] { Strings(*args); });
 
-    CLI::App* rebuild = pe->add_subcommand(
-        "rebuild", "Write a resource-only module with the string tables and RCDATA of FILE (time stamp from "
-                   "SOURCE_DATE_EPOCH when set)");
+    CLI::App* rebuild =
+        pe->add_subcommand("rebuild",
+                           "Write a resource-only module with the string tables and RCDATA of FILE (time stamp from "
+                           "SOURCE_DATE_EPOCH when set)");
     rebuild->add_option("FILE", args->file, "module file")->required();
     rebuild->add_option("-o,--output", args->out, "output file")->required();
     rebuild->callback([args] { Rebuild(*args); });

@@ -19,7 +19,9 @@ constexpr uint32_t kDirectoryHeaderSize = 16;
 constexpr uint32_t kEntrySize = 8;
 constexpr uint32_t kDataEntrySize = 16;
 
-std::string Hex(uint64_t v) { return fw::Format("0x%x", {static_cast<unsigned long long>(v)}); }
+std::string Hex(uint64_t v) {
+    return fw::Format("0x%x", {static_cast<unsigned long long>(v)});
+}
 
 }  // namespace
 
@@ -108,8 +110,9 @@ bool TPEReader::FindSection(std::string_view name, TImageSectionHeader& section)
     for (uint32_t i = 0; i < count; ++i) {
         uint64_t off = table + uint64_t{i} * kSectionHeaderSize;
         if (off + kSectionHeaderSize > ImageSize())
-            throw EExeError(fw::Format("Bad section table in \"%s\": section %u at file offset %s lies outside the file",
-                                       {fileName_, i + 1, Hex(off)}));
+            throw EExeError(
+                fw::Format("Bad section table in \"%s\": section %u at file offset %s lies outside the file",
+                           {fileName_, i + 1, Hex(off)}));
         const uint8_t* h = FileBase() + off;
         bool same = true;
         for (int k = 0; k < 8; ++k) {
@@ -143,8 +146,9 @@ TPEResourceList* TPEReader::ResourceList() {
     TImageSectionHeader rsrc;
     if (!FindSection(".rsrc", rsrc)) throw EExeError("No resources in this file.");
     if (rsrc.PointerToRawData >= ImageSize())
-        throw EExeError(fw::Format("Bad resources in \"%s\": the resource section starts at file offset %s, past the end of the file",
-                                   {fileName_, Hex(rsrc.PointerToRawData)}));
+        throw EExeError(fw::Format(
+            "Bad resources in \"%s\": the resource section starts at file offset %s, past the end of the file",
+            {fileName_, Hex(rsrc.PointerToRawData)}));
     resourceBase_ = rsrc.PointerToRawData;
     resourceRVA_ = rsrc.VirtualAddress;
     ClaimDirectory(0);
@@ -232,7 +236,8 @@ TPEResourceList* TPEResourceItem::GetList() {
 void TPEResourceItem::ResolveData() {
     if (dataResolved_) return;
     TPEReader& r = owner_.Reader();
-    const std::string where = fw::Format("the entry at file offset 0x%x", {static_cast<unsigned long long>(entryOffset_)});
+    const std::string where =
+        fw::Format("the entry at file offset 0x%x", {static_cast<unsigned long long>(entryOffset_)});
     if (!(offsetField_ & kDirectoryFlag)) r.Corrupt(where + " has no language directory");
     uint32_t rel = offsetField_ & ~kDirectoryFlag;
     size_t header = r.ResourceSpan(rel, kDirectoryHeaderSize, "the language directory");

@@ -23,10 +23,16 @@ constexpr int32_t kMaxStringBlock = kMaxStringId / 16 + 1;
 // Section offsets share their 32-bit field with the directory flag, and RVAs must stay in range.
 constexpr uint64_t kMaxSectionSize = 0x7FFF0000u;
 
-uint64_t RoundUp(uint64_t v, uint64_t m) { return v % m == 0 ? v : v + (m - v % m); }
+uint64_t RoundUp(uint64_t v, uint64_t m) {
+    return v % m == 0 ? v : v + (m - v % m);
+}
 
-std::string WideToAnsi(const std::u16string& w) { return kutils::WideToAnsiCP(w, kutils::Nls().GetACP()); }
-std::u16string AnsiToWide(const std::string& a) { return kutils::AnsiToWideCP(a, kutils::Nls().GetACP()); }
+std::string WideToAnsi(const std::u16string& w) {
+    return kutils::WideToAnsiCP(w, kutils::Nls().GetACP());
+}
+std::u16string AnsiToWide(const std::string& a) {
+    return kutils::AnsiToWideCP(a, kutils::Nls().GetACP());
+}
 
 // Collects small writes in a buffer that stays in cache and hands them on in large pieces.
 class TStagingStream : public fw::TStream {
@@ -87,9 +93,21 @@ public:
         Put(b, 2);
     }
     void Header(uint32_t stamp, uint16_t named, uint16_t ids) {
-        uint8_t h[16] = {0, 0, 0, 0, static_cast<uint8_t>(stamp), static_cast<uint8_t>(stamp >> 8),
-                         static_cast<uint8_t>(stamp >> 16), static_cast<uint8_t>(stamp >> 24), 0, 0, 0, 0,
-                         static_cast<uint8_t>(named), static_cast<uint8_t>(named >> 8), static_cast<uint8_t>(ids),
+        uint8_t h[16] = {0,
+                         0,
+                         0,
+                         0,
+                         static_cast<uint8_t>(stamp),
+                         static_cast<uint8_t>(stamp >> 8),
+                         static_cast<uint8_t>(stamp >> 16),
+                         static_cast<uint8_t>(stamp >> 24),
+                         0,
+                         0,
+                         0,
+                         0,
+                         static_cast<uint8_t>(named),
+                         static_cast<uint8_t>(named >> 8),
+                         static_cast<uint8_t>(ids),
                          static_cast<uint8_t>(ids >> 8)};
         Put(h, 16);
     }
@@ -211,7 +229,9 @@ TResEntryList ParseResEntries(const uint8_t* data, size_t size) {
 
 // ---- TResBlock
 
-uint32_t TResBlock::TimeStamp() const { return Processor ? Processor->TimeStamp() : ResourceTimeStamp(); }
+uint32_t TResBlock::TimeStamp() const {
+    return Processor ? Processor->TimeStamp() : ResourceTimeStamp();
+}
 
 // ---- TResString
 
@@ -291,7 +311,9 @@ uint64_t TResString::GroupDataSize(const TResStringGroup& group) const {
     return n;
 }
 
-uint32_t TResString::DirectorySize() const { return static_cast<uint32_t>(16 + 48 * groups_.size()); }
+uint32_t TResString::DirectorySize() const {
+    return static_cast<uint32_t>(16 + 48 * groups_.size());
+}
 
 // Strings and groups are both sorted, so one walk over the strings finds each group's strings
 // (a contiguous run) and its data size, without a lookup per slot.
@@ -363,7 +385,9 @@ void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
     s.WriteBuffer(buf.data(), static_cast<int64_t>(span.Size));
 }
 
-void TResString::CheckWritable() const { Spans(); }
+void TResString::CheckWritable() const {
+    Spans();
+}
 
 void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
     const uint32_t stamp = TimeStamp();
@@ -465,9 +489,13 @@ void TResRCData::Delete(int index) {
     items_.erase(items_.begin() + index);
 }
 
-void TResRCData::Clear() { items_.clear(); }
+void TResRCData::Clear() {
+    items_.clear();
+}
 
-uint32_t TResRCData::DirectorySize() const { return static_cast<uint32_t>(16 + 48 * items_.size()); }
+uint32_t TResRCData::DirectorySize() const {
+    return static_cast<uint32_t>(16 + 48 * items_.size());
+}
 
 uint64_t TResRCData::Size() const {
     uint64_t n = DirectorySize();
@@ -477,8 +505,8 @@ uint64_t TResRCData::Size() const {
 
 void TResRCData::CheckWritable() const {
     if (items_.size() > 0xFFFF)
-        throw fw::EWriteError(fw::Format("Too many RCDATA items for one module (%u)",
-                                         {static_cast<unsigned long long>(items_.size())}));
+        throw fw::EWriteError(
+            fw::Format("Too many RCDATA items for one module (%u)", {static_cast<unsigned long long>(items_.size())}));
     for (const auto& item : items_)
         if (item->WideName().size() > 0xFFFF)
             throw fw::EWriteError(fw::Format("RCDATA name \"%s...\" is too long", {item->Name.substr(0, 40)}));
@@ -488,9 +516,8 @@ std::vector<const TResRCDataItem*> TResRCData::DirectoryOrder() const {
     std::vector<const TResRCDataItem*> order;
     order.reserve(items_.size());
     for (const auto& item : items_) order.push_back(item.get());
-    std::stable_sort(order.begin(), order.end(), [](const TResRCDataItem* a, const TResRCDataItem* b) {
-        return a->WideName() < b->WideName();
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const TResRCDataItem* a, const TResRCDataItem* b) { return a->WideName() < b->WideName(); });
     return order;
 }
 
@@ -572,7 +599,9 @@ void TResRCData::LoadFromResList(const TResEntryList& list) {
 TResProcessor::TResProcessor() = default;
 TResProcessor::~TResProcessor() = default;
 
-void TResProcessor::Clear() { blocks_.clear(); }
+void TResProcessor::Clear() {
+    blocks_.clear();
+}
 
 TResBlock* TResProcessor::FindBlock(uint32_t resType) const {
     for (const auto& b : blocks_)
@@ -595,9 +624,12 @@ void TResProcessor::LoadFromFile(const std::string& fileName) {
     for (auto& item : reader.ResourceList()->GetItems()) {
         std::string name = item->Name();
         std::unique_ptr<TResBlock> block;
-        if (name == "String") block = std::make_unique<TResString>(this);
-        else if (name == "RCData") block = std::make_unique<TResRCData>(this);
-        else continue;
+        if (name == "String")
+            block = std::make_unique<TResString>(this);
+        else if (name == "RCData")
+            block = std::make_unique<TResRCData>(this);
+        else
+            continue;
         block->LoadFromPE(*item->GetList());
         loaded.push_back(std::move(block));
     }
@@ -750,7 +782,9 @@ namespace {
 TResourceInstanceResolver g_resolver = nullptr;
 }
 
-void SetResourceInstanceResolver(TResourceInstanceResolver resolver) { g_resolver = resolver; }
+void SetResourceInstanceResolver(TResourceInstanceResolver resolver) {
+    g_resolver = resolver;
+}
 
 uintptr_t ResolveResourceInstance(uintptr_t instance) {
     uintptr_t r = g_resolver ? g_resolver(instance) : 0;

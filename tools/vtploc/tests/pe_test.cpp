@@ -78,7 +78,8 @@ TEST(VtplocPe, ExtractOneResource) {
     std::string out = (Scratch() / "pkg.bin").string();
     Result r = Vtploc("pe extract '" + kSample + "' rcdata packageinfo -o '" + out + "'");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(FileText(out), std::string("\x01\x02\x03\x04" "AB"));
+    EXPECT_EQ(FileText(out), std::string("\x01\x02\x03\x04"
+                                         "AB"));
     // By type number, first language only, numbered names.
     r = Vtploc("pe extract '" + kSample + "' 10 MULTI -o '" + out + "'");
     ASSERT_EQ(r.status, 0) << r.out;

@@ -35,7 +35,9 @@ inline std::string WriteScratch(const std::string& name, const std::vector<uint8
     return path;
 }
 
-inline std::string SampleDll() { return std::string(VTP_RES_TESTDATA) + "/sample.dll"; }
+inline std::string SampleDll() {
+    return std::string(VTP_RES_TESTDATA) + "/sample.dll";
+}
 
 inline std::vector<uint8_t> Module(resources::TResProcessor& p) {
     fw::TMemoryStream m;
@@ -56,7 +58,9 @@ inline std::string DataOf(resources::TResRCDataItem* item) {
 inline uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
 }
-inline uint16_t U16(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+inline uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
 inline void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }

@@ -43,7 +43,9 @@ std::string Hex(const uint8_t* p, size_t n) {
     return s;
 }
 
-std::string Hex(const std::vector<uint8_t>& v) { return Hex(v.data(), v.size()); }
+std::string Hex(const std::vector<uint8_t>& v) {
+    return Hex(v.data(), v.size());
+}
 
 // Expected "type name language size data" lines of a processor's module, built from its
 // strings and items (not from the writer's output).
@@ -62,7 +64,8 @@ std::vector<std::string> ExpectedTree(TResProcessor& p) {
                 data.push_back(static_cast<uint8_t>(item->Text[i] >> 8));
             }
         }
-        lines.push_back("6 " + std::to_string(s->Groups(g)->Id) + " 0 " + std::to_string(data.size()) + " " + Hex(data));
+        lines.push_back("6 " + std::to_string(s->Groups(g)->Id) + " 0 " + std::to_string(data.size()) + " " +
+                        Hex(data));
     }
     auto* r = static_cast<TResRCData*>(p.FindBlock(10));
     std::vector<TResRCDataItem*> items;
@@ -92,7 +95,8 @@ TEST(Oracles, PefileListsTheWrittenTree) {
     TResProcessor p;
     FillSample(p);
     std::string module = WriteScratch("pefile.dll", Module(p));
-    std::string script = WriteScratch("tree.py", std::vector<uint8_t>(kPefileScript, kPefileScript + strlen(kPefileScript)));
+    std::string script =
+        WriteScratch("tree.py", std::vector<uint8_t>(kPefileScript, kPefileScript + strlen(kPefileScript)));
     ASSERT_TRUE(Shell("/usr/bin/python3 " + script + " " + module, out)) << out;
     EXPECT_EQ(Lines(out), ExpectedTree(p));
     // The headers as pefile sees them.
@@ -122,10 +126,14 @@ TEST(Oracles, WrestoolListsTheWrittenTree) {
         std::string field;
         while (in >> field) {
             auto value = [&](const char* key) { return field.substr(std::strlen(key)); };
-            if (field.rfind("--type=", 0) == 0) type = value("--type=");
-            else if (field.rfind("--name=", 0) == 0) name = value("--name=");
-            else if (field.rfind("--language=", 0) == 0) lang = value("--language=");
-            else if (field.rfind("size=", 0) == 0) size = value("size=");
+            if (field.rfind("--type=", 0) == 0)
+                type = value("--type=");
+            else if (field.rfind("--name=", 0) == 0)
+                name = value("--name=");
+            else if (field.rfind("--language=", 0) == 0)
+                lang = value("--language=");
+            else if (field.rfind("size=", 0) == 0)
+                size = value("size=");
         }
         name.erase(std::remove(name.begin(), name.end(), '\''), name.end());
         size.erase(std::remove(size.begin(), size.end(), ']'), size.end());
@@ -142,7 +150,8 @@ TEST(Oracles, WrestoolListsTheWrittenTree) {
 TEST(Oracles, PefileAgreesWithTheReaderOnTheToolchainModule) {
     std::string out;
     if (!Shell("/usr/bin/python3 -c 'import pefile' 2>/dev/null", out)) GTEST_SKIP() << "python3 with pefile missing";
-    std::string script = WriteScratch("tree2.py", std::vector<uint8_t>(kPefileScript, kPefileScript + strlen(kPefileScript)));
+    std::string script =
+        WriteScratch("tree2.py", std::vector<uint8_t>(kPefileScript, kPefileScript + strlen(kPefileScript)));
     ASSERT_TRUE(Shell("/usr/bin/python3 " + script + " " + SampleDll(), out)) << out;
     // First language of each name, as the reader sees it.
     std::vector<std::string> want, seen;

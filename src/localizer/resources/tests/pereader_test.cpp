@@ -86,7 +86,8 @@ TEST(PEReader, ToolchainModuleTree) {
     EXPECT_EQ(Names(strings), (std::vector<std::string>{"1", "2", "7", "4076"}));
     auto* rcdata = Find(root, "RCData")->GetList();
     EXPECT_EQ(Names(rcdata), (std::vector<std::string>{"MULTI", "PACKAGEINFO", "QLX_EXESETTINGS_", "7"}));
-    EXPECT_EQ(DataString(Find(rcdata, "PACKAGEINFO")), std::string("\x01\x02\x03\x04" "AB"));
+    EXPECT_EQ(DataString(Find(rcdata, "PACKAGEINFO")), std::string("\x01\x02\x03\x04"
+                                                                   "AB"));
     EXPECT_EQ(DataString(Find(rcdata, "7")), "numbered");
     EXPECT_FALSE(Find(rcdata, "7")->IsList());
     // Two languages of one name: only the first entry (German, 0x407, sorts first) is seen.
@@ -206,7 +207,11 @@ TEST(PEReader, TinyModuleLayout) {
     EXPECT_EQ(U32(b, 0x444), 0x48u);
     EXPECT_EQ(U32(b, 0x448), 0x205Eu);
     EXPECT_EQ(U32(b, 0x44C), 3u);
-    EXPECT_EQ(std::string(b.begin() + 0x458, b.begin() + 0x461), std::string("\x02\x00" "A\x00" "B\x00" "xyz", 9));
+    EXPECT_EQ(std::string(b.begin() + 0x458, b.begin() + 0x461), std::string("\x02\x00"
+                                                                             "A\x00"
+                                                                             "B\x00"
+                                                                             "xyz",
+                                                                             9));
 }
 
 // Every offset and size in the tree is checked against the image.

@@ -10,10 +10,16 @@ using namespace restest;
 
 namespace {
 
-TResString* StringBlock(TResProcessor& p) { return static_cast<TResString*>(p.FindBlock(6)); }
-TResRCData* RCDataBlock(TResProcessor& p) { return static_cast<TResRCData*>(p.FindBlock(10)); }
+TResString* StringBlock(TResProcessor& p) {
+    return static_cast<TResString*>(p.FindBlock(6));
+}
+TResRCData* RCDataBlock(TResProcessor& p) {
+    return static_cast<TResRCData*>(p.FindBlock(10));
+}
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
 
 }  // namespace
 
@@ -128,8 +134,8 @@ TEST(ResProcessor, EmptyModuleIsExactly1536Bytes) {
     auto b = Module(p);
     ASSERT_EQ(b.size(), 1536u);
     // DOS header and stub.
-    const std::vector<uint8_t> dos = {'M', 'Z', 0x50, 0, 2, 0, 0, 0, 4, 0, 0x0F, 0, 0xFF, 0xFF, 0, 0,
-                                      0xB8, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x1A, 0};
+    const std::vector<uint8_t> dos = {'M', 'Z', 0x50, 0, 2, 0, 0, 0, 4, 0, 0x0F, 0, 0xFF, 0xFF,
+                                      0,   0,   0xB8, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x1A, 0};
     EXPECT_EQ(std::vector<uint8_t>(b.begin(), b.begin() + 28), dos);
     EXPECT_EQ(U32(b, 0x3C), 0x100u);
     const std::vector<uint8_t> code = {0xBA, 0x10, 0x00, 0x0E, 0x1F, 0xB4, 0x09, 0xCD,
@@ -272,7 +278,8 @@ TEST(ResProcessor, ToolchainModuleLoadsAndRoundTrips) {
     EXPECT_EQ(r->Items(0)->Name, "MULTI");
     EXPECT_EQ(DataOf(r->Items(0)), "deutsch");
     EXPECT_EQ(r->Items(3)->Name, "7");
-    EXPECT_EQ(DataOf(r->FindByName("packageinfo")), std::string("\x01\x02\x03\x04" "AB"));
+    EXPECT_EQ(DataOf(r->FindByName("packageinfo")), std::string("\x01\x02\x03\x04"
+                                                                "AB"));
 
     // Edit, write, read back.
     s->Strings(s->IndexOfId(1))->Text = u"Eins";

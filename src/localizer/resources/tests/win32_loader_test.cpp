@@ -118,7 +118,8 @@ TEST(WindowsLoader, LoadFromModule) {
     // A numbered item gets its decimal id as its name, as in the file reader.
     ASSERT_NE(r->FindByName("7"), nullptr);
     EXPECT_EQ(DataOf(r->FindByName("7")), "numbered");
-    EXPECT_EQ(DataOf(r->FindByName("PACKAGEINFO")), std::string("\x01\x02\x03\x04" "AB"));
+    EXPECT_EQ(DataOf(r->FindByName("PACKAGEINFO")), std::string("\x01\x02\x03\x04"
+                                                                "AB"));
     // The module's content written again is what the loader sees.
     DataModule again(WriteScratch("again.dll", Module(fromModule)));
     ASSERT_NE(again.h, nullptr);
@@ -142,7 +143,9 @@ TEST(WindowsLoader, LoadFromModuleWithoutStringTables) {
 
 namespace {
 uintptr_t g_served = 0;
-uintptr_t ServedBy(uintptr_t) { return g_served; }
+uintptr_t ServedBy(uintptr_t) {
+    return g_served;
+}
 }  // namespace
 
 TEST(WindowsLoader, LoadFromModuleFollowsTheResourceModule) {
