@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "FloatText.h"
+
 namespace fw {
 
 namespace {
@@ -194,22 +196,15 @@ std::string TParser::HexToBinary() {
 // ---- float text
 
 bool TextToExtended(std::string_view s, long double& out) {
-    if (!s.empty() && s[0] == '+') return false;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::general);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+    TExtended80 e;
+    if (!DecimalToExtended(s, e)) return false;
+    out = ExtendedToLongDouble(e);
+    return true;
 }
 
-bool TextToSingle(std::string_view s, float& out) {
-    if (!s.empty() && s[0] == '+') return false;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::general);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
+bool TextToSingle(std::string_view s, float& out) { return DecimalToSingle(s, out); }
 
-bool TextToDouble(std::string_view s, double& out) {
-    if (!s.empty() && s[0] == '+') return false;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::general);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
+bool TextToDouble(std::string_view s, double& out) { return DecimalToDouble(s, out); }
 
 // ---- text form to binary form
 
@@ -427,9 +422,9 @@ private:
                 break;
             }
             default: {
-                long double x;
-                if (!TextToExtended(text, x)) bad();
-                w_.WriteExtended(LongDoubleToExtended(x));
+                TExtended80 x;
+                if (!DecimalToExtended(text, x)) bad();
+                w_.WriteExtended(x);
             }
         }
     }
