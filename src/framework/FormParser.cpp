@@ -240,6 +240,11 @@ private:
             p_.CheckTokenSymbol("OBJECT");
         p_.NextToken();
         p_.CheckToken(toSymbol);
+        // A record starting with a length byte of 0xF0 or more reads as a prefix: such class
+        // names cannot be stored.
+        auto checkClassName = [&](const std::string& name) {
+            if (name.size() >= 0xF0) p_.Error(Format("Class name is too long: \"%s\"", {name}));
+        };
         std::string className = p_.TokenString();
         std::string objectName;
         if (p_.NextToken() == ':') {
@@ -247,7 +252,10 @@ private:
             p_.CheckToken(toSymbol);
             objectName = className;
             className = p_.TokenString();
+            checkClassName(className);
             p_.NextToken();
+        } else {
+            checkClassName(className);
         }
         int64_t position = -1;
         if (p_.Token() == '[') {

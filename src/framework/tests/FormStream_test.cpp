@@ -137,6 +137,12 @@ TEST(FormParser, ErrorMessagesCarryTheLine) {
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = 1\n"), "Identifier expected on line 3");
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = 1\n object B: TB"), "Identifier expected on line 3");
     EXPECT_EQ(ParserErrorOf(""), "OBJECT expected on line 1");
+    // A class name the binary form would read back as an object prefix.
+    std::string c240(240, 'C');
+    EXPECT_EQ(ParserErrorOf("object A: TA\n object B: " + c240 + "\n end\nend"),
+              "Class name is too long: \"" + c240 + "\" on line 2");
+    EXPECT_EQ(ToText(ToBinary("object A: " + std::string(239, 'C') + "\nend")),
+              "object A: " + std::string(239, 'C') + "\r\nend\r\n");
 }
 
 TEST(FormTextToBinary, IntegerTagSizes) {
