@@ -268,15 +268,13 @@ void TLZKCompressor::CompressData() {
                 lastDist = dist;
                 const uint8_t* cand = here - dist;
                 const uint64_t x = Load64(cand) ^ Load64(here);
-                if (static_cast<uint8_t>(x) == 0) {  // else another byte value in the same bucket
-                    int32_t len = x != 0 ? FirstDifference(x) : 8 + MatchLength(cand + 8, here + 8, maxLen - 8);
-                    if (len > maxLen) len = maxLen;
-                    if (len > bestLen) {
-                        bestLen = len;
-                        bestDist = dist;
-                        if (bestLen > kGoodEnough || bestLen >= maxLen) break;
-                    }
-                }
+                // Another byte value in the same bucket gives length 0.
+                int32_t len = x != 0 ? FirstDifference(x) : 8 + MatchLength(cand + 8, here + 8, maxLen - 8);
+                if (len > maxLen) len = maxLen;
+                const bool better = len > bestLen;  // selects rather than branches: hard to predict
+                bestLen = better ? len : bestLen;
+                bestDist = better ? dist : bestDist;
+                if (bestLen > kGoodEnough || bestLen >= maxLen) break;
                 p = prev[p & kRingMask];
             }
         }
