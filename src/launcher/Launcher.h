@@ -16,16 +16,16 @@ extern bool ChecksPassed;
 extern fw::TComPtr<IDispatch> SettingsObject;
 
 // ---- the check steps; each raises on failure ----
-void CheckBasePath();                          // A1
-void CheckSystemCfg();                         // A2
-void CheckLibrary(const std::string& path);    // B1
-void CheckMsDosSys();                          // C1
-void CheckPackage(const std::string& path);    // D1..D5
-void CheckScriptControl();                     // E1
-void CheckVBScript();                          // E2
-void CheckSettingsObject();                    // F1
-void CheckEngineObject();                      // F2
-void PrepareTempLangFolder(bool strict);       // G1 (strict) and the quiet start-up call
+void CheckBasePath();                        // A1
+void CheckSystemCfg();                       // A2
+void CheckLibrary(const std::string& path);  // B1
+void CheckMsDosSys();                        // C1
+void CheckPackage(const std::string& path);  // D1..D5
+void CheckScriptControl();                   // E1
+void CheckVBScript();                        // E2
+void CheckSettingsObject();                  // F1
+void CheckEngineObject();                    // F2
+void PrepareTempLangFolder(bool strict);     // G1 (strict) and the quiet start-up call
 
 // The MSDOS.SYS repair of C1 on a 9x system, on the given files (the step uses the C: ones).
 // Returns true when the file was rewritten.

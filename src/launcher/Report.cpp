@@ -1,5 +1,6 @@
 // The failure report of the check chain and the launch of the main program.
 #include <windows.h>
+// needs <windows.h> first
 #include <shellapi.h>
 
 #include "framework/win32/Dialogs.h"
@@ -23,7 +24,9 @@ const char* kFailFilePattern = "lang\\chkfail-%s.txt";
 
 }  // namespace
 
-std::string FallbackText() { return std::string(kFallbackText, sizeof kFallbackText - 1); }
+std::string FallbackText() {
+    return std::string(kFallbackText, sizeof kFallbackText - 1);
+}
 
 std::string BuildReportText(const std::string& stepDescription, const std::string& exceptionMessage) {
     const std::string crlf = "\r\n";

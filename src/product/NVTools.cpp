@@ -2,7 +2,9 @@
 
 namespace product {
 
-std::string DebugLogLine(const std::string& text) { return "{Norv ODS} " + text + " {END}"; }
+std::string DebugLogLine(const std::string& text) {
+    return "{Norv ODS} " + text + " {END}";
+}
 
 std::string LeftStr(const std::string& text, int count) {
     if (count <= 0) return {};

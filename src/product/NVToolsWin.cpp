@@ -6,7 +6,9 @@
 
 namespace product {
 
-void DebugLog(const std::string& text) { OutputDebugStringA(DebugLogLine(text).c_str()); }
+void DebugLog(const std::string& text) {
+    OutputDebugStringA(DebugLogLine(text).c_str());
+}
 
 std::string GetTempDir() {
     std::vector<char> buf(513, '\0');
@@ -16,6 +18,8 @@ std::string GetTempDir() {
     return s;
 }
 
-void SleepMs(uint32_t milliseconds) { Sleep(milliseconds); }
+void SleepMs(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
 }  // namespace product

@@ -2,7 +2,9 @@
 
 namespace product {
 
-TVantraOSVersion::TVantraOSVersion(IOSVersionSource& source) { Detect(source); }
+TVantraOSVersion::TVantraOSVersion(IOSVersionSource& source) {
+    Detect(source);
+}
 
 void TVantraOSVersion::Detect(IOSVersionSource& source) {
     TOSVersionRecord rec;
@@ -31,16 +33,23 @@ void TVantraOSVersion::Detect(IOSVersionSource& source) {
         else
             osNumber_ = osWinVista;
     } else {
-        throw EVantraOSVersionError("VantraOSVersion: Not supported (unknown) OS Version detected - unable to continue!");
+        throw EVantraOSVersionError(
+            "VantraOSVersion: Not supported (unknown) OS Version detected - unable to continue!");
     }
     osNumberText_ = std::to_string(osNumber_);
     switch (source.QueryWow64()) {
-    case IOSVersionSource::Wow64::Absent: wow64_ = false; break;
-    case IOSVersionSource::Wow64::Failed:
-        throw EVantraOSVersionError(
-            "The proc address of function IsWow64() in kernel32 was found, but calling resulted in an error!");
-    case IOSVersionSource::Wow64::No: wow64_ = false; break;
-    case IOSVersionSource::Wow64::Yes: wow64_ = true; break;
+        case IOSVersionSource::Wow64::Absent:
+            wow64_ = false;
+            break;
+        case IOSVersionSource::Wow64::Failed:
+            throw EVantraOSVersionError(
+                "The proc address of function IsWow64() in kernel32 was found, but calling resulted in an error!");
+        case IOSVersionSource::Wow64::No:
+            wow64_ = false;
+            break;
+        case IOSVersionSource::Wow64::Yes:
+            wow64_ = true;
+            break;
     }
 }
 

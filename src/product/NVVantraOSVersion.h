@@ -50,15 +50,33 @@ public:
 #endif
     explicit TVantraOSVersion(IOSVersionSource& source);
 
-    int OSNumber() const { return osNumber_; }
-    const std::string& OSNumberText() const { return osNumberText_; }
-    bool IsServer() const { return server_; }
-    bool IsWorkstation() const { return workstation_; }
-    bool IsWow64() const { return wow64_; }
-    uint32_t PlatformId() const { return platformId_; }
-    uint32_t MajorVersion() const { return major_; }
-    uint32_t MinorVersion() const { return minor_; }
-    bool IsWin9x() const { return osNumber_ == osWin95 || osNumber_ == osWin98 || osNumber_ == osWinME; }
+    int OSNumber() const {
+        return osNumber_;
+    }
+    const std::string& OSNumberText() const {
+        return osNumberText_;
+    }
+    bool IsServer() const {
+        return server_;
+    }
+    bool IsWorkstation() const {
+        return workstation_;
+    }
+    bool IsWow64() const {
+        return wow64_;
+    }
+    uint32_t PlatformId() const {
+        return platformId_;
+    }
+    uint32_t MajorVersion() const {
+        return major_;
+    }
+    uint32_t MinorVersion() const {
+        return minor_;
+    }
+    bool IsWin9x() const {
+        return osNumber_ == osWin95 || osNumber_ == osWin98 || osNumber_ == osWinME;
+    }
     // Mask: one character per system number; "" admits every system.
     bool OSVersionCompatibleWithRunningOS(const std::string& mask) const;
 

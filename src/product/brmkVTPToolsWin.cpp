@@ -26,7 +26,9 @@ void ResetProductCaches() {
     g_langLoaded = false;
 }
 
-std::string GetExeFileName() { return fw::ModuleFileName(nullptr); }
+std::string GetExeFileName() {
+    return fw::ModuleFileName(nullptr);
+}
 
 std::string GetBasePath() {
     if (!g_basePath.empty()) return g_basePath;
@@ -66,10 +68,16 @@ void InitLanguageSettings() {
     g_langLoaded = true;
 }
 
-std::string GetLanguageFolder() { return g_langFolder; }
-std::string GetLanguageCode() { return g_langCode; }
+std::string GetLanguageFolder() {
+    return g_langFolder;
+}
+std::string GetLanguageCode() {
+    return g_langCode;
+}
 
-std::string ExpandAppNames(const std::string& text) { return ExpandAppNamesWith(text, GetSystemCfgValue); }
+std::string ExpandAppNames(const std::string& text) {
+    return ExpandAppNamesWith(text, GetSystemCfgValue);
+}
 
 void SetAppTitle(const std::string& text) {
     std::string t = text.find('$') != std::string::npos ? ExpandAppNames(text) : text;
@@ -84,7 +92,9 @@ std::string FormatSystemError(uint32_t code) {
     return FormatSystemErrorText(code, buf);
 }
 
-std::string LastErrorText() { return FormatSystemError(GetLastError()); }
+std::string LastErrorText() {
+    return FormatSystemError(GetLastError());
+}
 
 int ShowMessageBox(const std::string& text, unsigned style, const std::string& caption) {
     HWND wnd = GetActiveWindow();
@@ -99,7 +109,9 @@ int ShowMessageBox(const std::string& text, unsigned style, const std::string& c
     return MessageBoxA(wnd, text.c_str(), cap.c_str(), style);
 }
 
-void ShowErrorBox(const std::string& text, const std::string& caption) { ShowMessageBox(text, MB_ICONERROR, caption); }
+void ShowErrorBox(const std::string& text, const std::string& caption) {
+    ShowMessageBox(text, MB_ICONERROR, caption);
+}
 
 void AllowAnyForeground() {
     HMODULE user = LoadLibraryA("user32.dll");
@@ -116,7 +128,9 @@ void ShellOpen(const std::string& fileName, const std::string& parameters, int s
     ShowErrorBox(ShellOpenErrorText(fileName, parameters, LastErrorText()), std::string());
 }
 
-void OpenDocument(const std::string& fileName) { ShellOpen(fileName, std::string(), SW_SHOWNORMAL); }
+void OpenDocument(const std::string& fileName) {
+    ShellOpen(fileName, std::string(), SW_SHOWNORMAL);
+}
 
 void ExecuteProgram(const std::string& fileName, const std::string& parameters) {
     ShellOpen(fileName, parameters, SW_SHOWNORMAL);

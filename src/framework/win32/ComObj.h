@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+// needs <windows.h> first
 #include <objbase.h>
 #include <oleauto.h>
 

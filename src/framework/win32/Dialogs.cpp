@@ -22,11 +22,16 @@ constexpr int kTextId = 101;
 
 LPCSTR IconFor(TMsgDlgType type) {
     switch (type) {
-    case TMsgDlgType::mtWarning: return MAKEINTRESOURCEA(32515);      // IDI_WARNING
-    case TMsgDlgType::mtError: return MAKEINTRESOURCEA(32513);        // IDI_ERROR
-    case TMsgDlgType::mtInformation: return MAKEINTRESOURCEA(32516);  // IDI_INFORMATION
-    case TMsgDlgType::mtConfirmation: return MAKEINTRESOURCEA(32514); // IDI_QUESTION
-    default: return nullptr;
+        case TMsgDlgType::mtWarning:
+            return MAKEINTRESOURCEA(32515);  // IDI_WARNING
+        case TMsgDlgType::mtError:
+            return MAKEINTRESOURCEA(32513);  // IDI_ERROR
+        case TMsgDlgType::mtInformation:
+            return MAKEINTRESOURCEA(32516);  // IDI_INFORMATION
+        case TMsgDlgType::mtConfirmation:
+            return MAKEINTRESOURCEA(32514);  // IDI_QUESTION
+        default:
+            return nullptr;
     }
 }
 
@@ -60,9 +65,9 @@ void Layout(HWND dlg, DlgState& st) {
         iconW = 32 + margin;
     }
     int textW = tr.right - tr.left, textH = tr.bottom - tr.top;
-    HWND label = CreateWindowExA(0, "STATIC", st.text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                                 x + iconW, y, textW, textH, dlg,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), inst, nullptr);
+    HWND label =
+        CreateWindowExA(0, "STATIC", st.text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, x + iconW, y,
+                        textW, textH, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), inst, nullptr);
     SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     int n = static_cast<int>(st.buttons.size());
@@ -76,8 +81,8 @@ void Layout(HWND dlg, DlgState& st) {
         bool isDefault = id == st.defaultId;
         std::string cap = MsgDlgButtonCaption(b);
         HWND h = CreateWindowExA(0, "BUTTON", cap.c_str(),
-                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), bx,
-                                 buttonsY, buttonW, buttonH, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+                                 bx, buttonsY, buttonW, buttonH, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  inst, nullptr);
         SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (!first) first = h;
@@ -98,31 +103,31 @@ void Layout(HWND dlg, DlgState& st) {
 INT_PTR CALLBACK DlgProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     auto* st = reinterpret_cast<DlgState*>(GetWindowLongPtrA(dlg, DWLP_USER));
     switch (msg) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dlg, DWLP_USER, lp);
-        st = reinterpret_cast<DlgState*>(lp);
-        SetWindowTextA(dlg, MsgDlgCaption(st->type).c_str());
-        Layout(dlg, *st);
-        SetForegroundWindow(dlg);
-        return FALSE;  // focus set by Layout
-    case WM_COMMAND: {
-        int id = LOWORD(wp);
-        if (id == IDCANCEL) {
-            // Escape (or Cancel): the dialog's Cancel button if it has one, else OK.
-            EndDialog(dlg, st->escapeResult);
-            return TRUE;
-        }
-        for (TMsgDlgBtn b : st->buttons)
-            if (MsgDlgButtonResult(b) == id) {
-                EndDialog(dlg, id);
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dlg, DWLP_USER, lp);
+            st = reinterpret_cast<DlgState*>(lp);
+            SetWindowTextA(dlg, MsgDlgCaption(st->type).c_str());
+            Layout(dlg, *st);
+            SetForegroundWindow(dlg);
+            return FALSE;  // focus set by Layout
+        case WM_COMMAND: {
+            int id = LOWORD(wp);
+            if (id == IDCANCEL) {
+                // Escape (or Cancel): the dialog's Cancel button if it has one, else OK.
+                EndDialog(dlg, st->escapeResult);
                 return TRUE;
             }
-        return FALSE;
-    }
-    case WM_CLOSE:
-        // The close box: no button's answer.
-        EndDialog(dlg, mrCancel);
-        return TRUE;
+            for (TMsgDlgBtn b : st->buttons)
+                if (MsgDlgButtonResult(b) == id) {
+                    EndDialog(dlg, id);
+                    return TRUE;
+                }
+            return FALSE;
+        }
+        case WM_CLOSE:
+            // The close box: no button's answer.
+            EndDialog(dlg, mrCancel);
+            return TRUE;
     }
     return FALSE;
 }
@@ -150,36 +155,55 @@ std::vector<WORD> EmptyTemplate() {
 
 std::string MsgDlgCaption(TMsgDlgType type) {
     switch (type) {
-    case TMsgDlgType::mtWarning: return "Warning";
-    case TMsgDlgType::mtError: return "Error";
-    case TMsgDlgType::mtInformation: return "Information";
-    case TMsgDlgType::mtConfirmation: return "Confirm";
-    default: return "";
+        case TMsgDlgType::mtWarning:
+            return "Warning";
+        case TMsgDlgType::mtError:
+            return "Error";
+        case TMsgDlgType::mtInformation:
+            return "Information";
+        case TMsgDlgType::mtConfirmation:
+            return "Confirm";
+        default:
+            return "";
     }
 }
 
 std::string MsgDlgButtonCaption(TMsgDlgBtn button) {
     switch (button) {
-    case TMsgDlgBtn::mbYes: return "&Yes";
-    case TMsgDlgBtn::mbNo: return "&No";
-    case TMsgDlgBtn::mbOK: return "OK";
-    case TMsgDlgBtn::mbCancel: return "Cancel";
-    case TMsgDlgBtn::mbAbort: return "&Abort";
-    case TMsgDlgBtn::mbRetry: return "&Retry";
-    case TMsgDlgBtn::mbIgnore: return "&Ignore";
+        case TMsgDlgBtn::mbYes:
+            return "&Yes";
+        case TMsgDlgBtn::mbNo:
+            return "&No";
+        case TMsgDlgBtn::mbOK:
+            return "OK";
+        case TMsgDlgBtn::mbCancel:
+            return "Cancel";
+        case TMsgDlgBtn::mbAbort:
+            return "&Abort";
+        case TMsgDlgBtn::mbRetry:
+            return "&Retry";
+        case TMsgDlgBtn::mbIgnore:
+            return "&Ignore";
     }
     return "";
 }
 
 int MsgDlgButtonResult(TMsgDlgBtn button) {
     switch (button) {
-    case TMsgDlgBtn::mbYes: return mrYes;
-    case TMsgDlgBtn::mbNo: return mrNo;
-    case TMsgDlgBtn::mbOK: return mrOk;
-    case TMsgDlgBtn::mbCancel: return mrCancel;
-    case TMsgDlgBtn::mbAbort: return mrAbort;
-    case TMsgDlgBtn::mbRetry: return mrRetry;
-    case TMsgDlgBtn::mbIgnore: return mrIgnore;
+        case TMsgDlgBtn::mbYes:
+            return mrYes;
+        case TMsgDlgBtn::mbNo:
+            return mrNo;
+        case TMsgDlgBtn::mbOK:
+            return mrOk;
+        case TMsgDlgBtn::mbCancel:
+            return mrCancel;
+        case TMsgDlgBtn::mbAbort:
+            return mrAbort;
+        case TMsgDlgBtn::mbRetry:
+            return mrRetry;
+        case TMsgDlgBtn::mbIgnore:
+            return mrIgnore;
     }
     return mrNone;
 }

@@ -18,7 +18,8 @@ constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIg
 // Shows the dialog owned by the application window. The first of OK/Yes is the default
 // button. Escape selects the Cancel button when there is one, otherwise the OK button; the
 // close box gives mrCancel, which no button but Cancel gives.
-int MessageDlg(const std::string& text, TMsgDlgType type, std::initializer_list<TMsgDlgBtn> buttons, int helpContext = 0);
+int MessageDlg(const std::string& text, TMsgDlgType type, std::initializer_list<TMsgDlgBtn> buttons,
+               int helpContext = 0);
 
 std::string MsgDlgCaption(TMsgDlgType type);
 std::string MsgDlgButtonCaption(TMsgDlgBtn button);

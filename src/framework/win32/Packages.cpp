@@ -24,9 +24,9 @@ void CheckForDuplicateUnits(HMODULE module, const std::vector<std::string>& unit
             if (m.Instance == module) continue;
             for (const auto& other : m.Units)
                 if (SameTextAscii(unit, other))
-                    throw EPackageError(
-                        Format("Cannot load package '%s.'  It contains unit '%s,'which is also contained in package '%s'",
-                               {name, unit, m.Name}));
+                    throw EPackageError(Format(
+                        "Cannot load package '%s.'  It contains unit '%s,'which is also contained in package '%s'",
+                        {name, unit, m.Name}));
         }
 }
 

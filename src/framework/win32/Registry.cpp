@@ -6,7 +6,9 @@ namespace fw {
 
 TRegistry::TRegistry(REGSAM access) : access_(access) {}
 
-TRegistry::~TRegistry() { CloseKey(); }
+TRegistry::~TRegistry() {
+    CloseKey();
+}
 
 void TRegistry::SetRootKey(HKEY root) {
     if (root_ == root) return;

@@ -101,9 +101,13 @@ void UnregisterModule(HMODULE instance) {
         }
 }
 
-const std::vector<TLibModule>& LibModuleList() { return Modules(); }
+const std::vector<TLibModule>& LibModuleList() {
+    return Modules();
+}
 
-HMODULE MainInstance() { return g_main; }
+HMODULE MainInstance() {
+    return g_main;
+}
 
 HMODULE FindResourceHInstance(HMODULE instance) {
     for (auto& m : Modules())

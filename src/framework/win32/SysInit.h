@@ -14,9 +14,9 @@ namespace fw {
 
 struct TLibModule {
     HMODULE Instance = nullptr;
-    HMODULE ResInstance = nullptr;      // the module whose resources are used (the module itself by default)
-    std::string Name;                   // file name without folder and extension
-    std::vector<std::string> Units;     // units the module contains (its package information)
+    HMODULE ResInstance = nullptr;   // the module whose resources are used (the module itself by default)
+    std::string Name;                // file name without folder and extension
+    std::vector<std::string> Units;  // units the module contains (its package information)
 };
 
 // Registers the running executable (once) and makes fw::LoadResString read through the list.

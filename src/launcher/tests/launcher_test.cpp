@@ -129,7 +129,8 @@ TEST(Packages, FaultyPackagesFailTheirStep) {
         CheckPackage(bin + "vtpfailinit.bpl");
         FAIL();
     } catch (const fw::Exception& e) {
-        EXPECT_STREQ(e.what(), "Package vtpfailinit: its class registration failed (a required class is already registered)");
+        EXPECT_STREQ(e.what(),
+                     "Package vtpfailinit: its class registration failed (a required class is already registered)");
     }
     EXPECT_EQ(GetModuleHandleA((bin + "vtpfailinit.bpl").c_str()), nullptr);
     try {
@@ -164,12 +165,13 @@ TEST(ScriptControl, WinesControlAndItsVBScriptEngine) {
 }
 
 TEST(Report, TextAndArguments) {
-    EXPECT_EQ(BuildReportText("A1 - Checking x", "boom"),
-              "We are sorry, but your computer failed to meet the requirements to run Vantra Pro. The check failed on "
-              "step:\r\n\r\nA1 - Checking x (boom)\r\n\r\n- click \"OK\" to view see problem (and the possible "
-              "solution). The file that is displayed contains for each \"Step\" an detailed description what you can "
-              "do.\r\n\r\n- click \"Ignore\" to ignore this error and continue which is NOT RECOMMENDED!\r\n\r\n- click "
-              "\"Abort\" to exit now.");
+    EXPECT_EQ(
+        BuildReportText("A1 - Checking x", "boom"),
+        "We are sorry, but your computer failed to meet the requirements to run Vantra Pro. The check failed on "
+        "step:\r\n\r\nA1 - Checking x (boom)\r\n\r\n- click \"OK\" to view see problem (and the possible "
+        "solution). The file that is displayed contains for each \"Step\" an detailed description what you can "
+        "do.\r\n\r\n- click \"Ignore\" to ignore this error and continue which is NOT RECOMMENDED!\r\n\r\n- click "
+        "\"Abort\" to exit now.");
     EXPECT_EQ(JoinArguments({"/a", "b c"}), "/a b c");
     EXPECT_EQ(JoinArguments({}), "");
     EXPECT_EQ(JoinArguments({"", "x", ""}), "x");
@@ -194,8 +196,11 @@ TEST(Report, FallbackTextLayout) {
     EXPECT_EQ(t[p3 - 1], ' ');
     EXPECT_EQ(t[p4 - 1], ' ');
     EXPECT_NE(t.substr(p1, p2 - p1).find("d\xE9marr\xE9"), std::string::npos);  // French
-    EXPECT_NE(t.substr(p2, p3 - p2).find("mostrar\xED" "a"), std::string::npos);   // Spanish
-    EXPECT_NE(t.substr(p3, p4 - p3).find("w\xFCrde"), std::string::npos);       // German
+    EXPECT_NE(t.substr(p2, p3 - p2)
+                  .find("mostrar\xED"
+                        "a"),
+              std::string::npos);                                          // Spanish
+    EXPECT_NE(t.substr(p3, p4 - p3).find("w\xFCrde"), std::string::npos);  // German
     std::string url = t.substr(p4 + 8);
     EXPECT_EQ(url.rfind("http://", 0), 0u);
     EXPECT_EQ(url.find_first_of(" \r\n"), std::string::npos);
@@ -267,8 +272,10 @@ TEST_F(TempLangFolder, NoFolderNameNeverEmptiesTheUsersTemporaryFolder) {
         PrepareTempLangFolder(true);
         FAIL();
     } catch (const fw::Exception& e) {
-        EXPECT_EQ(std::string(e.what()), "No temporary language folder is configured: key \"Lang-TempFolderName\" is "
-                                         "empty in " + base_ + "cfg\\system.cfg");
+        EXPECT_EQ(std::string(e.what()),
+                  "No temporary language folder is configured: key \"Lang-TempFolderName\" is "
+                  "empty in " +
+                      base_ + "cfg\\system.cfg");
     }
     EXPECT_TRUE(product::FileExists(own));
     DeleteFileA(own.c_str());

@@ -76,8 +76,8 @@ TEST(BasePath, RegistryValueOrExecutableFolder) {
     EXPECT_EQ(BasePathFrom("D:\\Tools\\Vantra", "X:\\whatever\\bin\\a.exe"), "D:\\Tools\\Vantra\\");
     EXPECT_EQ(BasePathFrom("D:\\Tools\\Vantra\\", ""), "D:\\Tools\\Vantra\\");
     EXPECT_EQ(BasePathFrom("", "C:\\Programs\\Vantra\\bin\\start.exe"), "C:\\Programs\\Vantra\\");
-    EXPECT_EQ(BasePathFrom("", "C:\\ab\\x.exe"), "C:");   // folder of 6 characters
-    EXPECT_EQ(BasePathFrom("", "C:\\a\\x.exe"), "");      // folder of 5 characters
+    EXPECT_EQ(BasePathFrom("", "C:\\ab\\x.exe"), "C:");  // folder of 6 characters
+    EXPECT_EQ(BasePathFrom("", "C:\\a\\x.exe"), "");     // folder of 5 characters
     EXPECT_EQ(BasePathFrom("", ""), "");
 }
 

@@ -101,8 +101,7 @@ TEST(ModuleList, ResourceStringsFollowTheResourceModule) {
 }
 
 TEST(ModuleList, PackageInformationIsBoundsChecked) {
-    const unsigned char good[] = {0, 0, 0, 0,  1, 0, 0, 0, 'r', 't', 'l', 0, 2, 0, 0, 0,
-                                  1, 'A', 0, 0, 'B', 'c', 0};
+    const unsigned char good[] = {0, 0, 0, 0, 1, 0, 0, 0, 'r', 't', 'l', 0, 2, 0, 0, 0, 1, 'A', 0, 0, 'B', 'c', 0};
     auto units = fw::ParsePackageInfo(good, sizeof good, "p.bpl");
     ASSERT_EQ(units.size(), 2u);
     EXPECT_EQ(units[0], "A");
@@ -127,7 +126,8 @@ TEST(Packages, MissingLibraryNamesPackageAndSystemMessage) {
     } catch (const fw::EPackageError& e) {
         std::string m = e.what();
         EXPECT_EQ(m.rfind("Can't load package C:\\nowhere\\missing.bpl.\r\n", 0), 0u) << m;
-        EXPECT_GT(m.size(), std::strlen("Can't load package C:\\nowhere\\missing.bpl.\r\n")) << "system message missing";
+        EXPECT_GT(m.size(), std::strlen("Can't load package C:\\nowhere\\missing.bpl.\r\n"))
+            << "system message missing";
     }
     // A library without "Initialize" is no package; it is unloaded again.
     try {
