@@ -358,6 +358,16 @@ check "fallback: German paragraph in Windows-1252" grep -qaF "$(printf 'w\xfcrde
 check "fallback: ends with the download address" grep -qE $'\r\n\r\n\r\n\r\nhttp://[^ ]+$' <<<"$t"
 expect_not_started "fallback"; expect_not_opened "fallback"
 
+echo "== main program missing: the shell's failure in an error box"
+reset_install
+set_cfg EXEFile_Exec 'bin\missing.exe'
+launch /a
+drive Vantra click:OK shell-fail
+finish
+check "shell failure: program, arguments and the system's text with its code" \
+  grep -qE "^text=$(printf '%s' "$ibin" | sed 's/\\/\\\\/g')\\\\missing\.exe \(/a\): .*\(rc: [0-9]+\)$" "$art/shell-fail.txt"
+sed -n 's/^text=/shell failure text: /p' "$art/shell-fail.txt"; echo
+
 echo "== A1 (base folder missing)"
 reset_install
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Norv Systems\\Vantra Pro\\CurrentVersion]\r\n"App Dir"="C:\\\\NoSuchFolder\\\\Vantra"\r\n' > "$work/a1.reg"
