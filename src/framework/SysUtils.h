@@ -23,10 +23,12 @@ private:
     std::string message_;
 };
 
+// Base may be qualified (fw::Exception): the constructors are inherited through an alias.
 #define FW_DECLARE_EXCEPTION(Name, Base)                                    \
     class Name : public Base {                                              \
+        using BaseType_ = Base;                                             \
     public:                                                                 \
-        using Base::Base;                                                   \
+        using BaseType_::BaseType_;                                         \
         const char* ClassName() const noexcept override { return #Name; }   \
     }
 

@@ -1,1 +1,323 @@
-// placeholder: filled in by the KLocales work
+#include "localizer/kutils/KLocales.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "localizer/kutils/KStrings.h"
+#include "localizer/kutils/nls/NlsBackend.h"
+
+namespace kutils {
+
+namespace {
+
+INls* g_nls = nullptr;
+
+// English display names shown before the system is asked (the system's names differ between
+// versions, these are the ones the language files and lists were made with).
+const std::unordered_map<LCID, const char*>& EnglishNames() {
+    static const std::unordered_map<LCID, const char*> table = {
+        {1025, "Arabic (Saudi Arabia)"},
+        {1026, "Bulgarian"},
+        {1027, "Catalan"},
+        {1028, "Chinese (Taiwan)"},
+        {1029, "Czech"},
+        {1030, "Danish"},
+        {1031, "German (Germany)"},
+        {1032, "Greek"},
+        {1033, "English (United States)"},
+        {1034, "Spanish (Traditional Sort)"},
+        {1035, "Finnish"},
+        {1036, "French (France)"},
+        {1037, "Hebrew"},
+        {1038, "Hungarian"},
+        {1039, "Icelandic"},
+        {1040, "Italian (Italy)"},
+        {1041, "Japanese"},
+        {1042, "Korean"},
+        {1043, "Dutch (Netherlands)"},
+        {1044, "Norwegian (Bokmal)"},
+        {1045, "Polish"},
+        {1046, "Portuguese (Brazil)"},
+        {1048, "Romanian"},
+        {1049, "Russian"},
+        {1050, "Croatian"},
+        {1051, "Slovak"},
+        {1052, "Albanian"},
+        {1053, "Swedish"},
+        {1054, "Thai"},
+        {1055, "Turkish"},
+        {1056, "Urdu"},
+        {1057, "Indonesian"},
+        {1058, "Ukrainian"},
+        {1059, "Belarusian"},
+        {1060, "Slovenian"},
+        {1061, "Estonian"},
+        {1062, "Latvian"},
+        {1063, "Lithuanian"},
+        {1065, "Farsi"},
+        {1066, "Vietnamese"},
+        {1067, "Armenian"},
+        {1068, "Azeri (Latin)"},
+        {1069, "Basque"},
+        {1071, "Macedonian (FYROM)"},
+        {1078, "Afrikaans"},
+        {1079, "Georgian"},
+        {1080, "Faeroese"},
+        {1081, "Hindi"},
+        {1086, "Malay (Malaysia)"},
+        {1087, "Kazakh"},
+        {1088, "Kyrgyz (Cyrillic)"},
+        {1089, "Swahili"},
+        {1091, "Uzbek (Latin)"},
+        {1092, "Tatar"},
+        {1094, "Punjabi"},
+        {1095, "Gujarati"},
+        {1097, "Tamil"},
+        {1098, "Telugu"},
+        {1099, "Kannada"},
+        {1102, "Marathi"},
+        {1103, "Sanskrit"},
+        {1104, "Mongolian (Cyrillic)"},
+        {1110, "Galician"},
+        {1111, "Konkani"},
+        {1114, "Syriac"},
+        {1125, "Divehi"},
+        {2049, "Arabic (Iraq)"},
+        {2052, "Chinese (PRC)"},
+        {2055, "German (Switzerland)"},
+        {2057, "English (United Kingdom)"},
+        {2058, "Spanish (Mexico)"},
+        {2060, "French (Belgium)"},
+        {2064, "Italian (Switzerland)"},
+        {2067, "Dutch (Belgium)"},
+        {2068, "Norwegian (Nynorsk)"},
+        {2070, "Portuguese (Portugal)"},
+        {2074, "Serbian (Latin)"},
+        {2077, "Swedish (Finland)"},
+        {2092, "Azeri (Cyrillic)"},
+        {2110, "Malay (Brunei Darussalam)"},
+        {2115, "Uzbek (Cyrillic)"},
+        {3073, "Arabic (Egypt)"},
+        {3076, "Chinese (Hong Kong)"},
+        {3079, "German (Austria)"},
+        {3081, "English (Australia)"},
+        {3082, "Spanish (International Sort)"},
+        {3084, "French (Canada)"},
+        {3098, "Serbian (Cyrillic)"},
+        {4097, "Arabic (Libya)"},
+        {4100, "Chinese (Singapore)"},
+        {4103, "German (Luxembourg)"},
+        {4105, "English (Canada)"},
+        {4106, "Spanish (Guatemala)"},
+        {4108, "French (Switzerland)"},
+        {5121, "Arabic (Algeria)"},
+        {5124, "Chinese (Macau)"},
+        {5127, "German (Liechtenstein)"},
+        {5129, "English (New Zealand)"},
+        {5130, "Spanish (Costa Rica)"},
+        {5132, "French (Luxembourg)"},
+        {6145, "Arabic (Morocco)"},
+        {6153, "English (Ireland)"},
+        {6154, "Spanish (Panama)"},
+        {6156, "French (Monaco)"},
+        {7169, "Arabic (Tunisia)"},
+        {7177, "English (South Africa)"},
+        {7178, "Spanish (Dominican Republic)"},
+        {8193, "Arabic (Oman)"},
+        {8201, "English (Jamaica)"},
+        {8202, "Spanish (Venezuela)"},
+        {9217, "Arabic (Yemen)"},
+        {9225, "English (Caribbean)"},
+        {9226, "Spanish (Colombia)"},
+        {10241, "Arabic (Syria)"},
+        {10249, "English (Belize)"},
+        {10250, "Spanish (Peru)"},
+        {11265, "Arabic (Jordan)"},
+        {11273, "English (Trinidad)"},
+        {11274, "Spanish (Argentina)"},
+        {12289, "Arabic (Lebanon)"},
+        {12297, "English (Zimbabwe)"},
+        {12298, "Spanish (Ecuador)"},
+        {13313, "Arabic (Kuwait)"},
+        {13321, "English (Philippines)"},
+        {13322, "Spanish (Chile)"},
+        {14337, "Arabic (U.A.E.)"},
+        {14346, "Spanish (Uruguay)"},
+        {15361, "Arabic (Bahrain)"},
+        {15370, "Spanish (Paraguay)"},
+        {16385, "Arabic (Qatar)"},
+        {16394, "Spanish (Bolivia)"},
+        {17418, "Spanish (El Salvador)"},
+        {18442, "Spanish (Honduras)"},
+        {19466, "Spanish (Nicaragua)"},
+        {20490, "Spanish (Puerto Rico)"},
+    };
+    return table;
+}
+
+bool IsBareLanguage(LCID lcid) {
+    return lcid == PrimaryLangId(lcid);
+}
+
+// Text up to the first zero byte, as a zero-terminated source of the API.
+std::string UpToZero(const std::string& s) {
+    return s.substr(0, s.find('\0'));
+}
+std::u16string UpToZero(const std::u16string& s) {
+    return s.substr(0, s.find(u'\0'));
+}
+
+}  // namespace
+
+INls& Nls() {
+    return g_nls ? *g_nls : nls::DefaultNls();
+}
+
+void SetNls(INls* nls) {
+    g_nls = nls;
+}
+
+std::string GetLocaleString(LCID lcid, uint32_t type) {
+    INls& n = Nls();
+    int size = n.GetLocaleInfo(lcid, type, nullptr, 0);
+    if (size < 0) size = 0;
+    std::string buffer(static_cast<size_t>(size), '\0');
+    if (n.GetLocaleInfo(lcid, type, size > 0 ? buffer.data() : nullptr, size) != size)
+        throw ELocalesError("Can not get locale info");
+    return UpToZero(buffer);
+}
+
+std::string LocaleEnglishName(LCID lcid) {
+    const auto& table = EnglishNames();
+    auto it = table.find(lcid);
+    if (it != table.end()) return it->second;
+    std::string name = GetLocaleString(lcid, LOCALE_SENGLANGUAGE_);
+    // A locale the system does not know has no name, not an empty one with brackets.
+    if (IsBareLanguage(lcid) || name.empty()) return name;
+    return TrimmedPartBefore(" (", name) + " (" + GetLocaleString(lcid, LOCALE_SABBREVLANGNAME_) + ")";
+}
+
+std::string LocaleAbbrev(LCID lcid) {
+    std::string code = GetLocaleString(lcid, LOCALE_SABBREVLANGNAME_);
+    if (IsBareLanguage(lcid) && code.size() > 2) code.resize(2);
+    return code;
+}
+
+void GetInstalledLocales(std::vector<std::pair<std::string, LCID>>& list, uint8_t mode) {
+    list.clear();
+    std::vector<std::pair<std::string, LCID>> work;
+    INls& n = Nls();
+    for (const std::string& text : n.EnumSystemLocales()) {
+        if (text.empty()) continue;
+        // A locale whose queries fail is left out; the enumeration goes on.
+        try {
+            LCID lcid = static_cast<LCID>(HexToInt(text));
+            int32_t codePage = 0;
+            if (!fw::TryStrToInt(GetLocaleString(lcid, LOCALE_IDEFAULTANSICODEPAGE_), codePage)) continue;
+            if (!n.IsValidCodePage(static_cast<uint32_t>(codePage))) continue;
+            std::string name = GetLocaleString(lcid, LOCALE_SLANGUAGE_);
+            if (!name.empty()) work.emplace_back(std::move(name), lcid);
+        } catch (const fw::Exception&) {
+        }
+    }
+
+    if (mode == 0) {
+        // One entry per language: the first locale of a language with several stands for it.
+        for (size_t i = 0; i < work.size(); ++i) {
+            uint16_t p = PrimaryLangId(work[i].second);
+            auto later = std::remove_if(work.begin() + static_cast<std::ptrdiff_t>(i) + 1, work.end(),
+                                        [p](const auto& e) { return PrimaryLangId(e.second) == p; });
+            if (later != work.end()) {
+                work.erase(later, work.end());
+                work[i] = {TrimmedPartBefore("(", work[i].first), p};
+            }
+        }
+    } else if (mode == 2) {
+        // A neutral entry before the first locale of every language with several and none yet.
+        for (size_t i = 0; i + 1 < work.size();) {
+            uint16_t p = PrimaryLangId(work[i].second);
+            bool hasNeutral = std::any_of(work.begin(), work.end(), [p](const auto& e) { return e.second == p; });
+            bool hasMore = !hasNeutral && std::any_of(work.begin() + static_cast<std::ptrdiff_t>(i) + 1, work.end(),
+                                                      [p](const auto& e) { return PrimaryLangId(e.second) == p; });
+            if (hasMore) {
+                work.insert(work.begin() + static_cast<std::ptrdiff_t>(i), {TrimmedPartBefore("(", work[i].first), p});
+                i += 2;
+            } else {
+                ++i;
+            }
+        }
+    }
+    list = std::move(work);
+}
+
+LCID FindLocaleByAbbrev(std::string_view code, uint8_t mode) {
+    std::vector<std::pair<std::string, LCID>> list;
+    GetInstalledLocales(list, mode);
+    for (const auto& e : list) {
+        std::string abbrev = LocaleAbbrev(e.second);
+        if (mode == 0 && abbrev.size() > 2) abbrev.resize(2);
+        if (fw::SameTextAscii(abbrev, code)) return e.second;
+    }
+    return 0;
+}
+
+LCID LocaleFromAbbrev(std::string_view code) {
+    return FindLocaleByAbbrev(code, 2);
+}
+
+uint16_t PrimaryLangId(LCID lcid) {
+    return static_cast<uint16_t>(lcid & 0x3FF);
+}
+
+uint32_t LocaleCodePage(LCID lcid) {
+    std::string text = GetLocaleString(lcid, LOCALE_IDEFAULTANSICODEPAGE_);
+    int32_t codePage = 0;
+    if (text.empty() || !fw::TryStrToInt(text, codePage)) return Nls().GetACP();
+    return static_cast<uint32_t>(codePage);
+}
+
+uint8_t CodePageToCharset(uint32_t codePage) {
+    INls& n = Nls();
+    uint8_t charset = 0;
+    if (n.CodePageCharset(codePage, charset)) return charset;
+    if (n.CodePageCharset(n.GetACP(), charset)) return charset;
+    return DEFAULT_CHARSET_;
+}
+
+uint8_t LocaleCharset(LCID lcid) {
+    return CodePageToCharset(LocaleCodePage(lcid));
+}
+
+std::u16string AnsiToWideCP(const std::string& text, uint32_t codePage) {
+    INls& n = Nls();
+    std::string source = UpToZero(text);
+    std::u16string out;
+    if (n.MultiByteToWide(codePage, source, out)) return UpToZero(out);
+    // The runtime's own conversion: the system code page, and when even that is unusable the
+    // bytes taken as Latin-1 rather than nothing.
+    if (n.MultiByteToWide(n.GetACP(), source, out)) return UpToZero(out);
+    std::u16string latin1;
+    for (char c : source) latin1 += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return latin1;
+}
+
+std::string WideToAnsiCP(const std::u16string& text, uint32_t codePage) {
+    INls& n = Nls();
+    std::u16string source = UpToZero(text);
+    std::string out;
+    if (n.WideToMultiByte(codePage, source, out)) return UpToZero(out);
+    if (n.WideToMultiByte(n.GetACP(), source, out)) return UpToZero(out);
+    out.clear();
+    for (char16_t c : source) out += c < 256 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::u16string AnsiToWideLocale(const std::string& text, LCID lcid) {
+    return AnsiToWideCP(text, LocaleCodePage(lcid));
+}
+
+std::string WideToAnsiLocale(const std::u16string& text, LCID lcid) {
+    return WideToAnsiCP(text, LocaleCodePage(lcid));
+}
+
+}  // namespace kutils

@@ -13,7 +13,8 @@
 
 namespace kutils {
 
-FW_DECLARE_EXCEPTION(ELocalesError, fw::Exception);
+using fw::Exception;
+FW_DECLARE_EXCEPTION(ELocalesError, Exception);
 
 using LCID = uint32_t;
 
@@ -35,7 +36,8 @@ public:
     virtual uint32_t GetACP() = 0;
     // TranslateCharsetInfo(TCI_SRCCODEPAGE); false when the code page is unknown.
     virtual bool CodePageCharset(uint32_t codePage, uint8_t& charset) = 0;
-    // MultiByteToWideChar / WideCharToMultiByte with flags 0; false when the code page is unusable.
+    // MultiByteToWideChar / WideCharToMultiByte with flags 0 over all of text (callers stop at a
+    // zero themselves); code pages 0 to 3 mean the system's; false when the code page is unusable.
     virtual bool MultiByteToWide(uint32_t codePage, const std::string& text, std::u16string& out) = 0;
     virtual bool WideToMultiByte(uint32_t codePage, const std::u16string& text, std::string& out) = 0;
 };

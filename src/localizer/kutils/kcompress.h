@@ -12,7 +12,9 @@
 
 namespace kutils {
 
-FW_DECLARE_EXCEPTION(EKCompressError, fw::Exception);
+// The declaring macro inherits constructors by the base's unqualified name.
+using fw::Exception;
+FW_DECLARE_EXCEPTION(EKCompressError, Exception);
 
 // Sender, source position, source size.
 using TProgressEvent = std::function<void(void* sender, int64_t position, int64_t size)>;
