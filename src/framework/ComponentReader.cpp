@@ -280,7 +280,21 @@ void ReadComponentResource(TComponent* root, const std::vector<uint8_t>& data, s
     }
 }
 
+namespace {
+// Frames embedded in frames read their resources inside the reading of the outer one; a
+// resource that embeds its own class would never end.
+constexpr int kMaxResourceNesting = 32;
+int g_resourceDepth = 0;
+}  // namespace
+
 bool InitInheritedComponent(TComponent* root) {
+    if (g_resourceDepth >= kMaxResourceNesting)
+        throw EReadError(Format("Form resource %s embeds forms or frames more than %d levels deep",
+                                {UpperCaseAscii(root->ClassName()), kMaxResourceNesting}));
+    struct Depth {
+        Depth() { ++g_resourceDepth; }
+        ~Depth() { --g_resourceDepth; }
+    } depth;
     std::vector<const TClassInfo*> chain;
     for (const TClassInfo* c = root->ClassType(); c && !IsResourceRoot(c); c = c->Parent()) chain.push_back(c);
     bool found = false;

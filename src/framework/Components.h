@@ -144,7 +144,9 @@ private:
     std::vector<std::string> lines_;
 };
 
-// Font charsets the framework has identifiers for.
+// Font charsets the framework has identifiers for (the system header defines the same values
+// as macros where it is included first).
+#ifndef ANSI_CHARSET
 enum : uint8_t {
     ANSI_CHARSET = 0,
     DEFAULT_CHARSET = 1,
@@ -166,6 +168,7 @@ enum : uint8_t {
     EASTEUROPE_CHARSET = 238,
     OEM_CHARSET = 255,
 };
+#endif
 // The identifier of a charset ("RUSSIAN_CHARSET"); false for a value without one.
 bool CharsetToIdent(int32_t charset, std::string& ident);
 

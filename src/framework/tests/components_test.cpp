@@ -338,3 +338,21 @@ TEST_F(ResourceFixture, DamagedOrMissingResourceNamesTheForm) {
         EXPECT_NE(e.Message().find("NoSuchProperty"), std::string::npos) << e.Message();
     }
 }
+
+TEST_F(ResourceFixture, FrameThatEmbedsItselfFailsInsteadOfRecursing) {
+    DefineComponentClass("TRSelfFrame", TFrame::StaticClass());
+    const TClassInfo& host = DefineComponentClass("TRSelfHost", TForm::StaticClass());
+    FormBuilder f;
+    f.Begin("TRSelfFrame", "RSelfFrame").EndProps();
+    f.Begin("TRSelfFrame", "Inner", ffInline).EndProps().EndChildren();
+    f.EndChildren();
+    HostResources().Add(0, "TRSELFFRAME", f.Bytes());
+    FormBuilder h;
+    h.Begin("TRSelfHost", "RSelfHost").EndProps();
+    h.Begin("TRSelfFrame", "Frame1", ffInline).EndProps().EndChildren();
+    h.EndChildren();
+    HostResources().Add(0, "TRSELFHOST", h.Bytes());
+    int before = Screen().CustomFormCount();
+    EXPECT_THROW(CreateComponent(host, nullptr), EReadError);
+    EXPECT_EQ(Screen().CustomFormCount(), before);
+}
