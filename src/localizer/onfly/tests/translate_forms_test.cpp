@@ -1,0 +1,374 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "framework/ComponentReader.h"
+#include "framework/Components.h"
+#include "localizer/onfly/LocOnFly.h"
+
+using namespace fw;
+using namespace langres;
+using onfly::TKLocalizerOnFly;
+
+namespace {
+
+constexpr uint16_t kEnglish = 0x0409;
+constexpr uint16_t kGerman = 0x0407;
+constexpr uint16_t kRussian = 0x0419;
+
+// Records every value written to its "Mark" property, to see the order entries are applied in.
+class TMarkProbe : public TComponent {
+public:
+    explicit TMarkProbe(TComponent* owner) : TComponent(owner) { SetCompiledClass(StaticClass()); }
+    static const TClassInfo& StaticClass() {
+        static const TClassInfo& info = *[] {
+            auto* c = new TClassInfo("TMarkProbe", &TComponent::StaticClass(), FW_CLASS_FACTORY(TMarkProbe));
+            TPropInfo p;
+            p.Name = "Mark";
+            p.Kind = TTypeKind::tkLString;
+            p.GetStr = [](TObject* o) { return static_cast<TMarkProbe*>(o)->Log.empty() ? std::string() : static_cast<TMarkProbe*>(o)->Log.back(); };
+            p.SetStr = [](TObject* o, const std::string& v) { static_cast<TMarkProbe*>(o)->Log.push_back(v); };
+            c->AddProperty(std::move(p));
+            return c;
+        }();
+        return info;
+    }
+    std::vector<std::string> Log;
+};
+
+// A model whose language 1 is the one being applied.
+struct Model {
+    TLangResource res;
+    uint32_t nextId = 1;
+    explicit Model() {
+        res.SetNativeLangId(kEnglish);
+        res.CurrentIndex = 1;
+    }
+    // comp empty: a property of the form entry itself.
+    TLResPropertyItem* Set(const std::string& form, const std::string& comp, const std::string& prop,
+                           const std::u16string& text, uint16_t lang = kGerman, uint16_t flags = 0) {
+        TLResFormItem* f = res.Forms->Ensure(form);
+        TLResPropertyItem* p = f->EnsureProperty(nextId++, comp.empty() ? nullptr : &comp, prop, vkString);
+        while (p->Values->Count() < 2) p->AddValue(u"", lang);
+        TLResValue* v = p->Values->Values(1);
+        v->Text = text;
+        v->LangId = lang;
+        v->Flags = flags;
+        return p;
+    }
+};
+
+template <class T>
+T* Make(TComponent* owner, const std::string& name) {
+    auto* c = new T(owner);
+    c->SetName(name);
+    return c;
+}
+
+// A live form of a class defined at run time, built without resources.
+std::unique_ptr<TForm> NewForm(const std::string& cls, const TClassInfo& parent = TForm::StaticClass()) {
+    const TClassInfo& c = DefineComponentClass(cls, parent);
+    auto* f = static_cast<TForm*>(c.Create(nullptr));
+    f->SetName(cls.substr(1));
+    return std::unique_ptr<TForm>(f);
+}
+
+}  // namespace
+
+TEST(TranslateComponent, AncestorEntriesNearestFirstOwnClassLast) {
+    const TClassInfo& a = DefineComponentClass("TFormA", TForm::StaticClass());
+    const TClassInfo& b = DefineComponentClass("TFormB", a);
+    auto form = NewForm("TFormC", b);
+    auto* probe = Make<TMarkProbe>(form.get(), "Probe1");
+    Model m;
+    m.Set("FormA", "Probe1", "Mark", u"A");
+    m.Set("FormB", "Probe1", "Mark", u"B");
+    m.Set("FormC", "Probe1", "Mark", u"C");
+    m.Set("Form", "Probe1", "Mark", u"F");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    // TForm itself has an entry too ("Form"); it sits above FormA and below the stop class.
+    EXPECT_EQ(probe->Log, (std::vector<std::string>{"B", "A", "F", "C"}));
+
+    // Two levels: FormA, then FormB.
+    auto formB = NewForm("TFormB2", a);
+    auto* probe2 = Make<TMarkProbe>(formB.get(), "Probe1");
+    m.Set("FormB2", "Probe1", "Mark", u"B2");
+    loc.TranslateComponent(&m.res, formB.get());
+    EXPECT_EQ(probe2->Log, (std::vector<std::string>{"A", "F", "B2"}));
+}
+
+TEST(TranslateComponent, FrameFirstThenTheFormsEntriesWin) {
+    const TClassInfo& frameCls = DefineComponentClass("TToolFrame", TFrame::StaticClass());
+    auto form = NewForm("TFrameHostForm");
+    auto* frame = static_cast<TFrame*>(frameCls.Create(form.get()));
+    frame->SetName("ToolFrame");
+    auto* button = Make<TButton>(frame, "Button1");
+    auto* other = Make<TButton>(frame, "Button2");
+    auto* frameProbe = Make<TMarkProbe>(frame, "Probe1");
+    Model m;
+    m.Set("ToolFrame", "Button1", "Caption", u"Frame text");
+    m.Set("ToolFrame", "Button2", "Caption", u"Frame only");
+    m.Set("ToolFrame", "Probe1", "Mark", u"frame");
+    m.Set("FrameHostForm", "ToolFrame.Button1", "Caption", u"Form text");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(button->Caption, "Form text");
+    EXPECT_EQ(other->Caption, "Frame only");
+    // The frame's own entry runs twice: once in the walk, once as its own class.
+    EXPECT_EQ(frameProbe->Log.size(), 2u);
+}
+
+TEST(TranslateComponent, DottedPathsAndStringLists) {
+    auto form = NewForm("TPathForm");
+    auto* panel = Make<TPanel>(form.get(), "Panel1");
+    panel->Caption = "keep";
+    auto* list = Make<TListBox>(form.get(), "ListBox1");
+    list->Items()->SetText("old1\r\nold2\r\nold3");
+    auto* inner = Make<TPanel>(panel, "Inner");  // owned by the panel: found by the deep search
+    Model m;
+    m.Set("PathForm", "Panel1.Font", "Name", u"Arial");
+    m.Set("PathForm", "ListBox1", "Items.Strings", u"eins\r\nzwei");
+    m.Set("PathForm", "Inner", "Caption", u"deep");
+    m.Set("PathForm", "Missing", "Caption", u"nowhere");
+    m.Set("PathForm", "ListBox1", "NoSuchProperty", u"x");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(panel->Font()->Name(), "Arial");
+    EXPECT_EQ(panel->Caption, "keep");
+    EXPECT_EQ(list->Items()->Text(), "eins\r\nzwei\r\n");
+    EXPECT_EQ(inner->Caption, "deep");
+
+    std::string rest;
+    EXPECT_EQ(TKLocalizerOnFly::FindComponentByPath(form.get(), "Panel1.Inner.Font", rest), inner);
+    EXPECT_EQ(rest, "Font");
+    rest.clear();
+    EXPECT_EQ(TKLocalizerOnFly::FindComponentByPath(form.get(), "panel1", rest), panel);
+    EXPECT_EQ(rest, "");
+    EXPECT_EQ(TKLocalizerOnFly::FindComponentByPath(form.get(), "Nope.Inner", rest), nullptr);
+}
+
+TEST(ApplyIndexedEntry, StatusPanelsByIndexWithOneAndTwoPanels) {
+    auto form = NewForm("TStatusForm");
+    auto* bar = Make<TStatusBar>(form.get(), "StatusBar1");
+    bar->Panels()->Add()->Text = "first";
+    Model m;
+    m.Set("StatusForm", "StatusBar1.Panels[1]", "Text", u"zweites");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(bar->Panels()->Count(), 1);
+    EXPECT_EQ(bar->Panels()->Items(0)->Text, "first");
+    bar->Panels()->Add()->Text = "second";
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(bar->Panels()->Items(0)->Text, "first");
+    EXPECT_EQ(bar->Panels()->Items(1)->Text, "zweites");
+}
+
+TEST(ApplyIndexedEntry, BadIndexesEndThePass) {
+    auto form = NewForm("TBadIndexForm");
+    auto* bar = Make<TStatusBar>(form.get(), "StatusBar1");
+    bar->Panels()->Add();
+    bar->Panels()->Add();
+    auto* after = Make<TLabel>(form.get(), "ZLabel");
+    Model m;
+    m.Set("BadIndexForm", "StatusBar1.Panels[0]", "Text", u"done before");
+    m.Set("BadIndexForm", "StatusBar1.Panels[x1]", "Text", u"bad");
+    m.Set("BadIndexForm", "ZLabel", "Caption", u"never");
+    TKLocalizerOnFly loc;
+    EXPECT_THROW(loc.TranslateComponent(&m.res, form.get()), EConvertError);
+    // Entries are kept in name order: "StatusBar1.Panels[0]" sorts before "StatusBar1.Panels[x1]".
+    EXPECT_EQ(bar->Panels()->Items(0)->Text, "done before");
+    EXPECT_EQ(after->Caption, "");
+
+    // A deeper collection level past its end raises the list's index error.
+    Model deep;
+    deep.Set("BadIndexForm", "ZLabel.Sections[0].Panels[5]", "Text", u"too far");
+    int calls = 0;
+    loc.OnGetIndexedObject = [&](TObject* sender, const std::string& prop, int index, TObject*& result) {
+        ++calls;
+        EXPECT_EQ(prop, "Sections");
+        EXPECT_EQ(index, 0);
+        result = sender == after ? static_cast<TObject*>(after->Font()) : static_cast<TObject*>(bar->Panels());
+    };
+    EXPECT_THROW(loc.TranslateComponent(&deep.res, form.get()), EListError);
+    EXPECT_EQ(calls, 2);
+    Model ok;
+    ok.Set("BadIndexForm", "ZLabel.Sections[0].Panels[1]", "Text", u"through the event");
+    loc.TranslateComponent(&ok.res, form.get());
+    EXPECT_EQ(bar->Panels()->Items(1)->Text, "through the event");
+    // Without a handler such paths change nothing.
+    loc.OnGetIndexedObject = nullptr;
+    ok.Set("BadIndexForm", "ZLabel.Sections[0].Panels[1]", "Text", u"unchanged");
+    loc.TranslateComponent(&ok.res, form.get());
+    EXPECT_EQ(bar->Panels()->Items(1)->Text, "through the event");
+    // A remaining path without an index ends the walk.
+    Model tail;
+    tail.Set("BadIndexForm", "StatusBar1.Panels[1].Text", "Text", u"not applied");
+    loc.TranslateComponent(&tail.res, form.get());
+    EXPECT_EQ(bar->Panels()->Items(1)->Text, "through the event");
+}
+
+TEST(SetSpecialProperty, NotebookPagesAppendAndReplace) {
+    auto form = NewForm("TNotebookForm");
+    auto* book = Make<TTabbedNotebook>(form.get(), "Notebook1");
+    book->Pages()->SetText("One\r\nTwo\r\nThree");
+    Model m;
+    m.Set("NotebookForm", "Notebook1", "TTabPage5.Caption", u"Vier");
+    m.Set("NotebookForm", "Notebook1", "TTabPage2.Caption", u"Zwei");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(book->Pages()->Text(), "One\r\nZwei\r\nThree\r\nVier\r\n");
+
+    auto value = [&](const std::u16string& t) {
+        static Model holder;
+        return holder.Set("X", "Y", "Z", t)->Values->Values(1);
+    };
+    EXPECT_TRUE(loc.SetSpecialProperty(book, "Caption", value(u"Eins")));
+    EXPECT_EQ(book->Pages()->Strings(0), "Eins");  // no dot: the first page
+    EXPECT_THROW(loc.SetSpecialProperty(book, "TTabPageX.Caption", value(u"x")), EConvertError);
+    EXPECT_THROW(loc.SetSpecialProperty(book, "Tab.Caption", value(u"x")), EConvertError);
+    EXPECT_THROW(loc.SetSpecialProperty(book, "TTabPage0.Caption", value(u"x")), EListError);
+    EXPECT_EQ(book->Pages()->Count(), 4);
+    // The special handler's work does not count as a set property.
+    EXPECT_FALSE(loc.SetTranslatedProperty(book, "TTabPage1.Caption", value(u"Erste")));
+    EXPECT_EQ(book->Pages()->Strings(0), "Erste");
+}
+
+TEST(ApplyEntryProperties, CharsetOnlyWhenNothingWasSetAndOnlyOnRealisedFonts) {
+    auto form = NewForm("TCharsetForm");
+    auto* realised = Make<TLabel>(form.get(), "Label1");
+    auto* unrealised = Make<TLabel>(form.get(), "Label2");
+    auto* captioned = Make<TLabel>(form.get(), "Label3");
+    realised->Font()->Handle();
+    captioned->Font()->Handle();
+    Model m;
+    m.Set("CharsetForm", "Label1", "Caption", u"x", kRussian, vfDoNotTranslate);
+    m.Set("CharsetForm", "Label1", "Hint", u"y", kRussian, vfDoNotTranslate);
+    m.Set("CharsetForm", "Label2", "Caption", u"x", kRussian, vfDoNotTranslate);
+    m.Set("CharsetForm", "Label3", "Caption", u"\u041F\u0440\u0438\u0432\u0435\u0442", kRussian);
+    m.Set("CharsetForm", "Label3", "Hint", u"skip", kRussian, vfDoNotTranslate);
+    TKLocalizerOnFly loc;
+    loc.CurrentLangId = kRussian;
+    loc.AdjustCharset = false;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(realised->Font()->Charset(), DEFAULT_CHARSET);
+    EXPECT_EQ(realised->Caption, "");  // never applied
+
+    loc.AdjustCharset = true;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(realised->Font()->Charset(), RUSSIAN_CHARSET);
+    EXPECT_EQ(unrealised->Font()->Charset(), DEFAULT_CHARSET);
+    EXPECT_EQ(captioned->Font()->Charset(), DEFAULT_CHARSET);
+    EXPECT_EQ(captioned->Caption, "\xCF\xF0\xE8\xE2\xE5\xF2");  // code page 1251
+    EXPECT_EQ(captioned->Hint, "");
+    // The form's own entry set nothing either: its (realised) font gets the charset too.
+    form->Font()->Handle();
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(form->Font()->Charset(), RUSSIAN_CHARSET);
+}
+
+TEST(TranslateComponent, ScalesWhenPixelsPerInchDiffer) {
+    auto form = NewForm("TScaledForm");
+    form->Width = 200;
+    form->PixelsPerInch = 96;
+    Model m;
+    m.Set("ScaledForm", "", "Caption", u"Skaliert");
+    TKLocalizerOnFly loc;
+    Screen().PixelsPerInch = 120;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(form->Width, 250);
+    EXPECT_EQ(form->Caption, "Skaliert");
+    // A later pass does not scale the same form again.
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(form->Width, 250);
+    // Same pixels per inch: no scaling.
+    auto plain = NewForm("TPlainForm");
+    plain->Width = 200;
+    plain->PixelsPerInch = 120;
+    m.Set("PlainForm", "", "Caption", u"x");
+    loc.TranslateComponent(&m.res, plain.get());
+    EXPECT_EQ(plain->Width, 200);
+    Screen().PixelsPerInch = 96;
+}
+
+TEST(SetTranslatedProperty, CodePagesAndKinds) {
+    auto form = NewForm("TKindsForm");
+    auto* edit = Make<TEdit>(form.get(), "Edit1");
+    auto* bevel = Make<TBevel>(form.get(), "Bevel1");
+    Model m;
+    m.Set("KindsForm", "Edit1", "Text", u"Schlie\u00DFen");
+    m.Set("KindsForm", "Edit1", "TextHint", u"\u0416\u00DF\U0001F600");
+    m.Set("KindsForm", "Edit1", "MaxLength", u" 42 ");
+    m.Set("KindsForm", "Edit1", "PasswordChar", u"*");  // character kind: left alone
+    m.Set("KindsForm", "Bevel1", "Shape", u"2");
+    m.Set("KindsForm", "Bevel1", "Width", u"abc");  // not a number: 0
+    m.Set("KindsForm", "", "Caption", u"\u041E\u043A", kRussian);
+    bevel->Width = 10;
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(edit->Text, "Schlie\xDF" "en");  // code page 1252
+    EXPECT_EQ(edit->TextHint, u"\u0416\u00DF\U0001F600");
+    EXPECT_EQ(edit->MaxLength, 42);
+    EXPECT_EQ(edit->PasswordChar, 0);
+    EXPECT_EQ(bevel->Shape, bsTopLine);
+    EXPECT_EQ(bevel->Width, 0);
+    EXPECT_EQ(form->Caption, "\xCE\xEA");  // code page 1251
+
+    // An ordinal that is no value of the enumeration is not stored.
+    m.Set("KindsForm", "Bevel1", "Shape", u"99");
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(bevel->Shape, bsTopLine);
+}
+
+TEST(TranslateForms, EveryOpenFormAndDataModule) {
+    auto f1 = NewForm("TOpenForm1");
+    auto f2 = NewForm("TOpenForm2");
+    const TClassInfo& dmCls = DefineComponentClass("TOpenData", TDataModule::StaticClass());
+    std::unique_ptr<TComponent> dm(dmCls.Create(nullptr));
+    auto* probe = Make<TMarkProbe>(dm.get(), "Probe1");
+    Model m;
+    m.Set("OpenForm1", "", "Caption", u"Erstes");
+    m.Set("OpenForm2", "", "Caption", u"Zweites");
+    m.Set("OpenData", "Probe1", "Mark", u"Daten");
+    TKLocalizerOnFly loc;
+    loc.TranslateForms(&m.res);
+    EXPECT_EQ(f1->Caption, "Erstes");
+    EXPECT_EQ(f2->Caption, "Zweites");
+    EXPECT_TRUE(probe->Log.empty());
+    loc.TranslateDataModules(&m.res);
+    EXPECT_EQ(probe->Log, std::vector<std::string>{"Daten"});
+    // No model: the localizer's own.
+    loc.TranslateComponent(nullptr, f1.get());
+    EXPECT_EQ(f1->Caption, "Erstes");
+    EXPECT_TRUE(TKLocalizerOnFly::ClassChainHasName(f1.get(), {"tcustomform"}));
+    EXPECT_FALSE(TKLocalizerOnFly::ClassChainHasName(f1.get(), {"TStrings"}));
+}
+
+TEST(TranslateForms, FormsFromTheSwitchedResourceModuleNeedNoPass) {
+    // A form resource in the program and its translated counterpart in the resource module.
+    auto build = [](const std::string& caption) {
+        std::vector<uint8_t> v = {'T', 'P', 'F', '0'};
+        auto str = [&v](const std::string& s) {
+            v.push_back(static_cast<uint8_t>(s.size()));
+            v.insert(v.end(), s.begin(), s.end());
+        };
+        str("TSwitchedForm");
+        str("SwitchedForm");
+        str("Caption");
+        v.push_back(6);  // short string
+        str(caption);
+        v.push_back(0);
+        v.push_back(0);
+        return v;
+    };
+    const TClassInfo& cls = DefineComponentClass("TSwitchedForm", TForm::StaticClass());
+    const_cast<TClassInfo&>(cls).Module = 0x10000;
+    HostResources().Add(0x10000, "TSWITCHEDFORM", build("Close"));
+    HostResources().Add(0x20000, "TSWITCHEDFORM", build("Schlie\xDF" "en"));
+    std::unique_ptr<TComponent> before(CreateComponent(cls, nullptr));
+    HostResources().Redirect(0x10000, 0x20000);
+    std::unique_ptr<TComponent> after(CreateComponent(cls, nullptr));
+    HostResources().Redirect(0x10000, 0x10000);
+    EXPECT_EQ(static_cast<TForm*>(before.get())->Caption, "Close");
+    EXPECT_EQ(static_cast<TForm*>(after.get())->Caption, "Schlie\xDF" "en");
+}
