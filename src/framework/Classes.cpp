@@ -195,7 +195,9 @@ TFileStream::~TFileStream() {
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     if (count <= 0) return 0;
-    std::fflush(f_);  // switching from writing to reading needs a flush or seek in between
+    // Switching from writing to reading needs a seek in between. Not fflush: the Windows C
+    // runtime's fflush on an input stream drops the buffered bytes and moves the position on.
+    std::fseek(f_, 0, SEEK_CUR);
     return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), f_));
 }
 

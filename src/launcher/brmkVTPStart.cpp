@@ -1,0 +1,63 @@
+// brmkVTPStart: the start program of Vantra Pro. One pass on the GUI thread: temporary language
+// folder, title, application window, check chain, failure report, launch, end.
+#include <windows.h>
+
+#include "framework/win32/Forms.h"
+#include "framework/win32/SysInit.h"
+#include "launcher/Launcher.h"
+#include "launcher/resource.h"
+#include "product/NVTools.h"
+#include "product/brmkVTPTools.h"
+
+namespace {
+
+// The framework's report for an error nobody handled: the message, then the end of the run.
+int DefaultErrorReport(const std::string& message) {
+    product::DebugLog("Unhandled error: " + message);
+    std::string caption = fw::Application().Title();
+    MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
+    return 1;
+}
+
+void HideFromTaskBar(HWND wnd) {
+    LONG style = GetWindowLongA(wnd, GWL_EXSTYLE);
+    style = (style & ~static_cast<LONG>(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
+    SetWindowLongA(wnd, GWL_EXSTYLE, style);
+}
+
+int Run() {
+    using namespace launcher;
+    fw::InitModuleList();
+    PrepareTempLangFolder(false);
+    // The language of the user is applied here once the localizer is part of the program.
+    product::SetAppTitle(fw::LoadResString(S_AppTitle, "$appname2 Starter"));
+    fw::TApplication& app = fw::Application();
+    app.Initialize();
+    ChecksPassed = false;
+    HideFromTaskBar(app.Handle());
+    try {
+        RunCheckChain();
+        ChecksPassed = true;
+        product::DebugLog("All checks passed");
+    } catch (const fw::Exception& e) {
+        product::DebugLog("Check failed: " + StepDescription + " (" + e.Message() + ")");
+        ReportCheckFailure(e.Message());
+    }
+    if (ChecksPassed) {
+        LaunchMainProgram();
+        if (SettingsObject) product::SleepMs(1);
+    }
+    SettingsObject.Clear();
+    app.Terminate();
+    return 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    try {
+        return Run();
+    } catch (const std::exception& e) {
+        return DefaultErrorReport(e.what());
+    }
+}

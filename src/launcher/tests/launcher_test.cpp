@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "framework/win32/Forms.h"
+#include "framework/win32/Packages.h"
+#include "framework/win32/Registry.h"
+#include "launcher/Launcher.h"
+#include "product/NVTools.h"
+#include "product/brmkVTPTools.h"
+
+using namespace launcher;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::string s;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+        std::fclose(f);
+    }
+    return s;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+}
+
+std::string FixtureBin() {
+    std::string dir = "Z:" VTP_BINARY_DIR "/fixtures/bin/";
+    for (char& c : dir)
+        if (c == '/') c = '\\';
+    return dir;
+}
+
+class MsDosSys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        file_ = product::GetTempDir() + "vtp-msdos.sys";
+        backup_ = file_ + ".FIXED";
+        Remove();
+    }
+    void TearDown() override { Remove(); }
+    void Remove() {
+        SetFileAttributesA(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file_.c_str());
+        DeleteFileA(backup_.c_str());
+    }
+    std::string file_, backup_;
+};
+
+TEST_F(MsDosSys, ThirtyBlankLinesBeforeTheFirstRemarkAfterTheHeading) {
+    const std::string old = ";top remark\r\n[OPTIONS]\r\nBootGUI=1\r\n\r\n   ;abc\r\n;def\r\n";
+    WriteText(file_, old);
+    EXPECT_TRUE(RepairMsDosSys(file_, backup_));
+    std::string expected = ";top remark\r\n[OPTIONS]\r\nBootGUI=1\r\n\r\n";
+    for (int i = 0; i < 30; ++i) expected += " \r\n";
+    expected += "   ;abc\r\n;def\r\n";
+    EXPECT_EQ(ReadAll(file_), expected);
+    EXPECT_EQ(ReadAll(backup_), old);
+    EXPECT_EQ(GetFileAttributesA(file_.c_str()), 0x27u);
+    // The backup marks the repair as done: nothing more happens.
+    EXPECT_FALSE(RepairMsDosSys(file_, backup_));
+    EXPECT_EQ(ReadAll(file_), expected);
+}
+
+TEST_F(MsDosSys, WithoutHeadingOrRemarkTheFileStaysButTheBackupIsMade) {
+    WriteText(file_, "[Paths]\nWinDir=C:\\WINDOWS\n;x\n");
+    EXPECT_FALSE(RepairMsDosSys(file_, backup_));
+    EXPECT_EQ(ReadAll(file_), "[Paths]\nWinDir=C:\\WINDOWS\n;x\n");
+    EXPECT_EQ(ReadAll(backup_), "[Paths]\nWinDir=C:\\WINDOWS\n;x\n");
+    Remove();
+    WriteText(file_, "[Options]\r\nBootGUI=1\r\n");
+    EXPECT_FALSE(RepairMsDosSys(file_, backup_));
+    EXPECT_EQ(ReadAll(file_), "[Options]\r\nBootGUI=1\r\n");
+    // The heading is the whole line: " [Options]" is not it.
+    Remove();
+    WriteText(file_, " [Options]\r\n;x\r\n");
+    EXPECT_FALSE(RepairMsDosSys(file_, backup_));
+    EXPECT_EQ(ReadAll(file_), " [Options]\r\n;x\r\n");
+}
+
+TEST_F(MsDosSys, NoFileNothingToDo) {
+    EXPECT_FALSE(RepairMsDosSys(file_, backup_));
+    EXPECT_EQ(GetFileAttributesA(backup_.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Packages, LoadInitialiseFinalizeAndRefuse) {
+    const std::string bin = FixtureBin();
+    using Count = LONG(WINAPI*)();
+    HMODULE p1 = fw::LoadPackage(bin + "vtpvcl1.bpl");
+    auto count = reinterpret_cast<Count>(reinterpret_cast<void*>(GetProcAddress(p1, "PackageInitCount")));
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count(), 1);
+    try {
+        fw::LoadPackage(bin + "vtpdupvcl1.bpl");
+        FAIL() << "a unit present twice must be refused";
+    } catch (const fw::EPackageError& e) {
+        EXPECT_STREQ(e.what(),
+                     "Cannot load package 'vtpdupvcl1.'  It contains unit 'VtpGraphics,'which is also contained in "
+                     "package 'vtpvcl1'");
+    }
+    EXPECT_EQ(GetModuleHandleA((bin + "vtpdupvcl1.bpl").c_str()), nullptr) << "refused package left loaded";
+    fw::UnloadPackage(p1);
+    EXPECT_EQ(GetModuleHandleA((bin + "vtpvcl1.bpl").c_str()), nullptr);
+    // With vtpvcl1 gone the other one loads.
+    EXPECT_NO_THROW(CheckPackage(bin + "vtpdupvcl1.bpl"));
+    EXPECT_NO_THROW(CheckPackage(bin + "vtpvcl2.bpl"));
+}
+
+TEST(Packages, FaultyPackagesFailTheirStep) {
+    const std::string bin = FixtureBin();
+    try {
+        CheckPackage(bin + "vtpnoinit.bpl");
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Invalid package file '" + bin + "vtpnoinit.bpl'");
+    }
+    EXPECT_EQ(GetModuleHandleA((bin + "vtpnoinit.bpl").c_str()), nullptr);
+    try {
+        CheckPackage(bin + "vtpfailinit.bpl");
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_STREQ(e.what(),
+                     "Package vtpfailinit: its class registration failed (a required class is already registered)");
+    }
+    EXPECT_EQ(GetModuleHandleA((bin + "vtpfailinit.bpl").c_str()), nullptr);
+    try {
+        CheckPackage(bin + "vtpnofinal.bpl");
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_STREQ(e.what(), "Invalid package handle");
+    }
+    try {
+        CheckPackage(bin + "nothere.bpl");
+        FAIL();
+    } catch (const fw::Exception& e) {
+        std::string m = e.what();
+        EXPECT_EQ(m.rfind("Can't load package " + bin + "nothere.bpl.\r\n", 0), 0u) << m;
+    }
+}
+
+TEST(Library, LoadsFromTheSearchPathOrFails) {
+    EXPECT_NO_THROW(CheckLibrary("riched20.dll"));
+    try {
+        CheckLibrary("no-such-library-xyz.dll");
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_STREQ(e.what(), "DLL not found!");
+    }
+}
+
+TEST(ScriptControl, WinesControlAndItsVBScriptEngine) {
+    fw::Application().Initialize();
+    EXPECT_NO_THROW(CheckScriptControl());
+    EXPECT_NO_THROW(CheckVBScript());
+}
+
+TEST(Report, TextAndArguments) {
+    EXPECT_EQ(
+        BuildReportText("A1 - Checking x", "boom"),
+        "We are sorry, but your computer failed to meet the requirements to run Vantra Pro. The check failed on "
+        "step:\r\n\r\nA1 - Checking x (boom)\r\n\r\n- click \"OK\" to view see problem (and the possible "
+        "solution). The file that is displayed contains for each \"Step\" an detailed description what you can "
+        "do.\r\n\r\n- click \"Ignore\" to ignore this error and continue which is NOT RECOMMENDED!\r\n\r\n- click "
+        "\"Abort\" to exit now.");
+    EXPECT_EQ(JoinArguments({"/a", "b c"}), "/a b c");
+    EXPECT_EQ(JoinArguments({}), "");
+    EXPECT_EQ(JoinArguments({"", "x", ""}), "x");
+    EXPECT_EQ(JoinArguments({"\ty "}), "y");
+}
+
+TEST(Report, FallbackTextLayout) {
+    const std::string t = FallbackText();
+    const std::string en =
+        "Vantra Pro can not be started since some components are missing. By default, the text file CHKFAIL.TXT would "
+        "be displayed that contains information how to fix the missing components. However, Vantra Pro was not able "
+        "to find this file which means that your installation of Vantra Pro is properly damaged. This can be fixed by "
+        "reinstalling Vantra Pro. If you can not find the installation files, you may download the current version "
+        "from the URL at the end of this message.";
+    ASSERT_EQ(t.compare(0, en.size() + 4, en + "\r\n\r\n"), 0);
+    // English, French, Spanish, German, then the address after four line ends.
+    size_t p1 = t.find("\r\n\r\n"), p2 = t.find("\r\n\r\n", p1 + 4), p3 = t.find("\r\n\r\n", p2 + 4),
+           p4 = t.find("\r\n\r\n\r\n\r\n", p3 + 4);
+    ASSERT_NE(p4, std::string::npos);
+    EXPECT_EQ(t.substr(p1 + 4, 10), "Vantra Pro");
+    EXPECT_EQ(t[p2 - 1], ' ');
+    EXPECT_EQ(t[p3 - 1], ' ');
+    EXPECT_EQ(t[p4 - 1], ' ');
+    EXPECT_NE(t.substr(p1, p2 - p1).find("d\xE9marr\xE9"), std::string::npos);  // French
+    EXPECT_NE(t.substr(p2, p3 - p2)
+                  .find("mostrar\xED"
+                        "a"),
+              std::string::npos);                                          // Spanish
+    EXPECT_NE(t.substr(p3, p4 - p3).find("w\xFCrde"), std::string::npos);  // German
+    std::string url = t.substr(p4 + 8);
+    EXPECT_EQ(url.rfind("http://", 0), 0u);
+    EXPECT_EQ(url.find_first_of(" \r\n"), std::string::npos);
+    for (unsigned char c : t) EXPECT_NE(c, 0xC3) << "UTF-8 in a Windows-1252 text";
+}
+
+// The temporary language folder against a scratch configuration.
+class TempLangFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        product::ResetProductCaches();
+        temp_ = product::GetTempDir();
+        base_ = temp_ + "vtp-launcher-test\\";
+        CreateDirectoryA(base_.c_str(), nullptr);
+        CreateDirectoryA((base_ + "cfg").c_str(), nullptr);
+        fw::TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey(product::kProductRegKey, true));
+        reg.WriteString(product::kAppDirValue, base_);
+    }
+    void TearDown() override {
+        DeleteFileA((base_ + "cfg\\system.cfg").c_str());
+        RemoveDirectoryA((base_ + "cfg").c_str());
+        RemoveDirectoryA(base_.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, product::kProductRegKey);
+        product::ResetProductCaches();
+    }
+    void Config(const std::string& folderName) {
+        WriteText(base_ + "cfg\\system.cfg", "Lang-TempFolderName=" + folderName + "\r\n");
+    }
+    std::string temp_, base_;
+};
+
+TEST_F(TempLangFolder, CreatedThenEmptiedSubFoldersStay) {
+    const std::string folder = temp_ + "vtp-lang-a\\deeper\\";
+    Config("vtp-lang-a\\deeper\\");
+    PrepareTempLangFolder(true);
+    ASSERT_TRUE(product::DirectoryExists(folder));
+    WriteText(folder + "old.dll", "x");
+    CreateDirectoryA((folder + "sub").c_str(), nullptr);
+    PrepareTempLangFolder(true);
+    EXPECT_FALSE(product::FileExists(folder + "old.dll"));
+    EXPECT_TRUE(product::DirectoryExists(folder + "sub"));
+    RemoveDirectoryA((folder + "sub").c_str());
+    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryA((temp_ + "vtp-lang-a").c_str());
+}
+
+TEST_F(TempLangFolder, UncreatableFolderFailsOnlyWhenStrict) {
+    WriteText(temp_ + "vtp-blocker", "file, not folder");
+    Config("vtp-blocker\\sub\\");
+    EXPECT_NO_THROW(PrepareTempLangFolder(false));
+    try {
+        PrepareTempLangFolder(true);
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to create directory " + temp_ + "vtp-blocker\\sub\\");
+    }
+    DeleteFileA((temp_ + "vtp-blocker").c_str());
+}
+
+TEST_F(TempLangFolder, NoFolderNameNeverEmptiesTheUsersTemporaryFolder) {
+    Config("");
+    const std::string own = temp_ + "vtp-users-own.txt";
+    WriteText(own, "keep me");
+    EXPECT_NO_THROW(PrepareTempLangFolder(false));
+    EXPECT_TRUE(product::FileExists(own));
+    try {
+        PrepareTempLangFolder(true);
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "No temporary language folder is configured: key \"Lang-TempFolderName\" is "
+                  "empty in " +
+                      base_ + "cfg\\system.cfg");
+    }
+    EXPECT_TRUE(product::FileExists(own));
+    DeleteFileA(own.c_str());
+}
+
+TEST_F(TempLangFolder, BaseAndCheckValue) {
+    WriteText(base_ + "cfg\\system.cfg", "Check={5A1C93E2-7D44-4b0e-9F21-6C0B8E3D4A57}\r\n");
+    EXPECT_NO_THROW(CheckBasePath());
+    EXPECT_NO_THROW(CheckSystemCfg());
+    product::ResetProductCaches();
+    WriteText(base_ + "cfg\\system.cfg", "Check ={5A1C93E2-7D44-4b0e-9F21-6C0B8E3D4A57}\r\n");
+    try {
+        CheckSystemCfg();
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_STREQ(e.what(), "Check Value inside SYSTEM.CFG is incorrect");
+    }
+    product::ResetProductCaches();
+    fw::TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.OpenKey(product::kProductRegKey, false));
+    reg.WriteString(product::kAppDirValue, base_ + "missing");
+    try {
+        CheckBasePath();
+        FAIL();
+    } catch (const fw::Exception& e) {
+        EXPECT_STREQ(e.what(), "GetBasePath() directory is not valid!");
+    }
+}
+
+}  // namespace

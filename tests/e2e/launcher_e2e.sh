@@ -1,0 +1,385 @@
+#!/usr/bin/env bash
+# End-to-end tests of brmkVTPStart.exe under Wine: a demo installation, its own Wine prefix,
+# the COM servers registered there, a display from Xvfb; a dialog driver in the same Wine
+# session reads the launcher's dialogs and answers them.
+#   launcher_e2e.sh ARCH BUILD_DIR
+# Artifacts (screenshot, timings, driver records) go to BUILD_DIR/e2e/artifacts.
+set -uo pipefail
+arch=$1
+build=$(cd "$2" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+case "$arch" in
+  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
+esac
+
+work=$build/e2e
+inst=$work/install
+tools=$work/tools
+art=$work/artifacts
+export WINEPREFIX=$work/prefix
+mkdir -p "$art"
+rm -f "$art"/*
+
+fails=0
+passes=0
+pass() { passes=$((passes + 1)); printf 'ok   %s\n' "$*"; }
+fail() { fails=$((fails + 1)); printf 'FAIL %s\n' "$*"; }
+check() { # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+not() { ! "$@"; }
+eq() { # eq DESCRIPTION ACTUAL EXPECTED
+  if [ "$2" == "$3" ]; then pass "$1"; else fail "$1"; printf '       got:      %q\n       expected: %q\n' "$2" "$3"; fi
+}
+
+# ---- display and Wine ----
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+  for n in 57 58 59 61 63; do
+    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb_pid=$!
+      export DISPLAY=:$n
+      for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+      break
+    fi
+  done
+fi
+w() { "$root/cmake/wine-run" "$arch" "$@"; }
+winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
+
+"$root/fixtures/make-install.sh" "$build" "$inst" DE
+"$root/fixtures/setup-prefix.sh" "$arch" "$WINEPREFIX" "$inst" DE
+# One Wine server for the whole run: every later program start is cheaper.
+/usr/lib/wine/wineserver -p 2>/dev/null
+cleanup() {
+  /usr/lib/wine/wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+cp "$inst/cfg/system.cfg" "$work/system.cfg.good"
+temp=$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n1)
+launcher=$inst/bin/brmkVTPStart.exe
+started=$inst/bin/started.txt
+opened=$tools/opened.txt
+driver=$(winpath "$tools/dlgdriver.exe")
+
+reset_install() {
+  cp "$work/system.cfg.good" "$inst/cfg/system.cfg"
+  printf 'Language=DE\r\n' > "$inst/bin/brmkVTPSettings.cfg"
+  : > "$inst/bin/brmkVTPEngine.cfg"
+  cp "$root/fixtures/demo/chkfail-EN.txt" "$root/fixtures/demo/chkfail-DE.txt" "$inst/lang/"
+  rm -f "$started" "$opened"
+}
+set_cfg() { # set_cfg KEY VALUE: replaces the line of KEY (or appends it)
+  local f=$inst/cfg/system.cfg
+  if grep -q "^$1=" "$f"; then
+    KEY=$1 VAL=$2 perl -pi -e 's/^\Q$ENV{KEY}\E=.*$/$ENV{KEY}=$ENV{VAL}\r/' "$f"
+  else
+    printf '%s=%s\r\n' "$1" "$2" >> "$f"
+  fi
+}
+del_cfg() { KEY=$1 perl -ni -e 'print unless /^\Q$ENV{KEY}\E=/' "$inst/cfg/system.cfg"; }
+
+# Starts the launcher in the background (working folder: the work folder), debug lines to a file.
+launch() {
+  (cd "$work" && WINEDEBUG=+debugstr w "$launcher" "$@" > "$work/launcher.out" 2> "$work/launcher.err"
+   echo $? > "$work/launcher.rc") &
+  lpid=$!
+}
+finish() { # waits for the launcher (at most 120 s: Wine on a busy machine); then for what it started
+  local i
+  for i in $(seq 1200); do kill -0 "$lpid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$lpid" 2>/dev/null; then fail "launcher still running after 120 s"; kill "$lpid"; fi
+  wait "$lpid" 2>/dev/null
+  sleep 1
+}
+# Programs started through the shell may take a while to come up under a loaded Wine.
+await_file() { local i; for i in $(seq 600); do [ -s "$1" ] && return 0; sleep 0.1; done; return 1; }
+drive() { # drive CAPTION ACTION NAME: record and answer a dialog; record in $art/NAME.txt
+  w "$driver" "$1" "$2" "$(winpath "$art/$3.txt")" 60000 >/dev/null 2>"$work/driver.err"
+}
+dialog_text() { sed -n '/^text=/,$p' "$art/$1.txt" | sed '1s/^text=//'; }
+field() { sed -n "s/^$2=//p" "$art/$1.txt" | head -n1; }
+debug_lines() { grep -a -o '"{Norv ODS} .* {END}"' "$work/launcher.err" | sed 's/^"//; s/"$//; s/\\\\/\\/g'; }
+started_args() { sed -n 's/\r$//; s/^arg[0-9]*=//p' "$started" | paste -sd'|'; }
+expect_started() { # expect_started "a|b|c" (empty: no arguments)
+  check "$1: main program started" await_file "$started" || return
+  eq "$1: arguments" "$(started_args)" "$2"
+  eq "$1: argument count" "$(sed -n 's/\r$//; s/^argc=//p' "$started")" "$3"
+}
+expect_not_started() {
+  check "$1: main program not started" test ! -e "$started"
+  check "$1: no launch attempted" not grep -q "{Norv ODS} Starting " "$work/launcher.err"
+}
+expect_opened() { await_file "$opened"; eq "$1: failure file opened through the shell" "$(tr -d '\r' < "$opened" 2>/dev/null)" "\"$(winpath "$2")\""; }
+expect_not_opened() { check "$1: no file opened" test ! -e "$opened"; }
+
+CRLF=$'\r\n'
+report_text() { # the report of a failed step
+  printf '%s' "We are sorry, but your computer failed to meet the requirements to run Vantra Pro. The check failed on step:${CRLF}${CRLF}$1 ($2)${CRLF}${CRLF}- click \"OK\" to view see problem (and the possible solution). The file that is displayed contains for each \"Step\" an detailed description what you can do.${CRLF}${CRLF}- click \"Ignore\" to ignore this error and continue which is NOT RECOMMENDED!${CRLF}${CRLF}- click \"Abort\" to exit now."
+}
+ibin=$(winpath "$inst/bin")
+
+# ---------------------------------------------------------------------------------------------
+echo "== all steps pass"
+reset_install
+mkdir -p "$temp/VantraProLang/keep.dir"
+echo old > "$temp/VantraProLang/old.dll"
+echo mine > "$temp/users-own-file.tmp"
+msdos=$WINEPREFIX/drive_c/MSDOS.SYS
+printf '[options]\r\nBootGUI=1\r\n\r\n;abc\r\n' > "$msdos"
+cp "$msdos" "$work/msdos.orig"
+rm -f "$msdos.FIXED"
+launch /a "b c"
+finish
+eq "launcher exit code" "$(cat "$work/launcher.rc")" 0
+expect_started "all pass" "/a|b|c" 3
+eq "all pass: working folder inherited" "$(sed -n 's/\r$//; s/^cwd=//p' "$started")" "$(winpath "$work")"
+expect_not_opened "all pass"
+debug_lines > "$art/debug-all-pass.txt"
+eq "debug line framing" "$(head -n1 "$art/debug-all-pass.txt")" '{Norv ODS} A1 - Checking Directory Layout (\bin) correctness {END}'
+eq "steps in order" "$(grep -o '} [A-G][1-5] - ' "$art/debug-all-pass.txt" | tr -d '} -' | paste -sd,)" \
+   "A1,A2,B1,B2,C1,D1,D2,D3,D4,D5,E1,E2,F1,F2,G1"
+eq "D1 description names the full path" "$(sed -n 3,100p "$art/debug-all-pass.txt" | grep -m1 'D1 - ')" \
+   "{Norv ODS} D1 - Checking $ibin\\vtpvcl1.bpl file availability {END}"
+check "language folder emptied" test ! -e "$temp/VantraProLang/old.dll"
+check "sub-folder of the language folder stays" test -d "$temp/VantraProLang/keep.dir"
+check "user's temporary folder untouched" test -f "$temp/users-own-file.tmp"
+check "C1 on the default version: MSDOS.SYS unchanged" cmp -s "$msdos" "$work/msdos.orig"
+check "C1 on the default version: no backup" test ! -e "$msdos.FIXED"
+
+echo "== started without arguments"
+reset_install
+launch
+finish
+expect_started "no arguments" "" 0
+eq "no arguments: no parameter text" "$(sed -n 's/\r$//; s/^cmdline=//p' "$started")" "\"$ibin\\VantraPro.exe\""
+
+echo "== wall time: launcher to main program against the main program alone"
+# Each sample: host clock before the Wine start -> the main program's own clock at its start.
+sample() { await_file "$started"; python3 -c 'import sys;print(int(sys.argv[2]) - int(sys.argv[1]))' "$1" "$(sed -n 's/\r$//; s/^time=//p' "$started")"; }
+via=(); direct=()
+for i in 1 2 3; do
+  reset_install
+  t0=$(date +%s%6N); launch; finish; via+=("$(sample "$t0")")
+  rm -f "$started"
+  t0=$(date +%s%6N); (cd "$work" && w "$inst/bin/VantraPro.exe"); sleep 0.2; direct+=("$(sample "$t0")")
+done
+python3 - "${via[@]}" "${direct[@]}" > "$art/walltime.txt" <<'PY'
+import sys, statistics
+v = [int(x) for x in sys.argv[1:4]]; d = [int(x) for x in sys.argv[4:7]]
+mv, md = statistics.median(v), statistics.median(d)
+print(f"launcher -> main program start: median {mv/1000:.0f} ms {[x//1000 for x in v]}")
+print(f"main program started directly:  median {md/1000:.0f} ms {[x//1000 for x in d]}")
+print(f"ratio {mv/md:.2f}")
+PY
+cat "$art/walltime.txt"
+
+echo "== A2 (check value in another letter case): the report, OK opens the failure file"
+reset_install
+set_cfg Check "{5A1C93E2-7D44-4B0E-9F21-6C0B8E3D4A57}"
+launch /a
+w "$driver" Warning none "$(winpath "$art/a2-case.txt")" 60000 >/dev/null
+import -window root "$art/failure-dialog.png" 2>/dev/null || true
+drive Warning click:OK a2-case-ok
+finish
+eq "dialog caption" "$(field a2-case caption)" "Warning"
+eq "dialog buttons in order" "$(field a2-case buttons)" "OK|&Abort|&Ignore"
+eq "OK is the default button" "$(field a2-case default)" "OK"
+eq "warning icon" "$(field a2-case icon)" "yes"
+eq "report text" "$(dialog_text a2-case)" "$(report_text "A2 - Checking System.cfg availability" "Check Value inside SYSTEM.CFG is incorrect")"
+xs=$(field a2-case appexstyle)
+check "application window: no WS_EX_APPWINDOW ($xs)" test $((xs & 0x40000)) -eq 0
+check "application window: WS_EX_TOOLWINDOW ($xs)" test $((xs & 0x80)) -ne 0
+eq "application window hidden" "$(field a2-case appvisible)" 0
+expect_opened "A2/OK, no language code yet" "$inst/lang/chkfail-EN.txt"
+expect_not_started "A2/OK"
+check "screenshot saved" test -s "$art/failure-dialog.png"
+
+echo "== A2 (no Check line): Abort"
+reset_install
+del_cfg Check
+launch
+drive Warning click:\&Abort a2-missing
+finish
+eq "A2 missing: report" "$(dialog_text a2-missing)" "$(report_text "A2 - Checking System.cfg availability" "Check Value inside SYSTEM.CFG is incorrect")"
+expect_not_started "A2/Abort"; expect_not_opened "A2/Abort"
+
+echo "== B1 (library not found): the close box"
+reset_install
+set_cfg SysFile_DLL_RichEdit nosuchlib32.dll
+launch
+drive Warning close b1
+finish
+eq "B1: report" "$(dialog_text b1)" "$(report_text "B1 - Checking nosuchlib32.dll file availability" "DLL not found!")"
+expect_not_started "B1/close box"; expect_not_opened "B1/close box"
+
+echo "== D1 (package missing): Escape acts as OK"
+reset_install
+set_cfg SysFile_BPL_VCL1 'bin\missing.bpl'
+launch
+drive Warning escape d1
+finish
+d1path="$ibin\\missing.bpl"
+check "D1: report names the path and the loader's message" \
+  grep -qF "D1 - Checking $d1path file availability (Can't load package $d1path.${CRLF}" "$art/d1.txt"
+expect_opened "D1/Escape" "$inst/lang/chkfail-EN.txt"
+expect_not_started "D1/Escape"
+
+echo "== D2 (no Initialize): Ignore starts the main program"
+reset_install
+set_cfg SysFile_BPL_VCL2 '..\faulty\vtpnoinit.bpl'
+launch /x "y z"
+drive Warning click:\&Ignore d2
+finish
+# The package path is the base path plus the configured text; the loader names the module's
+# own (normalised) file name.
+d2path="$(winpath "$inst")\\..\\faulty\\vtpnoinit.bpl"
+eq "D2: report" "$(dialog_text d2)" "$(report_text "D2 - Checking $d2path file availability" "Invalid package file '$(winpath "$work")\\faulty\\vtpnoinit.bpl'")"
+expect_started "D2/Ignore" "/x|y|z" 3
+expect_not_opened "D2/Ignore"
+
+echo "== D3 (unit present twice), D4 (initialisation fails), D5 (no Finalize)"
+for case in "3 vtpdupunit Cannot load package 'vtpdupunit.'  It contains unit 'SysUtils,'which is also contained in package 'brmkVTPStart'" \
+            "4 vtpfailinit Package vtpfailinit: its class registration failed (a required class is already registered)" \
+            "5 vtpnofinal Invalid package handle"; do
+  n=${case%% *}; rest=${case#* }; pkg=${rest%% *}; msg=${rest#* }
+  reset_install
+  set_cfg SysFile_BPL_VCL$n "..\\faulty\\$pkg.bpl"
+  launch
+  drive Warning click:\&Abort d$n
+  finish
+  eq "D$n: report" "$(dialog_text d$n)" "$(report_text "D$n - Checking $(winpath "$inst")\\..\\faulty\\$pkg.bpl file availability" "$msg")"
+  expect_not_started "D$n/Abort"
+done
+
+echo "== G1 (folder cannot be created)"
+reset_install
+: > "$temp/vtpblock"
+set_cfg Lang-TempFolderName 'vtpblock\sub\'
+launch
+drive Warning click:\&Abort g1
+finish
+check "G1: report" grep -qE "G1 - Checking Temporary folder for language files \\(Unable to create directory [A-Z]:.*\\\\Temp\\\\vtpblock\\\\sub\\\\\\)" "$art/g1.txt"
+expect_not_started "G1/Abort"
+
+echo "== G1 with no folder name configured: the user's temporary folder is left alone"
+reset_install
+set_cfg Lang-TempFolderName ''
+echo mine > "$temp/users-own-file.tmp"
+launch
+drive Warning click:\&Abort g1-empty
+finish
+check "G1 empty key: clear message" grep -qF "(No temporary language folder is configured: key \"Lang-TempFolderName\" is empty in $(winpath "$inst")\\cfg\\system.cfg)" "$art/g1-empty.txt"
+check "G1 empty key: user's temporary folder untouched" test -f "$temp/users-own-file.tmp"
+
+echo "== C1 with Wine reporting Windows 98 for the launcher"
+reset_install
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n"Version"="win98"\r\n' > "$work/win98.reg"
+w regedit /S "$(winpath "$work/win98.reg")"
+cp "$work/msdos.orig" "$msdos"; rm -f "$msdos.FIXED"
+launch
+finish
+{ printf '[options]\r\nBootGUI=1\r\n\r\n'; for _ in $(seq 30); do printf ' \r\n'; done; printf ';abc\r\n'; } > "$work/msdos.expected"
+check "C1 on 98: MSDOS.SYS repaired (30 blank lines before the first remark)" cmp -s "$msdos" "$work/msdos.expected"
+check "C1 on 98: backup holds the old content" cmp -s "$msdos.FIXED" "$work/msdos.orig"
+eq "C1 on 98: attributes read-only, hidden, system, archive" "$(w "$driver" --attr 'C:\MSDOS.SYS' | tr -d '\r')" "0x27"
+expect_started "C1 on 98" "" 0
+cp "$msdos" "$work/msdos.after1"
+launch
+finish
+check "C1 on 98, second run: nothing changes" cmp -s "$msdos" "$work/msdos.after1"
+printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n' > "$work/win98.reg"
+w regedit /S "$(winpath "$work/win98.reg")"
+
+echo "== E1 (script control unregistered), E2 (VBScript engine unregistered)"
+reset_install
+w regsvr32 /s /u msscript.ocx
+launch
+drive Warning click:\&Abort e1
+finish
+w regsvr32 /s msscript.ocx
+check "E1: report with the COM layer's message" grep -qE "^E1 - Checking MS Script Control availability \\(.+\\)" "$art/e1.txt"
+sed -n 's/^E1 - .*(\(.*\))\r*$/E1 message: \1/p' "$art/e1.txt"
+reset_install
+w regsvr32 /s /u vbscript.dll
+launch
+drive Warning click:\&Abort e2
+finish
+w regsvr32 /s vbscript.dll
+check "E2: report with the COM layer's message" grep -qE "^E2 - Checking VBScript Script Language availability \\(.+\\)" "$art/e2.txt"
+sed -n 's/^E2 - .*(\(.*\))\r*$/E2 message: \1/p' "$art/e2.txt"
+
+echo "== F1 (settings server unregistered)"
+reset_install
+w regsvr32 /s /u "$ibin\\brmkVTPSettings.dll"
+launch
+drive Warning click:OK f1
+finish
+w regsvr32 /s "$ibin\\brmkVTPSettings.dll"
+check "F1 unregistered: report" grep -qE "^F1 - Checking Vantra Pro Settings Library availability \\(.+\\)" "$art/f1.txt"
+sed -n 's/^F1 - .*(\(.*\))\r*$/F1 message: \1/p' "$art/f1.txt"
+expect_opened "F1 unregistered/OK (no settings object: English)" "$inst/lang/chkfail-EN.txt"
+
+echo "== F1 failing with the server's own description; the server reports DE"
+reset_install
+printf 'Language=DE\r\nFailSlot42=The settings database is damaged\r\n' > "$inst/bin/brmkVTPSettings.cfg"
+launch
+drive Warning click:OK f1-desc
+finish
+eq "F1: the server's description" "$(dialog_text f1-desc)" "$(report_text "F1 - Checking Vantra Pro Settings Library availability" "The settings database is damaged")"
+expect_opened "F1/OK, server reports DE" "$inst/lang/chkfail-DE.txt"
+
+echo "== F2 (engine unregistered); an unknown language code falls back to English"
+reset_install
+printf 'Language=XX\r\n' > "$inst/bin/brmkVTPSettings.cfg"
+w regsvr32 /s /u "$ibin\\brmkVTPEngine.dll"
+launch
+drive Warning click:OK f2
+finish
+w regsvr32 /s "$ibin\\brmkVTPEngine.dll"
+check "F2 unregistered: report" grep -qE "^F2 - Checking Vantra Pro Engine availability \\(.+\\)" "$art/f2.txt"
+expect_opened "F2/OK, unknown code" "$inst/lang/chkfail-EN.txt"
+
+echo "== no failure file at all: the four-language box, no launch"
+reset_install
+rm -f "$inst/lang/"chkfail-*.txt
+set_cfg Check wrong
+launch
+drive Vantra click:OK fallback
+finish
+t=$(dialog_text fallback)
+check "fallback: English paragraph first" grep -qF "Vantra Pro can not be started since some components are missing. By default, the text file CHKFAIL.TXT" <<<"$t"
+eq "fallback: four paragraphs name CHKFAIL.TXT" "$(grep -o CHKFAIL.TXT <<<"$t" | wc -l)" 4
+check "fallback: German paragraph in Windows-1252" grep -qaF "$(printf 'w\xfcrde')" <<<"$t"
+check "fallback: ends with the download address" grep -qE $'\r\n\r\n\r\n\r\nhttp://[^ ]+$' <<<"$t"
+expect_not_started "fallback"; expect_not_opened "fallback"
+
+echo "== main program missing: the shell's failure in an error box"
+reset_install
+set_cfg EXEFile_Exec 'bin\missing.exe'
+launch /a
+drive Vantra click:OK shell-fail
+finish
+check "shell failure: program, arguments and the system's text with its code" \
+  grep -qE "^text=$(printf '%s' "$ibin" | sed 's/\\/\\\\/g')\\\\missing\.exe \(/a\): .*\(rc: [0-9]+\)$" "$art/shell-fail.txt"
+sed -n 's/^text=/shell failure text: /p' "$art/shell-fail.txt"; echo
+
+echo "== A1 (base folder missing)"
+reset_install
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Norv Systems\\Vantra Pro\\CurrentVersion]\r\n"App Dir"="C:\\\\NoSuchFolder\\\\Vantra"\r\n' > "$work/a1.reg"
+w regedit /S "$(winpath "$work/a1.reg")"
+launch
+drive "$(winpath "$launcher")" click:OK a1
+finish
+"$root/fixtures/setup-prefix.sh" "$arch" "$WINEPREFIX" "$inst" DE
+check "A1: reported with its message" grep -qF '{Norv ODS} Check failed: A1 - Checking Directory Layout (\\bin) correctness (GetBasePath() directory is not valid!) {END}' "$work/launcher.err"
+check "A1: no failure file below a missing base: the four-language box (caption: the program's file name)" grep -qF "CHKFAIL.TXT" "$art/a1.txt"
+expect_not_started "A1"
+
+echo
+echo "e2e: $passes passed, $fails failed; artifacts in $art"
+[ "$fails" -eq 0 ]
