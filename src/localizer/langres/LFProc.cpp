@@ -142,10 +142,12 @@ int64_t TLangFile::ReadHeader(fw::TStream& stream, bool keep) {
     const int64_t size = stream.Size();
     std::vector<uint8_t> magic = ReadStreamPart(stream, 0, std::min<int64_t>(size, 5));
     // A plain header is never longer than MaxHeaderSize; a compressed image is read whole.
-    int64_t want = IsCompressedImage(magic.data(), magic.size()) ? size : std::min<int64_t>(size, MaxHeaderSize);
+    const bool compressed = IsCompressedImage(magic.data(), magic.size());
+    int64_t want = compressed ? size : std::min<int64_t>(size, MaxHeaderSize);
     std::vector<uint8_t> bytes = ReadStreamPart(stream, 0, want);
     size_t pos = ReadHeaderFrom(bytes.data(), bytes.size(), keep);
-    stream.SetPosition(static_cast<int64_t>(pos));
+    // A plain stream is left just after the header; a block's positions are not the image's.
+    if (!compressed) stream.SetPosition(static_cast<int64_t>(pos));
     return static_cast<int64_t>(pos);
 }
 

@@ -479,6 +479,23 @@ TEST(LangFile, KindMismatchSkipsExactlyTheRecord) {
     }
 }
 
+TEST(LangFile, NativeRecordsAreReadByTheirOwnKind) {
+    // The same property twice with different kinds: the second record's value is read in its
+    // own encoding, so the records after it are read correctly.
+    TLangFileImage img;
+    img.Header = Header(9, 1, true);
+    img.Forms.push_back({"F", 0, {Str("Caption", 1, u"one", 1), Int("caption", 2, 0x00410041, 1), Str("Hint", 3, u"tip", 1)}, {}});
+    TLangResource m;
+    LoadNative(m, WriteLangFile(img, 7, false));
+    TLResPropertyItem* caption = PropertyOf(m, "F", nullptr, "Caption");
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->Kind(), vkString);
+    EXPECT_EQ(caption->NativeValue()->Text, AsciiToWide(std::to_string(0x00410041)));
+    ASSERT_NE(PropertyOf(m, "F", nullptr, "Hint"), nullptr);
+    EXPECT_EQ(PropertyOf(m, "F", nullptr, "Hint")->NativeValue()->Text, u"tip");
+    EXPECT_EQ(m.Forms->Items(0)->Properties->Count(), 2);
+}
+
 TEST(LangFile, OpeningFiles) {
     TTempDir dir;
     TLangFile missing(dir.File("none.lng"));
@@ -537,9 +554,10 @@ TEST(LangFile, OpeningFiles) {
     EXPECT_EQ(ConstantOf(m3, "Tools", "SOld")->NativeValue()->Text, u"Old");
     EXPECT_EQ(PropertyOf(m3, "MainForm", &OkButton, "Caption")->NativeValue()->Text, u"OK");
 
+    // A file that can not be read leaves the model as it was.
     TLangFile noFile;
-    TLangResource m4;
-    EXPECT_THROW(noFile.LoadFromFile(&m4, -1), fw::EFOpenError);
+    EXPECT_THROW(noFile.LoadFromFile(&m, -1), fw::EFOpenError);
+    EXPECT_EQ(ConstantOf(m, "Main", "SHello")->NativeValue()->Text, u"Hello");
 }
 
 TEST(LangFile, TruncatedAndDamagedFilesFailCleanly) {
