@@ -1,0 +1,86 @@
+// Translation of form resources: each form is turned into its text form, the lines of every
+// property the language model translates are replaced by freshly written ones, and the text is
+// converted back to the encoding the form came in.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Classes.h"
+#include "framework/FormParser.h"
+#include "framework/SysUtils.h"
+#include "localizer/langres/LangRes.h"
+#include "localizer/resources/FormConvert.h"
+
+namespace resources {
+
+class TResProcessor;
+
+using fw::Exception;
+FW_DECLARE_EXCEPTION(EPrjProcsError, Exception);
+
+// The identifier of a font character set in form text ("RUSSIAN_CHARSET"); empty when the
+// character set has none.
+std::string CharsetIdent(uint8_t charset);
+// A UTF-16 text in form-text syntax: runs of 32..127 (apostrophe aside) quoted, every other
+// character as "#" + code; "''" when empty.
+std::string WideQuoteString(const std::u16string& text);
+
+class TFormProcessor {
+public:
+    TFormProcessor() = default;
+    TFormProcessor(const TFormProcessor&) = delete;
+    TFormProcessor& operator=(const TFormProcessor&) = delete;
+
+    langres::TLangResource* LangResource = nullptr;  // not owned
+    std::vector<std::string> FormNames;
+    int LangIndex = 0;
+    uint32_t LangId = 0;
+    bool UTF8Strings = false;
+    bool ReplaceCharset = true;
+
+    // ProcessForm for each name of FormNames, in order.
+    void ProcessForms(TResProcessor& resProcessor);
+    // Translates the RCDATA item "T" + the form name (upper case) in place; a form without an
+    // item is skipped. EPrjProcsError "Can't find RCDATA block" without RCDATA.
+    void ProcessForm(TResProcessor& resProcessor, const std::string& formName);
+    // Translates one form stream (resource, binary or text form) in place, keeping its encoding.
+    void ProcessStream(fw::TStream& stream);
+
+    // Working state of the form being translated.
+    std::vector<std::string> SourceLines;
+    std::vector<std::string> OutputLines;
+    int NextLine = 0;
+    int PropLine = 0;
+    int PropEndLine = 0;
+    bool DropProperty = false;
+    std::string FormName;
+    langres::TLResFormItem* FormItem = nullptr;
+    std::string InlinePath;
+
+protected:
+    int ParseForm(fw::TStream& stream);
+    void ReadObjectHeader(std::string& name, std::string& className, bool& isInline);
+    void WalkObject(const std::string& path);
+    void WalkProperties(const std::string& path);
+    void WalkCollection(const std::string& path, const std::string& propName);
+    void SkipValue();
+    void TranslateProperty(const std::string& path, const std::string& propName);
+    void WriteAddedProperties(const std::string& path);
+    void WritePropertyLines(langres::TLResPropertyItem* prop);
+    void CopyLines(int lastLine);
+    [[noreturn]] void FormError(const std::string& message);
+
+private:
+    void SkipValueTokens();
+    void SkipRestOfLine();  // after a broken value: DropProperty, and on to the next line
+    langres::TLResComponentItem* FindComponentItem(const std::string& path) const;
+
+    std::string text_;
+    std::unique_ptr<fw::TParser> parser_;
+    int depth_ = 0;
+};
+
+}  // namespace resources

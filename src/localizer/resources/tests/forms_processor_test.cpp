@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/Classes.h"
+#include "localizer/langres/LangRes.h"
+#include "localizer/resources/FormConvert.h"
+#include "localizer/resources/PrjProcs.h"
+#include "localizer/resources/ResProc.h"
+
+using namespace resources;
+using langres::TLangResource;
+using langres::TLResPropertyItem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A model with the native language English (US) and Russian as language 1.
+class FormProcessor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        model_.SetNativeLangId(0x0409);
+        model_.AddLanguage(0, 0x0419);
+        proc_.LangResource = &model_;
+        proc_.LangIndex = 1;
+        proc_.LangId = 0x0419;
+    }
+
+    // A property of the form "Form1" (component "" is the form itself) with its Russian text.
+    TLResPropertyItem* Prop(const std::string& component, const std::string& name, langres::TLResValueKind kind,
+                            const std::u16string& text, uint16_t flags = 0) {
+        langres::TLResFormItem* form = model_.Forms->Ensure("Form1");
+        TLResPropertyItem* p = form->EnsureProperty(++id_, component.empty() ? nullptr : &component, name, kind);
+        p->Values->Values(1)->SetText(text);
+        if (flags) p->SetFlags(flags, true);
+        return p;
+    }
+
+    std::string ProcessText(const std::string& text) {
+        fw::TMemoryStream s(Bytes(text.begin(), text.end()));
+        proc_.ProcessStream(s);
+        return std::string(s.Bytes().begin(), s.Bytes().end());
+    }
+
+    static Bytes ToBinary(const std::string& text) {
+        fw::TMemoryStream in(Bytes(text.begin(), text.end())), out;
+        FormTextToBinary(in, out, false, 0);
+        return out.Bytes();
+    }
+    static std::string ToText(const Bytes& b) {
+        fw::TMemoryStream in(b), out;
+        FormBinaryToText(in, out);
+        return std::string(out.Bytes().begin(), out.Bytes().end());
+    }
+
+    std::string ErrorOf(const std::string& text) {
+        try {
+            ProcessText(text);
+        } catch (const EPrjProcsError& e) {
+            return e.Message();
+        }
+        return "(no error)";
+    }
+
+    TLangResource model_;
+    TFormProcessor proc_;
+    uint32_t id_ = 0;
+};
+
+const std::string kForm =
+    "object Form1: TForm1\r\n"
+    "  Left = 10\r\n"
+    "  Caption = 'Main window'\r\n"
+    "  Font.Charset = DEFAULT_CHARSET\r\n"
+    "  Hint = \r\n"
+    "    'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' +\r\n"
+    "    'bbbb'\r\n"
+    "  object ListBox1: TListBox\r\n"
+    "    Items.Strings = (\r\n"
+    "      'one'\r\n"
+    "      'two')\r\n"
+    "    TabOrder = 0\r\n"
+    "  end\r\n"
+    "  object TBevel\r\n"
+    "    Shape = bsFrame\r\n"
+    "  end\r\n"
+    "  object ListView1: TListView\r\n"
+    "    Columns = <\r\n"
+    "      item\r\n"
+    "        Caption = 'Name'\r\n"
+    "      end\r\n"
+    "      item [5]\r\n"
+    "        Caption = 'Size'\r\n"
+    "      end>\r\n"
+    "  end\r\n"
+    "  inline TopFrame: TFrame1\r\n"
+    "    object NameEdit: TEdit\r\n"
+    "      Text = 'name'\r\n"
+    "    end\r\n"
+    "  end\r\n"
+    "  object NameEdit: TEdit\r\n"
+    "    Text = 'outer'\r\n"
+    "  end\r\n"
+    "end\r\n";
+
+}  // namespace
+
+TEST_F(FormProcessor, FormWithoutModelEntryKeepsItsValues) {
+    // Every encoding comes back in its own encoding with its values.
+    EXPECT_EQ(ProcessText(kForm), kForm);
+    Bytes bin = ToBinary(kForm);
+    fw::TMemoryStream b(bin);
+    proc_.ProcessStream(b);
+    EXPECT_EQ(b.Bytes(), bin);
+    fw::TMemoryStream res;
+    BinaryToResourceForm(bin, res);
+    Bytes resBytes = res.Bytes();
+    proc_.ProcessStream(res);
+    EXPECT_EQ(res.Bytes(), resBytes);
+    EXPECT_EQ(proc_.FormName, "Form1");
+    EXPECT_EQ(proc_.FormItem, nullptr);
+}
+
+TEST_F(FormProcessor, PropertiesReplacedWhole) {
+    Prop("", "Caption", langres::vkString, u"\u0413\u043B\u0430\u0432\u043D\u043E\u0435 It's");
+    Prop("", "Hint", langres::vkString, u"short");
+    Prop("", "Left", langres::vkInteger, u"20");
+    Prop("ListBox1", "Items.Strings", langres::vkStringList, u"\u043E\u0434\u0438\u043D\r\ntwo\r\n\u0442\u0440\u0438");
+    Prop("TopFrame.NameEdit", "Text", langres::vkString, u"inner");
+    Prop("NameEdit", "Text", langres::vkString, u"");  // empty: the line goes
+    std::string out = ProcessText(kForm);
+    std::string expect = kForm;
+    auto replace = [&](const std::string& from, const std::string& to) {
+        size_t at = expect.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        expect.replace(at, from.size(), to);
+    };
+    replace("  Left = 10\r\n", "  Left = 20\r\n");
+    replace("  Font.Charset = DEFAULT_CHARSET\r\n", "          Font.Charset = RUSSIAN_CHARSET\r\n");
+    replace("  Caption = 'Main window'\r\n", "  Caption = '\xC3\xEB\xE0\xE2\xED\xEE\xE5 It''s'\r\n");
+    replace("  Hint = \r\n    'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' +\r\n    'bbbb'\r\n",
+            "  Hint = 'short'\r\n");
+    replace("    Items.Strings = (\r\n      'one'\r\n      'two')\r\n",
+            "    Items.Strings = (\r\n      '\xEE\xE4\xE8\xED'\r\n      'two'\r\n      '\xF2\xF0\xE8')\r\n");
+    replace("      Text = 'name'\r\n", "      Text = 'inner'\r\n");
+    replace("    Text = 'outer'\r\n", "");
+    EXPECT_EQ(out, expect);
+    // The result is still a valid form.
+    EXPECT_NO_THROW(ToBinary(out));
+}
+
+TEST_F(FormProcessor, FontCharsetFollowsTheLanguage) {
+    Prop("", "Caption", langres::vkString, u"x");  // the form is in the model
+    std::string out = ProcessText(kForm);
+    EXPECT_NE(out.find("\r\n          Font.Charset = RUSSIAN_CHARSET\r\n"), std::string::npos) << out;
+    proc_.ReplaceCharset = false;
+    EXPECT_NE(ProcessText(kForm).find("\r\n  Font.Charset = DEFAULT_CHARSET\r\n"), std::string::npos);
+    // A language whose character set has no identifier leaves the line alone.
+    proc_.ReplaceCharset = true;
+    model_.AddLanguage(0, 0x042A);  // Vietnamese
+    proc_.LangIndex = 2;
+    EXPECT_NE(ProcessText(kForm).find("\r\n  Font.Charset = DEFAULT_CHARSET\r\n"), std::string::npos);
+}
+
+TEST_F(FormProcessor, UnnamedChildrenAndCollectionItems) {
+    Prop(".TBevel2", "Shape", langres::vkIdent, u"bsBox");
+    Prop("ListView1.Columns[0]", "Caption", langres::vkString, u"Nom");
+    Prop("ListView1.Columns[1]", "Caption", langres::vkString, u"Taille");
+    std::string out = ProcessText(kForm);
+    EXPECT_NE(out.find("    Shape = bsBox\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("      item\r\n        Caption = 'Nom'\r\n      end\r\n      item [5]\r\n"
+                       "        Caption = 'Taille'\r\n      end>\r\n"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(FormProcessor, AddedUntranslatedAndWideProperties) {
+    Prop("ListBox1", "Hint", langres::vkString, u"added", langres::vfAdded);
+    Prop("ListBox1", "TabOrder", langres::vkInteger, u"5", langres::vfDoNotTranslate);
+    Prop("", "Caption", langres::vkString, u"Don't \u0416", langres::vfWide);
+    std::string out = ProcessText(kForm);
+    EXPECT_NE(out.find("    TabOrder = 0\r\nHint = 'added'\r\n  end\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  Caption = 'Don'#39't '#1046\r\n"), std::string::npos) << out;
+    // With UTF8Strings every translated string is written in the wide form.
+    proc_.UTF8Strings = true;
+    Prop("", "Hint", langres::vkString, u"\u0416x");
+    out = ProcessText(kForm);
+    EXPECT_NE(out.find("  Hint = #1046'x'\r\n"), std::string::npos) << out;
+    // The binary form stores it as UTF-8.
+    Bytes bin = ToBinary(kForm);
+    fw::TMemoryStream b(bin);
+    proc_.ProcessStream(b);
+    std::string s(b.Bytes().begin(), b.Bytes().end());
+    EXPECT_NE(s.find(std::string("Hint\x14\x03\x00\x00\x00\xD0\x96" "x", 12)), std::string::npos);
+}
+
+TEST_F(FormProcessor, WideQuoting) {
+    EXPECT_EQ(WideQuoteString(u""), "''");
+    EXPECT_EQ(WideQuoteString(u"Don't"), "'Don'#39't'");
+    EXPECT_EQ(WideQuoteString(u"\r\n\u00E9x\u007F"), "#13#10#233'x\x7F'");
+    EXPECT_EQ(CharsetIdent(204), "RUSSIAN_CHARSET");
+    EXPECT_EQ(CharsetIdent(163), "");
+}
+
+TEST_F(FormProcessor, Errors) {
+    EXPECT_EQ(ErrorOf("object Form1: TForm1\r\n  Left 10\r\nend\r\n"), "Wrong DFM Format\r\nLine#: 2\r\nForm: Form1");
+    // No header read yet: the message names the previous form.
+    EXPECT_EQ(ErrorOf("'x'"), "Wrong DFM Format\r\nLine#: 1\r\nForm: Form1");
+    EXPECT_EQ(ErrorOf("object Form1: TForm1\r\n  C = <\r\n    thing\r\n  end>\r\nend\r\n"),
+              "Wrong DFM Format\r\nLine#: 3\r\nForm: Form1");
+    EXPECT_EQ(ErrorOf("object Form1: TForm1 [1\r\nend\r\n"), "Wrong DFM Format\r\nLine#: 2\r\nForm: Form1");
+    // A translated value the converter cannot read back.
+    Prop("", "Left", langres::vkInteger, u"12 34");
+    Bytes bin = ToBinary(kForm);
+    fw::TMemoryStream b(bin);
+    try {
+        proc_.ProcessStream(b);
+        ADD_FAILURE() << "no error";
+    } catch (const EPrjProcsError& e) {
+        EXPECT_EQ(e.Message(), "Error while processing form \"Form1\"\r\nIdentifier expected on line 2");
+    }
+    EXPECT_EQ(b.Bytes(), bin);  // untouched
+    // A broken value of a translated property drops it; the rest goes on.
+    Prop("", "Caption", langres::vkString, u"ok");
+    std::string broken = "object Form1: TForm1\r\n  Hint = 'open\r\n  Caption = 'x'\r\nend\r\n";
+    model_.Forms->Ensure("Form1")->EnsureProperty(++id_, nullptr, "Hint", langres::vkString);
+    EXPECT_EQ(ProcessText(broken), "object Form1: TForm1\r\n  Caption = 'ok'\r\nend\r\n");
+    // Deeply nested objects end in an error, not a stack overflow.
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) deep += "object A: TA\r\n";
+    EXPECT_THROW(ProcessText(deep), fw::Exception);
+}
+
+TEST_F(FormProcessor, FormsOfAModule) {
+    Prop("", "Caption", langres::vkString, u"Translated");
+    TResProcessor none;
+    proc_.FormNames = {"Form1"};
+    try {
+        proc_.ProcessForms(none);
+        ADD_FAILURE() << "no error";
+    } catch (const EPrjProcsError& e) {
+        EXPECT_EQ(e.Message(), "Can't find RCDATA block");
+    }
+
+    TResProcessor rp;
+    auto* rc = static_cast<TResRCData*>(rp.AddBlock(std::make_unique<TResRCData>()));
+    fw::TMemoryStream res;
+    BinaryToResourceForm(ToBinary(kForm), res);
+    res.SetPosition(0);
+    rc->Add("TFORM1")->LoadData(res);
+    fw::TMemoryStream other(Bytes{1, 2, 3});
+    rc->Add("OTHER")->LoadData(other);
+    proc_.FormNames = {"Missing", "form1"};
+    proc_.ProcessForms(rp);
+    fw::TMemoryStream data;
+    rc->FindByName("TFORM1")->SaveData(data);
+    ASSERT_EQ(DetectFormFormat(data), 0);
+    fw::TMemoryStream text;
+    FormResourceToText(data, text);
+    std::string t(text.Bytes().begin(), text.Bytes().end());
+    EXPECT_NE(t.find("  Caption = 'Translated'\r\n"), std::string::npos) << t;
+    EXPECT_EQ(rc->FindByName("OTHER")->DataSize(), 3);
+}
