@@ -1,0 +1,407 @@
+#include <gtest/gtest.h>
+
+#include "localizer/langres/LangFormat.h"
+#include "localizer/langres/LangRes.h"
+
+using namespace langres;
+
+namespace {
+
+// 1252 and 1251 map the byte 0xE9 to different letters: e-acute and short i.
+constexpr uint16_t LangEnglish = 0x0409;
+constexpr uint16_t LangRussian = 0x0419;
+constexpr uint16_t LangGerman = 0x0407;
+
+std::vector<std::string> Names(const TLResNamedItemList& list) {
+    std::vector<std::string> r;
+    for (int i = 0; i < list.Count(); ++i) r.push_back(list.Items(i)->Name);
+    return r;
+}
+
+struct TModel {
+    TLangResource res;
+    TLResUnitItem* unit;
+    TLResConstantItem* title;
+    TLResConstantItem* hello;
+    TLResFormItem* form;
+    TLResPropertyItem* caption;
+    TLResPropertyItem* buttonCaption;
+    TLResPropertyItem* width;
+    TLResExternalItem* ext;
+    TModel() {
+        res.SetNativeLangId(LangEnglish);
+        unit = res.Units->Ensure("Main");
+        title = unit->Constants->EnsureConstant(2, "STitle", 65000);
+        hello = unit->Constants->EnsureConstant(1, "SHello", 65001);
+        title->NativeValue()->SetText(u"Caf\u00e9");
+        hello->NativeValue()->SetText(u"Hello");
+        form = res.Forms->Ensure("MainForm");
+        caption = form->EnsureProperty(3, nullptr, "Caption", vkString);
+        buttonCaption = form->EnsureProperty(1, &okName, "Caption", vkString);
+        width = form->EnsureProperty(2, &okName, "Width", vkInteger);
+        caption->NativeValue()->SetText(u"Main");
+        buttonCaption->NativeValue()->SetText(u"OK");
+        width->NativeValue()->SetText(u"75");
+        ext = res.ExtGroups->Ensure("Messages")->Externals->EnsureExternal(1, "Bye");
+        ext->NativeValue()->SetText(u"Bye");
+    }
+    std::string okName = "OkButton";
+};
+
+}  // namespace
+
+TEST(KObjectList, NotifiesChangesAndEmptiness) {
+    struct TObj : TKObject {
+        int* alive;
+        explicit TObj(int* a) : alive(a) { ++*alive; }
+        ~TObj() override { --*alive; }
+    };
+    int alive = 0, changed = 0, empty = 0;
+    {
+        TKObjectList list;
+        list.OnItemsChanged = [&](TKObjectList* s) {
+            EXPECT_EQ(s, &list);
+            ++changed;
+        };
+        list.OnBecameEmpty = [&](TKObjectList*) { ++empty; };
+        list.Add(new TObj(&alive));
+        list.Add(nullptr);  // an entry may be none
+        list.Insert(0, new TObj(&alive));
+        EXPECT_EQ(list.Count(), 3);
+        EXPECT_EQ(changed, 3);
+        EXPECT_EQ(empty, 0);
+        TKObject* first = list.Items(0);
+        list.ExtractAt(0);  // not freed
+        EXPECT_EQ(alive, 2);
+        delete first;
+        list.Delete(0);
+        EXPECT_EQ(alive, 0);
+        EXPECT_EQ(list.Count(), 1);
+        EXPECT_THROW(list.Items(1), fw::EListError);
+        EXPECT_THROW(list.Items(-1), fw::EListError);
+        list.Delete(0);
+        EXPECT_EQ(empty, 1);
+        list.Add(new TObj(&alive));
+        list.FreeAll();  // frees, keeps the count, tells nobody
+        EXPECT_EQ(alive, 0);
+        EXPECT_EQ(list.Count(), 1);
+        EXPECT_EQ(list.Items(0), nullptr);
+        int before = changed;
+        list.Clear();
+        EXPECT_EQ(changed, before + 1);
+        EXPECT_EQ(empty, 2);
+        list.Add(new TObj(&alive));
+    }
+    EXPECT_EQ(alive, 0);  // destroying the list frees what it holds
+}
+
+TEST(NamedList, NameOrderFoldsAsciiOnly) {
+    EXPECT_EQ(CompareNames("caption", "CAPTION"), 0);
+    EXPECT_LT(CompareNames("Cap", "caption"), 0);  // prefix first
+    // Letters fold to upper case, so '_' (0x5F) sorts after every letter.
+    EXPECT_GT(CompareNames("A_", "Aa"), 0);
+    EXPECT_GT(CompareNames("a_", "AB"), 0);
+    EXPECT_LT(CompareNames("A0", "a_"), 0);
+    EXPECT_NE(CompareNames("\xE9", "\xC9"), 0);    // non-ASCII letters are not folded
+
+    TLResNamedItemList list;
+    TLResNamedItem* b = list.Ensure("B");
+    list.Ensure("A");
+    TLResNamedItem* c = list.Ensure("C");
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(list.LastIndex, 2);
+    EXPECT_EQ(list.Ensure("c"), c);
+    EXPECT_EQ(list.Ensure("b"), b);
+    EXPECT_EQ(list.LastIndex, 1);
+    EXPECT_EQ(list.IndexOf("a"), 0);
+    EXPECT_EQ(list.IndexOf("D"), -1);
+    int at = -1;
+    EXPECT_FALSE(list.Find("BB", at));
+    EXPECT_EQ(at, 2);
+
+    TLResNamedItemList ci;
+    TLResNamedItem* capt = ci.Ensure("caption");
+    EXPECT_EQ(ci.Ensure("Caption"), capt);
+    TLResNamedItem* e1 = ci.Ensure("caf\xE9");
+    TLResNamedItem* e2 = ci.Ensure("CAF\xC9");
+    EXPECT_NE(e1, e2);
+    EXPECT_EQ(ci.Count(), 3);
+
+    list.Clear();
+    EXPECT_EQ(list.LastIndex, -1);
+    list.Ensure("X");
+    EXPECT_EQ(list.LastIndex, 0);
+}
+
+TEST(Model, CreationDefaultsAndLanguages) {
+    TLangResource res;
+    EXPECT_EQ(res.LanguageCount(), 1);
+    EXPECT_EQ(res.NativeLangId, UserDefaultLangId());
+    EXPECT_EQ(res.LangIds(0), UserDefaultLangId());
+    EXPECT_EQ(res.LangIds(-1), 0);
+    EXPECT_EQ(res.LangIds(1), 0);
+    EXPECT_EQ(res.CurrentIndex, 0);
+    res.SetNativeLangId(LangEnglish);
+    EXPECT_EQ(res.LangIds(0), LangEnglish);
+    EXPECT_EQ(res.IndexOfLangId(LangEnglish), 0);
+    EXPECT_EQ(res.IndexOfLangId(LangGerman), -1);
+}
+
+TEST(Model, ItemsTakeTheirResourceAndNativeLanguage) {
+    TModel m;
+    EXPECT_EQ(m.title->Resource, &m.res);
+    EXPECT_EQ(m.caption->Resource, &m.res);
+    EXPECT_EQ(m.buttonCaption->Resource, &m.res);
+    EXPECT_EQ(m.ext->Resource, &m.res);
+    EXPECT_EQ(m.caption->OwnerForm(), m.form);
+    EXPECT_EQ(m.buttonCaption->OwnerForm(), m.form);
+    EXPECT_EQ(m.buttonCaption->NativeValue()->LangId, LangEnglish);
+    EXPECT_EQ(m.width->Kind(), vkInteger);
+    EXPECT_EQ(m.title->ResId, 65000u);
+    EXPECT_EQ(m.buttonCaption->GetPath('.'), "MainForm.OkButton.Caption");
+    EXPECT_EQ(m.caption->GetPath('/'), "MainForm/Caption");
+    EXPECT_EQ(m.title->GetPath('.'), "Main.STitle");
+    EXPECT_EQ(m.ext->GetPath('.'), "Messages.Bye");
+    std::string ok = "okbutton";
+    EXPECT_EQ(m.form->FindProperty(&ok, "CAPTION"), m.buttonCaption);
+    EXPECT_EQ(m.form->FindProperty(nullptr, "caption"), m.caption);
+    std::string none = "Nothing";
+    EXPECT_EQ(m.form->FindComponent(&none), nullptr);
+    EXPECT_EQ(m.form->FindProperty(&none, "Caption"), nullptr);
+    EXPECT_EQ(m.form->FindComponent(nullptr), m.form);
+    // An existing item is never changed by ensuring it again.
+    EXPECT_EQ(m.form->EnsureProperty(99, &ok, "caption", vkFloat), m.buttonCaption);
+    EXPECT_EQ(m.buttonCaption->Id, 1u);
+    EXPECT_EQ(m.buttonCaption->Kind(), vkString);
+}
+
+TEST(Model, AddLanguageCopiesThroughBothCodePages) {
+    TModel m;
+    m.res.CurrentIndex = 0;
+    int idx = m.res.AddLanguage(0, LangRussian);
+    EXPECT_EQ(idx, 1);
+    EXPECT_EQ(m.res.LanguageCount(), 2);
+    for (TLResItem* item : std::initializer_list<TLResItem*>{m.title, m.hello, m.caption, m.buttonCaption, m.width, m.ext}) {
+        ASSERT_EQ(item->Values->Count(), 2) << item->Name;
+        EXPECT_EQ(item->Values->Values(1)->Revision, -1);
+        EXPECT_EQ(item->Values->Values(1)->LangId, LangRussian);
+    }
+    // 0xE9 written in 1252, read back in 1251.
+    EXPECT_EQ(m.title->Values->Values(1)->Text, u"Caf\u0439");
+    EXPECT_EQ(m.hello->Values->Values(1)->Text, u"Hello");
+
+    // Items made while two languages exist get an empty further value of revision 0.
+    TLResConstantItem* late = m.unit->Constants->EnsureConstant(7, "SLate", 1);
+    ASSERT_EQ(late->Values->Count(), 2);
+    EXPECT_EQ(late->Values->Values(1)->Text, u"");
+    EXPECT_EQ(late->Values->Values(1)->Revision, 0);
+    EXPECT_EQ(late->Values->Values(1)->LangId, LangRussian);
+
+    EXPECT_THROW(m.res.AddLanguage(5, LangGerman), ELangResError);
+    EXPECT_THROW(m.res.AddLanguage(-1, LangGerman), ELangResError);
+    EXPECT_EQ(m.res.LanguageCount(), 2);
+    try {
+        m.res.AddLanguage(2, LangGerman);
+        FAIL();
+    } catch (const ELangResError& e) {
+        EXPECT_EQ(e.Message(), "Could not add language");
+    }
+    // The same id may be added twice; the source can be any language.
+    EXPECT_EQ(m.res.AddLanguage(1, LangRussian), 2);
+    EXPECT_EQ(m.title->Values->Values(2)->Text, u"Caf\u0439");
+}
+
+TEST(Model, NativeTextFollowsIntoUntranslatedValuesOnly) {
+    TModel m;
+    m.res.AddLanguage(0, LangRussian);
+    m.res.AddLanguage(0, LangGerman);
+    TLResValue* ru = m.title->Values->Values(1);
+    TLResValue* de = m.title->Values->Values(2);
+    de->SetText(u"Kaffee");
+    de->SetRevision(0);
+    m.title->NativeValue()->SetText(u"\u00e9t\u00e9");
+    EXPECT_EQ(ru->Text, u"\u0439t\u0439");
+    EXPECT_EQ(de->Text, u"Kaffee");
+    // A non-native value does not propagate.
+    ru->SetText(u"x");
+    EXPECT_EQ(de->Text, u"Kaffee");
+    EXPECT_EQ(m.title->NativeValue()->Text, u"\u00e9t\u00e9");
+    // The language of a value decides its code page.
+    m.res.SetLanguageLangId(1, LangEnglish);
+    EXPECT_EQ(m.res.LangIds(1), LangEnglish);
+    EXPECT_EQ(ru->LangId, LangEnglish);
+    EXPECT_EQ(m.ext->Values->Values(1)->LangId, LangEnglish);
+    ru->SetRevision(-1);
+    m.title->NativeValue()->SetText(u"caf\u00e9");
+    EXPECT_EQ(ru->Text, u"caf\u00e9");
+    EXPECT_EQ(ru->GetAnsiText(), "caf\xE9");
+}
+
+TEST(Model, RemoveLanguageGuardsAndDrops) {
+    TModel m;
+    auto expectRefused = [&](int index) {
+        try {
+            m.res.RemoveLanguage(index);
+            ADD_FAILURE() << index;
+        } catch (const ELangResError& e) {
+            EXPECT_EQ(e.Message(), "Could not remove language");
+        }
+    };
+    expectRefused(0);  // only one language
+    expectRefused(1);
+    m.res.AddLanguage(0, LangRussian);
+    m.res.AddLanguage(0, LangGerman);
+    expectRefused(0);  // the native language stays, however many there are
+    expectRefused(3);
+    expectRefused(-1);
+    EXPECT_EQ(m.res.LanguageCount(), 3);
+    m.title->Values->Values(2)->SetText(u"Titel");
+    m.res.RemoveLanguage(1);
+    EXPECT_EQ(m.res.LanguageCount(), 2);
+    EXPECT_EQ(m.res.LangIds(1), LangGerman);
+    EXPECT_EQ(m.title->Values->Count(), 2);
+    EXPECT_EQ(m.title->Values->Values(1)->Text, u"Titel");
+    EXPECT_EQ(m.ext->Values->Count(), 2);
+    EXPECT_EQ(m.width->Values->Count(), 2);
+}
+
+TEST(Model, PackDropsUnusedItemsAndEmptyNodes) {
+    TModel m;
+    TLResFormItem* other = m.res.Forms->Ensure("OtherForm");
+    std::string edit = "Edit1";
+    TLResPropertyItem* hint = other->EnsureProperty(10, &edit, "Hint", vkString);
+    other->EnsureProperty(11, &edit, "Text", vkString);
+    m.caption->AssignValue(0, TVariant(u"Main"), -1);  // unchanged text still marks it used
+    EXPECT_TRUE(m.caption->Used);
+    hint->Used = true;
+    m.hello->Used = true;
+    m.res.Forms->Pack();
+    m.res.Units->Pack();
+    m.res.ExtGroups->Pack();
+    // MainForm keeps its own used Caption; its button lost both properties and goes.
+    EXPECT_EQ(Names(*m.res.Forms), (std::vector<std::string>{"MainForm", "OtherForm"}));
+    EXPECT_EQ(m.form->Components->Count(), 0);
+    EXPECT_EQ(m.form->Properties->Count(), 1);
+    EXPECT_EQ(other->Components->Count(), 1);
+    EXPECT_EQ(other->Components->Items(0)->Properties->Count(), 1);
+    EXPECT_EQ(m.unit->Constants->Count(), 1);
+    EXPECT_EQ(m.res.ExtGroups->Count(), 0);
+    // A form whose components have no used properties and no own properties goes entirely.
+    hint->Used = false;
+    m.res.Forms->Pack();
+    EXPECT_EQ(Names(*m.res.Forms), (std::vector<std::string>{"MainForm"}));
+}
+
+TEST(FlatLists, CollectOrderAndIdLookup) {
+    TModel m;
+    TLinearPropertyList unsorted;
+    m.res.Forms->CollectProperties(unsorted, false);
+    ASSERT_EQ(unsorted.Count(), 3);
+    EXPECT_FALSE(unsorted.Sorted);
+    EXPECT_EQ(unsorted.Items(0), m.caption);  // the form's own properties come first
+    EXPECT_EQ(unsorted.Items(1), m.buttonCaption);
+    EXPECT_EQ(unsorted.IndexOfId(2), 2);
+    TLinearPropertyList sorted;
+    m.res.Forms->CollectProperties(sorted, true);
+    EXPECT_TRUE(sorted.Sorted);
+    EXPECT_EQ(sorted.Items(0)->Id, 1u);
+    EXPECT_EQ(sorted.Items(2)->Id, 3u);
+    m.res.Forms->CollectProperties(sorted, false);  // appends, not cleared
+    EXPECT_EQ(sorted.Count(), 6);
+    EXPECT_THROW(sorted.Items(6), fw::EListError);
+
+    // Ids 1, 5, 9 and longer lists: every id is found, gaps answer -1.
+    TLangResource res;
+    TLResUnitItem* u = res.Units->Ensure("U");
+    for (uint32_t id : {9u, 1u, 5u}) u->Constants->EnsureConstant(id, "C" + std::to_string(id), 0);
+    TLinearConstantList three;
+    res.Units->CollectConstants(three, true);
+    EXPECT_EQ(three.IndexOfId(5), 1);
+    EXPECT_EQ(three.IndexOfId(1), 0);
+    EXPECT_EQ(three.IndexOfId(9), 2);
+    EXPECT_EQ(three.IndexOfId(4), -1);
+    EXPECT_EQ(three.IndexOfId(10), -1);
+    TLinearConstantList empty;
+    empty.Sorted = true;
+    EXPECT_EQ(empty.IndexOfId(1), -1);
+    for (uint32_t n = 1; n <= 40; ++n) {
+        TLangResource r2;
+        TLResUnitItem* u2 = r2.Units->Ensure("U");
+        for (uint32_t i = 0; i < n; ++i) u2->Constants->EnsureConstant(3 * i + 2, "C" + std::to_string(i), 0);
+        TLinearConstantList flat;
+        r2.Units->CollectConstants(flat, true);
+        for (uint32_t i = 0; i < n; ++i) EXPECT_EQ(flat.IndexOfId(3 * i + 2), static_cast<int>(i)) << n << " " << i;
+        for (uint32_t i = 0; i <= n; ++i) EXPECT_EQ(flat.IndexOfId(3 * i + 1), -1) << n << " " << i;
+    }
+}
+
+TEST(Values, SameAsAssignVariantLinesAndIntegers) {
+    TModel m;
+    TLResValue* v = m.caption->NativeValue();
+    TLResValueList setList(vkSet);
+    TLResValue* set = setList.Values(0);
+    EXPECT_TRUE(set->SameAs(u""));
+    set->SetText(u"[akLeft]");
+    EXPECT_FALSE(set->SameAs(u"[akLeft]"));
+    EXPECT_FALSE(v->SameAs(u""));
+    EXPECT_TRUE(v->SameAs(u"Main"));
+    EXPECT_FALSE(v->SameAs(u"main"));
+
+    TLResValue* w = m.width->NativeValue();
+    EXPECT_TRUE(w->SameAs(u" 75"));
+    EXPECT_TRUE(w->SameAs(u"$4B"));
+    EXPECT_THROW(w->SameAs(u"wide"), fw::EConvertError);
+    EXPECT_EQ(w->AsInteger(), 75);
+    w->SetText(u"  -12 ");
+    EXPECT_EQ(w->AsInteger(), -12);
+    w->SetText(u"x");
+    EXPECT_EQ(w->AsInteger(), 0);
+
+    TLResValueList floats(vkFloat);
+    TLResValue* f = floats.Values(0);
+    const std::string sep(1, DecimalSeparator());
+    f->SetText(AsciiToWide("1" + sep + "5"));
+    std::u16string same = AsciiToWide("1" + sep + "50");
+    EXPECT_TRUE(f->SameAs(same));
+    EXPECT_THROW(f->SameAs(u"abc"), fw::EConvertError);
+
+    // Assigning: the same text changes nothing, not even the revision.
+    v->SetRevision(3);
+    v->AssignVariant(TVariant(std::string("Main")), 9);
+    EXPECT_EQ(v->Revision, 3);
+    v->AssignVariant(TVariant(u"Gr\u00fc\u00df"), 9);
+    EXPECT_EQ(v->Text, u"Gr\u00fc\u00df");
+    EXPECT_EQ(v->Revision, 9);
+    v->AssignVariant(TVariant(std::string("caf\xE9")), -1);
+    EXPECT_EQ(v->Text, u"caf\u00e9");
+    EXPECT_EQ(v->Revision, 9);
+    v->AssignVariant(TVariant(42), 10);
+    EXPECT_EQ(v->Text, u"42");
+    v->AssignVariant(TVariant(), 11);
+    EXPECT_EQ(v->Text, u"");
+    EXPECT_EQ(v->Revision, 11);
+
+    v->SetText(u"one\r\ntwo\nthree\r\n");
+    EXPECT_EQ(v->GetLines(), (std::vector<std::string>{"one", "two", "three"}));
+    v->SetText(u"");
+    EXPECT_TRUE(v->GetLines().empty());
+
+    EXPECT_FALSE(v->HasFlags(vfWide | vfAdded));
+    m.caption->SetFlags(vfWide | vfAdded, true);
+    EXPECT_TRUE(m.caption->HasFlags(vfWide | vfAdded));
+    m.caption->SetFlags(vfAdded, false);
+    EXPECT_TRUE(m.caption->HasFlags(vfWide));
+    EXPECT_FALSE(m.caption->HasFlags(vfWide | vfAdded));
+}
+
+TEST(Values, PropertiesUseTheCurrentLanguage) {
+    TModel m;
+    m.res.AddLanguage(0, LangGerman);
+    m.buttonCaption->Values->Values(1)->SetText(u"Ja");
+    EXPECT_EQ(m.buttonCaption->CurrentValue()->Text, u"OK");
+    m.res.CurrentIndex = 1;
+    EXPECT_EQ(m.buttonCaption->ValueIndex(), 1);
+    EXPECT_EQ(m.buttonCaption->CurrentValue()->Text, u"Ja");
+    EXPECT_EQ(m.title->ValueIndex(), 0);  // constants and externals always answer native
+    EXPECT_EQ(m.ext->CurrentValue(), m.ext->NativeValue());
+}
