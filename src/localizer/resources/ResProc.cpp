@@ -1,0 +1,760 @@
+#include "ResProc.h"
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+#include "framework/ByteReader.h"
+#include "localizer/kutils/KLocales.h"
+
+namespace resources {
+
+namespace {
+
+constexpr uint32_t kDirectoryFlag = 0x80000000u;
+constexpr uint32_t kSectionRVA = 0x2000;
+constexpr uint32_t kFileAlignment = 0x200;
+constexpr uint32_t kSectionAlignment = 0x1000;
+constexpr uint32_t kHeadersOnDisk = 0x400;  // HeaderSize rounded up to the file alignment
+constexpr int32_t kMaxStringId = 65535;
+constexpr int32_t kMaxStringBlock = kMaxStringId / 16 + 1;
+// Section offsets share their 32-bit field with the directory flag, and RVAs must stay in range.
+constexpr uint64_t kMaxSectionSize = 0x7FFF0000u;
+
+uint64_t RoundUp(uint64_t v, uint64_t m) { return v % m == 0 ? v : v + (m - v % m); }
+
+std::string WideToAnsi(const std::u16string& w) { return kutils::WideToAnsiCP(w, kutils::Nls().GetACP()); }
+std::u16string AnsiToWide(const std::string& a) { return kutils::AnsiToWideCP(a, kutils::Nls().GetACP()); }
+
+// Collects small writes in a buffer that stays in cache and hands them on in large pieces.
+class TStagingStream : public fw::TStream {
+public:
+    explicit TStagingStream(fw::TStream& target) : target_(target), buf_(kCapacity) {}
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* data, int64_t count) override {
+        if (count <= 0) return 0;
+        auto n = static_cast<size_t>(count);
+        if (n > kCapacity - used_) {
+            Flush();
+            if (n >= kCapacity) {
+                target_.WriteBuffer(data, count);
+                return count;
+            }
+        }
+        std::memcpy(buf_.data() + used_, data, n);
+        used_ += n;
+        return count;
+    }
+    int64_t Seek(int64_t offset, fw::TSeekOrigin origin) override {
+        if (offset != 0 || origin != fw::TSeekOrigin::soCurrent) throw fw::EStreamError("Stream seek error");
+        return target_.Position() + static_cast<int64_t>(used_);
+    }
+    void SetSize(int64_t) override { throw fw::EStreamError("Stream size error"); }
+    void Flush() {
+        if (used_) target_.WriteBuffer(buf_.data(), static_cast<int64_t>(used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr size_t kCapacity = 64 * 1024;
+    fw::TStream& target_;
+    std::vector<uint8_t> buf_;
+    size_t used_ = 0;
+};
+
+void WriteZeros(fw::TStream& s, uint64_t n) {
+    static const uint8_t zeros[512] = {};
+    while (n > 0) {
+        uint64_t k = n < sizeof zeros ? n : sizeof zeros;
+        s.WriteBuffer(zeros, static_cast<int64_t>(k));
+        n -= k;
+    }
+}
+
+// A block's directory part (headers and entries) built in memory and written in one piece.
+class TDirectoryBuilder {
+public:
+    explicit TDirectoryBuilder(size_t size) : buf_(size) {}
+    void U32(uint32_t v) {
+        uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                        static_cast<uint8_t>(v >> 24)};
+        Put(b, 4);
+    }
+    void U16(uint16_t v) {
+        uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+        Put(b, 2);
+    }
+    void Header(uint32_t stamp, uint16_t named, uint16_t ids) {
+        uint8_t h[16] = {0, 0, 0, 0, static_cast<uint8_t>(stamp), static_cast<uint8_t>(stamp >> 8),
+                         static_cast<uint8_t>(stamp >> 16), static_cast<uint8_t>(stamp >> 24), 0, 0, 0, 0,
+                         static_cast<uint8_t>(named), static_cast<uint8_t>(named >> 8), static_cast<uint8_t>(ids),
+                         static_cast<uint8_t>(ids >> 8)};
+        Put(h, 16);
+    }
+    void Pair(uint32_t a, uint32_t b) {
+        U32(a);
+        U32(b);
+    }
+    void LanguageDirectory(uint32_t stamp, uint32_t dataEntryOffset) {
+        Header(stamp, 0, 1);
+        Pair(0, dataEntryOffset);
+    }
+    void DataEntry(uint32_t sectionOffset, uint32_t size) {
+        Pair(kSectionRVA + sectionOffset, size);
+        Pair(0, 0);
+    }
+    void WriteTo(fw::TStream& s) { s.WriteBuffer(buf_.data(), static_cast<int64_t>(pos_)); }
+
+private:
+    void Put(const uint8_t* b, size_t n) {
+        if (n > buf_.size() - pos_) throw fw::EWriteError("Resource directory size mismatch");
+        std::memcpy(buf_.data() + pos_, b, n);
+        pos_ += n;
+    }
+    std::vector<uint8_t> buf_;
+    size_t pos_ = 0;
+};
+
+void PadTo4(fw::TStream& s) {
+    int64_t pos = s.Position();
+    if (pos % 4) WriteZeros(s, static_cast<uint64_t>(4 - pos % 4));
+}
+
+// One .RES entry header for a numeric type; the name field is given ready-made.
+void WriteResHeader(fw::TStream& s, uint32_t dataSize, uint16_t type, const std::vector<uint8_t>& nameField) {
+    s.WriteU32(dataSize);
+    s.WriteU32(static_cast<uint32_t>(28 + nameField.size()));
+    s.WriteU16(0xFFFF);
+    s.WriteU16(type);
+    s.WriteBuffer(nameField.data(), static_cast<int64_t>(nameField.size()));
+    s.WriteU32(0);       // data version
+    s.WriteU16(0x1000);  // memory flags
+    s.WriteU16(0);       // language
+    s.WriteU32(0);       // version
+    s.WriteU32(0);       // characteristics
+}
+
+int32_t CheckedBlockNumber(int32_t block) {
+    if (block < 1 || block > kMaxStringBlock)
+        throw EExeError(fw::Format("String table block %d is out of range (1 to %d)", {block, kMaxStringBlock}));
+    return block;
+}
+
+}  // namespace
+
+uint32_t ResourceTimeStamp() {
+    using namespace std::chrono;
+    int64_t ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    std::time_t t = static_cast<std::time_t>(ms / 1000);
+    std::tm lt{};
+#ifdef _WIN32
+    localtime_s(&lt, &t);
+    int64_t localSeconds = _mkgmtime(&lt);
+#else
+    localtime_r(&t, &lt);
+    int64_t localSeconds = timegm(&lt);
+#endif
+    // Local time in milliseconds since 1969-12-31 16:00:00, to whole seconds, halves to even.
+    int64_t v = localSeconds * 1000 + ms % 1000 + 8 * 3600 * 1000;
+    int64_t q = v / 1000, r = v % 1000;
+    if (r < 0) {
+        r += 1000;
+        --q;
+    }
+    if (r > 500 || (r == 500 && (q & 1))) ++q;
+    return static_cast<uint32_t>(q);
+}
+
+// ---- .RES entries
+
+TResEntryList ParseResEntries(const uint8_t* data, size_t size) {
+    TResEntryList list;
+    fw::TByteReader r(data, size);
+    auto readId = [&](size_t headerEnd, TResId& id) {
+        uint16_t first = r.U16();
+        if (first == 0xFFFF) {
+            id.IsName = false;
+            id.Id = r.U16();
+            return;
+        }
+        id.IsName = true;
+        for (uint16_t c = first; c != 0; c = r.U16()) {
+            id.Name.push_back(static_cast<char16_t>(c));
+            if (r.Pos() >= headerEnd) throw fw::EReadError("Unterminated name in a .RES entry header");
+        }
+    };
+    while (!r.AtEnd()) {
+        size_t start = r.Pos();
+        TResEntry e;
+        uint32_t dataSize = r.U32();
+        uint32_t headerSize = r.U32();
+        if (headerSize < 24 || headerSize > r.Left() + 8) throw fw::EReadError("Bad .RES entry header size");
+        size_t headerEnd = start + headerSize;
+        readId(headerEnd, e.Type);
+        readId(headerEnd, e.Name);
+        if (r.Pos() % 4) r.Skip(4 - r.Pos() % 4);
+        r.Skip(4);  // data version
+        r.Skip(2);  // memory flags
+        e.Language = r.U16();
+        if (r.Pos() > headerEnd) throw fw::EReadError("Bad .RES entry header size");
+        r.Seek(headerEnd);
+        e.Data = r.Ptr(dataSize);
+        e.Size = dataSize;
+        if (r.Pos() % 4) r.Skip(std::min<size_t>(4 - r.Pos() % 4, r.Left()));
+        bool empty = dataSize == 0 && !e.Type.IsName && e.Type.Id == 0 && !e.Name.IsName && e.Name.Id == 0;
+        if (!empty) list.push_back(std::move(e));
+    }
+    return list;
+}
+
+// ---- TResBlock
+
+uint32_t TResBlock::TimeStamp() const { return Processor ? Processor->TimeStamp() : ResourceTimeStamp(); }
+
+// ---- TResString
+
+TResStringItem* TResString::Strings(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= strings_.size()) return nullptr;
+    return strings_[static_cast<size_t>(index)].get();
+}
+
+const TResStringGroup* TResString::Groups(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= groups_.size()) return nullptr;
+    return groups_[static_cast<size_t>(index)].get();
+}
+
+int TResString::IndexOfId(int32_t id) const {
+    auto it = std::lower_bound(strings_.begin(), strings_.end(), id,
+                               [](const std::unique_ptr<TResStringItem>& s, int32_t v) { return s->Id < v; });
+    if (it == strings_.end() || (*it)->Id != id) return -1;
+    return static_cast<int>(it - strings_.begin());
+}
+
+TResStringItem* TResString::FindString(int32_t id) const {
+    int i = IndexOfId(id);
+    return i < 0 ? nullptr : strings_[static_cast<size_t>(i)].get();
+}
+
+int TResString::AddString(int32_t id, const std::u16string& text) {
+    // Resource string ids are 16-bit; anything else has no slot in a 16-string block.
+    if (id < 0 || id > kMaxStringId)
+        throw fw::EListError(fw::Format("String id %d is out of range (0 to %d)", {id, kMaxStringId}));
+    auto it = std::lower_bound(strings_.begin(), strings_.end(), id,
+                               [](const std::unique_ptr<TResStringItem>& s, int32_t v) { return s->Id < v; });
+    if (it != strings_.end() && (*it)->Id == id) return -1;
+    auto item = std::make_unique<TResStringItem>();
+    item->Id = id;
+    item->Text = text;
+    int pos = static_cast<int>(it - strings_.begin());
+    strings_.insert(it, std::move(item));
+
+    int32_t block = id / 16 + 1;
+    auto g = std::lower_bound(groups_.begin(), groups_.end(), block,
+                              [](const std::unique_ptr<TResStringGroup>& x, int32_t v) { return x->Id < v; });
+    if (g == groups_.end() || (*g)->Id != block) {
+        auto group = std::make_unique<TResStringGroup>();
+        group->Id = block;
+        g = groups_.insert(g, std::move(group));
+    }
+    (*g)->Slots[id - 16 * (block - 1)] = id;
+    return pos;
+}
+
+void TResString::Clear() {
+    strings_.clear();
+    groups_.clear();
+}
+
+void TResString::ReadBlock(int32_t block, const uint8_t* data, size_t size) {
+    CheckedBlockNumber(block);
+    fw::TByteReader r(data, size);
+    for (int i = 0; i < 16 && r.Left() >= 2; ++i) {
+        uint16_t chars = r.U16();
+        if (chars == 0) continue;
+        if (chars > r.Left() / 2)
+            throw EExeError(fw::Format("String %d of string table block %d runs past the end of the block",
+                                       {16 * block - 16 + i, block}));
+        // Texts stay UTF-16 as they are: no detour through the ANSI code page, which would
+        // replace every character it cannot hold.
+        AddString(16 * block - 16 + i, r.WStr(chars));
+    }
+}
+
+uint64_t TResString::GroupDataSize(const TResStringGroup& group) const {
+    uint64_t n = 0;
+    for (int32_t id : group.Slots) {
+        const TResStringItem* s = id < 0 ? nullptr : FindString(id);
+        n += s ? 2 + 2 * uint64_t{s->Text.size()} : 2;
+    }
+    return n;
+}
+
+uint32_t TResString::DirectorySize() const { return static_cast<uint32_t>(16 + 48 * groups_.size()); }
+
+// Strings and groups are both sorted, so one walk over the strings finds each group's strings
+// (a contiguous run) and its data size, without a lookup per slot.
+std::vector<TResString::TGroupSpan> TResString::Spans() const {
+    if (writing_) return spans_;
+    std::vector<TGroupSpan> spans;
+    spans.reserve(groups_.size());
+    size_t i = 0;
+    for (const auto& g : groups_) {
+        const int32_t base = 16 * (g->Id - 1);
+        while (i < strings_.size() && strings_[i]->Id < base) ++i;
+        TGroupSpan span{g.get(), i, i, 32};
+        for (; i < strings_.size() && strings_[i]->Id < base + 16; ++i) {
+            const size_t len = strings_[i]->Text.size();
+            if (len > 0xFFFF)
+                throw fw::EWriteError(fw::Format("String %d is too long for a string table (%u characters)",
+                                                 {strings_[i]->Id, static_cast<unsigned long long>(len)}));
+            span.Size += 2 * uint64_t{len};
+        }
+        span.Last = i;
+        spans.push_back(span);
+    }
+    return spans;
+}
+
+void TResString::BeginWrite() {
+    spans_ = Spans();
+    spansSize_ = DirectorySize();
+    for (const auto& span : spans_) spansSize_ += span.Size;
+    writing_ = true;
+}
+
+void TResString::EndWrite() {
+    writing_ = false;
+    spans_.clear();
+}
+
+uint64_t TResString::Size() const {
+    if (writing_) return spansSize_;
+    uint64_t n = DirectorySize();
+    for (const auto& span : Spans()) n += span.Size;
+    return n;
+}
+
+void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
+    // Built whole in a small buffer and handed over in one write.
+    thread_local std::vector<uint8_t> buf;
+    buf.resize(static_cast<size_t>(span.Size));
+    uint8_t* p = buf.data();
+    const int32_t base = 16 * (span.Group->Id - 1);
+    size_t k = span.First;
+    for (int slot = 0; slot < 16; ++slot) {
+        const TResStringItem* item = k < span.Last && strings_[k]->Id == base + slot ? strings_[k++].get() : nullptr;
+        const size_t len = item ? item->Text.size() : 0;
+        p[0] = static_cast<uint8_t>(len);
+        p[1] = static_cast<uint8_t>(len >> 8);
+        p += 2;
+        if (!len) continue;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(p, item->Text.data(), 2 * len);
+            p += 2 * len;
+        } else {
+            for (char16_t c : item->Text) {
+                *p++ = static_cast<uint8_t>(c);
+                *p++ = static_cast<uint8_t>(c >> 8);
+            }
+        }
+    }
+    s.WriteBuffer(buf.data(), static_cast<int64_t>(span.Size));
+}
+
+void TResString::CheckWritable() const { Spans(); }
+
+void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
+    const uint32_t stamp = TimeStamp();
+    const auto spans = Spans();  // checks the lengths too
+    const auto groups = static_cast<uint32_t>(spans.size());
+    TDirectoryBuilder dir(DirectorySize());
+    dir.Header(stamp, 0, static_cast<uint16_t>(groups));
+    for (uint32_t g = 0; g < groups; ++g)
+        dir.Pair(static_cast<uint32_t>(spans[g].Group->Id), kDirectoryFlag + offset + 16 + 8 * groups + 24 * g);
+    for (uint32_t g = 0; g < groups; ++g) dir.LanguageDirectory(stamp, offset + 16 + 32 * groups + 16 * g);
+    uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{groups};
+    for (const auto& span : spans) {
+        dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(span.Size));
+        dataOffset += span.Size;
+    }
+    dir.WriteTo(s);
+    for (const auto& span : spans) WriteGroupData(s, span);
+}
+
+void TResString::WriteResFormat(fw::TStream& s) {
+    for (const auto& span : Spans()) {
+        const int32_t id = span.Group->Id;
+        std::vector<uint8_t> name = {0xFF, 0xFF, static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
+        WriteResHeader(s, static_cast<uint32_t>(span.Size), 6, name);
+        WriteGroupData(s, span);
+        PadTo4(s);
+    }
+}
+
+void TResString::LoadFromPE(TPEResourceList& list) {
+    Clear();
+    for (auto& item : list.GetItems()) {
+        int32_t block = CheckedBlockNumber(fw::StrToInt(item->Name()));
+        const uint8_t* data = item->Data();
+        ReadBlock(block, data, static_cast<size_t>(item->DataSize()));
+    }
+}
+
+void TResString::LoadFromResList(const TResEntryList& list) {
+    Clear();
+    for (const auto& e : list) {
+        if (e.Type.IsName || e.Type.Id != ResType()) continue;
+        int32_t block = e.Name.IsName ? fw::StrToInt(WideToAnsi(e.Name.Name)) : e.Name.Id;
+        ReadBlock(block, e.Data, e.Size);
+    }
+}
+
+// ---- TResRCDataItem / TResRCData
+
+void TResRCDataItem::LoadData(fw::TStream& stream) {
+    Data.LoadFromStream(stream);
+    Data.SetPosition(0);
+}
+
+void TResRCDataItem::SaveData(fw::TStream& stream) {
+    stream.WriteBuffer(Data.Memory(), Data.Size());
+}
+
+const std::u16string& TResRCDataItem::WideName() const {
+    if (!wideValid_ || wideFor_ != Name) {
+        wide_ = AnsiToWide(Name);
+        wideFor_ = Name;
+        wideValid_ = true;
+    }
+    return wide_;
+}
+
+TResRCDataItem* TResRCData::Items(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= items_.size()) return nullptr;
+    return items_[static_cast<size_t>(index)].get();
+}
+
+TResRCDataItem* TResRCData::Add(const std::string& name) {
+    auto item = std::make_unique<TResRCDataItem>();
+    item->Name = name;
+    items_.push_back(std::move(item));
+    return items_.back().get();
+}
+
+int TResRCData::IndexOfName(const std::string& name) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (fw::SameTextAscii(items_[i]->Name, name)) return static_cast<int>(i);
+    return -1;
+}
+
+TResRCDataItem* TResRCData::FindByName(const std::string& name) const {
+    int i = IndexOfName(name);
+    return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();
+}
+
+void TResRCData::Remove(const std::string& name) {
+    int i = IndexOfName(name);
+    if (i >= 0) Delete(i);
+}
+
+void TResRCData::Delete(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= items_.size())
+        throw fw::EListError(fw::Format("List index out of bounds (%d)", {index}));
+    items_.erase(items_.begin() + index);
+}
+
+void TResRCData::Clear() { items_.clear(); }
+
+uint32_t TResRCData::DirectorySize() const { return static_cast<uint32_t>(16 + 48 * items_.size()); }
+
+uint64_t TResRCData::Size() const {
+    uint64_t n = DirectorySize();
+    for (const auto& item : items_) n += 2 + 2 * uint64_t{item->WideName().size()} + uint64_t(item->Data.Size());
+    return n;
+}
+
+void TResRCData::CheckWritable() const {
+    if (items_.size() > 0xFFFF)
+        throw fw::EWriteError(fw::Format("Too many RCDATA items for one module (%u)",
+                                         {static_cast<unsigned long long>(items_.size())}));
+    for (const auto& item : items_)
+        if (item->WideName().size() > 0xFFFF)
+            throw fw::EWriteError(fw::Format("RCDATA name \"%s...\" is too long", {item->Name.substr(0, 40)}));
+}
+
+std::vector<const TResRCDataItem*> TResRCData::DirectoryOrder() const {
+    std::vector<const TResRCDataItem*> order;
+    order.reserve(items_.size());
+    for (const auto& item : items_) order.push_back(item.get());
+    std::stable_sort(order.begin(), order.end(), [](const TResRCDataItem* a, const TResRCDataItem* b) {
+        return a->WideName() < b->WideName();
+    });
+    return order;
+}
+
+void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
+    CheckWritable();
+    const uint32_t stamp = TimeStamp();
+    const auto count = static_cast<uint32_t>(items_.size());
+    // The loader finds a name by binary search, so the entries go out sorted by name (UTF-16
+    // code units, as it compares them); everything else follows the same order.
+    const auto order = DirectoryOrder();
+    uint64_t names = 0;
+    // The length word counts the UTF-16 characters actually written, which differ from the ANSI
+    // length in multi-byte code pages.
+    for (const auto* item : order) names += 2 + 2 * uint64_t{item->WideName().size()};
+    TDirectoryBuilder dir(DirectorySize() + names);
+    dir.Header(stamp, static_cast<uint16_t>(count), 0);
+    uint64_t nameOffset = uint64_t{offset} + DirectorySize();
+    for (uint32_t r = 0; r < count; ++r) {
+        dir.Pair(kDirectoryFlag + static_cast<uint32_t>(nameOffset), kDirectoryFlag + offset + 16 + 8 * count + 24 * r);
+        nameOffset += 2 + 2 * uint64_t{order[r]->WideName().size()};
+    }
+    for (uint32_t r = 0; r < count; ++r) dir.LanguageDirectory(stamp, offset + 16 + 32 * count + 16 * r);
+    uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{count} + names;
+    for (const auto* item : order) {
+        uint64_t size = item->Data.Bytes().size();
+        dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(size));
+        dataOffset += size;
+    }
+    for (const auto* item : order) {
+        const std::u16string& w = item->WideName();
+        dir.U16(static_cast<uint16_t>(w.size()));
+        for (char16_t c : w) dir.U16(static_cast<uint16_t>(c));
+    }
+    dir.WriteTo(s);
+    for (const auto* item : order)
+        s.WriteBuffer(item->Data.Bytes().data(), static_cast<int64_t>(item->Data.Bytes().size()));
+}
+
+void TResRCData::WriteResFormat(fw::TStream& s) {
+    for (const auto& item : items_) {
+        const std::u16string& w = item->WideName();
+        std::vector<uint8_t> name;
+        name.reserve(w.size() * 2 + 4);
+        for (char16_t c : w) {
+            name.push_back(static_cast<uint8_t>(c));
+            name.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        name.push_back(0);
+        name.push_back(0);
+        while (name.size() % 4) name.push_back(0);
+        WriteResHeader(s, static_cast<uint32_t>(item->Data.Size()), 10, name);
+        item->SaveData(s);
+        PadTo4(s);
+    }
+}
+
+void TResRCData::LoadFromPE(TPEResourceList& list) {
+    Clear();
+    for (auto& entry : list.GetItems()) {
+        TResRCDataItem* item = Add(entry->Name());
+        const uint8_t* data = entry->Data();
+        item->Data.WriteBuffer(data, entry->DataSize());
+        item->Data.SetPosition(0);
+    }
+}
+
+void TResRCData::LoadFromResList(const TResEntryList& list) {
+    Clear();
+    for (const auto& e : list) {
+        if (e.Type.IsName || e.Type.Id != ResType()) continue;
+        TResRCDataItem* item = Add(e.Name.IsName ? WideToAnsi(e.Name.Name) : fw::Format("%d", {e.Name.Id}));
+        item->Data.WriteBuffer(e.Data, e.Size);
+        item->Data.SetPosition(0);
+    }
+}
+
+// ---- TResProcessor
+
+TResProcessor::TResProcessor() = default;
+TResProcessor::~TResProcessor() = default;
+
+void TResProcessor::Clear() { blocks_.clear(); }
+
+TResBlock* TResProcessor::FindBlock(uint32_t resType) const {
+    for (const auto& b : blocks_)
+        if (b->ResType() == resType) return b.get();
+    return nullptr;
+}
+
+TResBlock* TResProcessor::AddBlock(std::unique_ptr<TResBlock> block) {
+    block->Processor = this;
+    blocks_.push_back(std::move(block));
+    return blocks_.back().get();
+}
+
+void TResProcessor::LoadFromFile(const std::string& fileName) {
+    TPEReader reader(fileName);
+    Clear();
+    // Built aside and taken over whole: a file that turns out bad leaves the processor empty
+    // rather than half-loaded.
+    std::vector<std::unique_ptr<TResBlock>> loaded;
+    for (auto& item : reader.ResourceList()->GetItems()) {
+        std::string name = item->Name();
+        std::unique_ptr<TResBlock> block;
+        if (name == "String") block = std::make_unique<TResString>(this);
+        else if (name == "RCData") block = std::make_unique<TResRCData>(this);
+        else continue;
+        block->LoadFromPE(*item->GetList());
+        loaded.push_back(std::move(block));
+    }
+    blocks_ = std::move(loaded);
+}
+
+uint64_t TResProcessor::Size() const {
+    uint64_t n = 16 + 8 * uint64_t{blocks_.size()};
+    for (const auto& b : blocks_) n += b->Size();
+    return n;
+}
+
+uint32_t TResProcessor::TimeStamp() const {
+    if (writeStamp_) return *writeStamp_;
+    if (FixedTimeStamp) return *FixedTimeStamp;
+    return ResourceTimeStamp();
+}
+
+void TResProcessor::WriteHeaders(fw::TStream& stream) {
+    const uint64_t size = Size();
+    if (size > kMaxSectionSize)
+        throw fw::EWriteError(fw::Format("The resource module would be too large (%u bytes of resources)",
+                                         {static_cast<unsigned long long>(size)}));
+    const auto rawSize = static_cast<uint32_t>(RoundUp(size, kFileAlignment));
+    uint8_t h[kHeadersOnDisk] = {};
+    auto put16 = [&](size_t at, uint32_t v) {
+        h[at] = static_cast<uint8_t>(v);
+        h[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    auto put32 = [&](size_t at, uint32_t v) {
+        put16(at, v & 0xFFFF);
+        put16(at + 2, v >> 16);
+    };
+    // DOS header and stub.
+    h[0] = 'M';
+    h[1] = 'Z';
+    put16(0x02, 0x0050);
+    put16(0x04, 2);
+    put16(0x08, 4);
+    put16(0x0A, 0x000F);
+    put16(0x0C, 0xFFFF);
+    put16(0x10, 0x00B8);
+    put16(0x18, 0x0040);
+    put16(0x1A, 0x001A);
+    put32(0x3C, 0x100);
+    static const uint8_t stubCode[16] = {0xBA, 0x10, 0x00, 0x0E, 0x1F, 0xB4, 0x09, 0xCD,
+                                         0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21, 0x90, 0x90};
+    std::memcpy(h + 0x40, stubCode, sizeof stubCode);
+    std::memcpy(h + 0x50, "This program must be run under Win32\r\n$7", 40);
+    // NT headers.
+    std::memcpy(h + 0x100, "PE\0\0", 4);
+    put16(0x104, 0x014C);
+    put16(0x106, 1);
+    put32(0x108, TimeStamp());
+    put16(0x114, 0x00E0);
+    put16(0x116, 0xA18E);
+    put16(0x118, 0x010B);
+    h[0x11A] = 1;
+    put32(0x134, 0x00400000);
+    put32(0x138, kSectionAlignment);
+    put32(0x13C, kFileAlignment);
+    put16(0x140, 1);
+    put16(0x144, 1);
+    put16(0x148, 4);
+    put32(0x150, static_cast<uint32_t>(RoundUp(size + kHeadersOnDisk, kSectionAlignment)));
+    put32(0x154, kHeadersOnDisk);
+    put16(0x15C, 2);
+    put16(0x15E, 0x0001);
+    put32(0x160, 0x1000);
+    put32(0x164, 0x100);
+    put32(0x168, 0x1000);
+    put32(0x16C, 0x100);
+    put32(0x174, 16);
+    put32(0x188, kSectionRVA);
+    put32(0x18C, rawSize);
+    // The one section.
+    std::memcpy(h + 0x1F8, ".rsrc", 5);
+    put32(0x200, static_cast<uint32_t>(size));
+    put32(0x204, kSectionRVA);
+    put32(0x208, rawSize);
+    put32(0x20C, kHeadersOnDisk);
+    put32(0x21C, 0x40000000);
+    stream.WriteBuffer(h, sizeof h);
+}
+
+void TResProcessor::SaveToStream(fw::TStream& stream) {
+    if (blocks_.size() > 0xFFFF) throw fw::EWriteError("Too many resource blocks for one module");
+    // Each block checks its content and fixes its layout once for the whole write, before the
+    // first byte goes out.
+    struct TWriteSession {
+        std::vector<TResBlock*> begun;
+        ~TWriteSession() {
+            for (TResBlock* b : begun) b->EndWrite();
+        }
+    } session;
+    for (const auto& b : blocks_) {
+        b->BeginWrite();
+        session.begun.push_back(b.get());
+    }
+    const uint64_t size = Size();
+    if (size > kMaxSectionSize)
+        throw fw::EWriteError(fw::Format("The resource module would be too large (%u bytes of resources)",
+                                         {static_cast<unsigned long long>(size)}));
+    // One stamp for the whole module, so every header agrees even across a clock tick.
+    writeStamp_ = FixedTimeStamp ? *FixedTimeStamp : ResourceTimeStamp();
+    struct ResetStamp {
+        std::optional<uint32_t>& s;
+        ~ResetStamp() { s.reset(); }
+    } reset{writeStamp_};
+
+    // A memory stream gets its final size first, so the module is written in place without
+    // regrowing; any other stream gets the writes in large pieces.
+    const uint64_t fileSize = kHeadersOnDisk + RoundUp(size, kFileAlignment);
+    std::unique_ptr<TStagingStream> staging;
+    fw::TStream* out = &stream;
+    if (auto* mem = dynamic_cast<fw::TMemoryStream*>(&stream)) {
+        const int64_t start = mem->Position();
+        if (mem->Size() < start + static_cast<int64_t>(fileSize)) mem->SetSize(start + static_cast<int64_t>(fileSize));
+        mem->SetPosition(start);
+    } else {
+        staging = std::make_unique<TStagingStream>(stream);
+        out = staging.get();
+    }
+    WriteHeaders(*out);
+    const auto count = static_cast<uint32_t>(blocks_.size());
+    // Type ids in ascending order, as the loader's binary search expects them.
+    std::vector<TResBlock*> order;
+    for (const auto& b : blocks_) order.push_back(b.get());
+    std::stable_sort(order.begin(), order.end(),
+                     [](TResBlock* a, TResBlock* b) { return (a->ResType() & 0x7F) < (b->ResType() & 0x7F); });
+    TDirectoryBuilder root(16 + 8 * size_t{count});
+    root.Header(*writeStamp_, 0, static_cast<uint16_t>(count));
+    std::vector<uint32_t> offsets;
+    offsets.reserve(count);
+    uint64_t offset = 16 + 8 * uint64_t{count};
+    for (TResBlock* b : order) {
+        offsets.push_back(static_cast<uint32_t>(offset));
+        root.Pair(b->ResType() & 0x7F, kDirectoryFlag + static_cast<uint32_t>(offset));
+        offset += b->Size();
+    }
+    root.WriteTo(*out);
+    for (uint32_t i = 0; i < count; ++i) order[i]->WriteDirectory(*out, offsets[i]);
+    WriteZeros(*out, RoundUp(size, kFileAlignment) - size);
+    if (staging) staging->Flush();
+}
+
+// ---- instance resolution (the resource-module utilities install theirs)
+
+namespace {
+TResourceInstanceResolver g_resolver = nullptr;
+}
+
+void SetResourceInstanceResolver(TResourceInstanceResolver resolver) { g_resolver = resolver; }
+
+uintptr_t ResolveResourceInstance(uintptr_t instance) {
+    uintptr_t r = g_resolver ? g_resolver(instance) : 0;
+    return r ? r : instance;
+}
+
+}  // namespace resources

@@ -1,0 +1,231 @@
+// String tables and RCDATA of one module as editable blocks, written out as a resource-only
+// 32-bit PE library (the translated resource module) or as .RES entries.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "PEReader.h"
+#include "framework/Classes.h"
+
+namespace resources {
+
+class TResProcessor;
+
+// A resource type or name in a .RES file: a 16-bit id or a text.
+struct TResId {
+    bool IsName = false;
+    uint16_t Id = 0;
+    std::u16string Name;
+};
+
+// One parsed .RES entry; Data points into the buffer that was parsed.
+struct TResEntry {
+    TResId Type;
+    TResId Name;
+    uint16_t Language = 0;
+    const uint8_t* Data = nullptr;
+    uint32_t Size = 0;
+};
+using TResEntryList = std::vector<TResEntry>;
+
+// Parses the entries of a 32-bit .RES image (the leading empty entry, if any, is skipped);
+// fw::EReadError when an entry runs past the end.
+TResEntryList ParseResEntries(const uint8_t* data, size_t size);
+
+// The seconds stamp the module's headers carry, taken from the local clock.
+uint32_t ResourceTimeStamp();
+
+// All resources of one type.
+class TResBlock {
+public:
+    explicit TResBlock(TResProcessor* processor = nullptr) : Processor(processor) {}
+    virtual ~TResBlock() = default;
+    TResBlock(const TResBlock&) = delete;
+    TResBlock& operator=(const TResBlock&) = delete;
+
+    virtual int Count() const = 0;
+    // Bytes in the resource section: DirectorySize + names + data.
+    virtual uint64_t Size() const = 0;
+    virtual uint32_t DirectorySize() const = 0;
+    virtual uint32_t ResType() const = 0;
+    // Writes this block's part of the resource section, which starts at `offset` from the
+    // section start.
+    virtual void WriteDirectory(fw::TStream& stream, uint32_t offset) = 0;
+    virtual void WriteResFormat(fw::TStream& stream) = 0;
+    virtual void LoadFromPE(TPEResourceList& list) = 0;
+    virtual void LoadFromResList(const TResEntryList& list) = 0;
+    virtual void Clear() = 0;
+    // EWriteError when the content cannot be expressed in a module (counts and lengths are
+    // 16-bit there); SaveToStream asks every block before it writes the first byte.
+    virtual void CheckWritable() const {}
+    // Bracket one write of a module: between them the content does not change, so a block may
+    // work out its layout once. BeginWrite also checks the content.
+    virtual void BeginWrite() { CheckWritable(); }
+    virtual void EndWrite() {}
+
+    TResProcessor* Processor;  // the owner, set by AddBlock
+
+protected:
+    uint32_t TimeStamp() const;
+};
+
+struct TResStringItem {
+    int32_t Id = 0;
+    std::u16string Text;
+};
+
+struct TResStringGroup {
+    int32_t Id = 0;  // block number: string id div 16 + 1
+    int32_t Slots[16];
+    TResStringGroup() {
+        for (auto& s : Slots) s = -1;
+    }
+};
+
+// String tables: strings sorted by id (ids 0 to 65535, unique) and the 16-string groups.
+class TResString : public TResBlock {
+public:
+    using TResBlock::TResBlock;
+
+    int Count() const override { return static_cast<int>(strings_.size()); }
+    uint64_t Size() const override;
+    uint32_t DirectorySize() const override;
+    uint32_t ResType() const override { return 6; }
+    void WriteDirectory(fw::TStream& stream, uint32_t offset) override;
+    void WriteResFormat(fw::TStream& stream) override;
+    void LoadFromPE(TPEResourceList& list) override;
+    void LoadFromResList(const TResEntryList& list) override;
+    void Clear() override;
+    void CheckWritable() const override;
+    void BeginWrite() override;
+    void EndWrite() override;
+
+    TResStringItem* Strings(int index) const;  // nullptr when out of range
+    int IndexOfId(int32_t id) const;
+    TResStringItem* FindString(int32_t id) const;
+    // Inserts in id order and returns the position; -1 when the id is already present (the
+    // first text stays). EListError for an id outside 0..65535.
+    int AddString(int32_t id, const std::u16string& text);
+
+    int GroupCount() const { return static_cast<int>(groups_.size()); }
+    const TResStringGroup* Groups(int index) const;
+    // Bytes of one group's data: 2 per empty slot, 2 + 2 x length per string.
+    uint64_t GroupDataSize(const TResStringGroup& group) const;
+    // Adds the strings of one 16-string block (count-prefixed UTF-16 records) of block number
+    // `block`; stops at the end of the data. EExeError when a record runs past the end.
+    void ReadBlock(int32_t block, const uint8_t* data, size_t size);
+
+private:
+    struct TGroupSpan {
+        const TResStringGroup* Group;
+        size_t First, Last;  // the group's strings: strings_[First, Last)
+        uint64_t Size;       // its data bytes
+    };
+    std::vector<TGroupSpan> Spans() const;  // EWriteError for a string too long to write
+    void WriteGroupData(fw::TStream& stream, const TGroupSpan& span) const;
+
+    bool writing_ = false;
+    std::vector<TGroupSpan> spans_;
+    uint64_t spansSize_ = 0;
+
+    std::vector<std::unique_ptr<TResStringItem>> strings_;
+    std::vector<std::unique_ptr<TResStringGroup>> groups_;
+};
+
+class TResRCDataItem {
+public:
+    std::string Name;  // ANSI
+    fw::TMemoryStream Data;
+
+    void LoadData(fw::TStream& stream);  // replaces the data with the whole stream
+    void SaveData(fw::TStream& stream);  // writes the whole data at the stream's position
+    int64_t DataSize() { return Data.Size(); }
+    // The name as written to a module (system ANSI code page to UTF-16).
+    const std::u16string& WideName() const;
+
+private:
+    mutable std::string wideFor_;
+    mutable std::u16string wide_;
+    mutable bool wideValid_ = false;
+};
+
+// RCDATA items in insertion order; names need not be unique.
+class TResRCData : public TResBlock {
+public:
+    using TResBlock::TResBlock;
+
+    int Count() const override { return static_cast<int>(items_.size()); }
+    uint64_t Size() const override;
+    uint32_t DirectorySize() const override;
+    uint32_t ResType() const override { return 10; }
+    void WriteDirectory(fw::TStream& stream, uint32_t offset) override;
+    void WriteResFormat(fw::TStream& stream) override;
+    void LoadFromPE(TPEResourceList& list) override;
+    void LoadFromResList(const TResEntryList& list) override;
+    void Clear() override;
+    void CheckWritable() const override;
+
+    TResRCDataItem* Items(int index) const;  // nullptr when out of range
+    TResRCDataItem* Add(const std::string& name);
+    TResRCDataItem* FindByName(const std::string& name) const;  // case-insensitive (ASCII)
+    int IndexOfName(const std::string& name) const;
+    void Remove(const std::string& name);
+    void Delete(int index);
+
+    // The items in the order a module lists them: sorted by name.
+    std::vector<const TResRCDataItem*> DirectoryOrder() const;
+
+private:
+    std::vector<std::unique_ptr<TResRCDataItem>> items_;
+};
+
+class TResProcessor {
+public:
+    TResProcessor();
+    ~TResProcessor();
+    TResProcessor(const TResProcessor&) = delete;
+    TResProcessor& operator=(const TResProcessor&) = delete;
+
+    // String tables and RCDATA of a module file (plain or LZK-compressed). Errors of the
+    // reader propagate; a failure after the file was opened leaves the processor empty.
+    void LoadFromFile(const std::string& fileName);
+    // Windows only: the string tables and RCDATA of the module that serves the resources of
+    // `instance` (an HINSTANCE).
+    void LoadFromModule(uintptr_t instance);
+
+    TResBlock* FindBlock(uint32_t resType) const;
+    TResBlock* AddBlock(std::unique_ptr<TResBlock> block);
+    void Clear();
+    int BlockCount() const { return static_cast<int>(blocks_.size()); }
+    TResBlock* Blocks(int index) const { return blocks_.at(static_cast<size_t>(index)).get(); }
+
+    // Bytes of the resource section.
+    uint64_t Size() const;
+    static constexpr uint32_t HeaderSize() { return 64 + 192 + 248 + 40; }
+    // The 1024 bytes of headers in front of the resource section.
+    void WriteHeaders(fw::TStream& stream);
+    // The whole module, in one forward pass from the stream's position.
+    void SaveToStream(fw::TStream& stream);
+
+    // Fixed time stamp for reproducible modules; empty means the clock at writing time.
+    std::optional<uint32_t> FixedTimeStamp;
+    // The stamp of the module being written (the fixed one or the clock's).
+    uint32_t TimeStamp() const;
+
+private:
+    std::vector<std::unique_ptr<TResBlock>> blocks_;
+    std::optional<uint32_t> writeStamp_;
+};
+
+// Maps an instance to the module that serves its resources (the translated resource module
+// when one is registered for it). The resource-module utilities install theirs; without one an
+// instance serves its own resources.
+using TResourceInstanceResolver = uintptr_t (*)(uintptr_t instance);
+void SetResourceInstanceResolver(TResourceInstanceResolver resolver);
+uintptr_t ResolveResourceInstance(uintptr_t instance);
+
+}  // namespace resources

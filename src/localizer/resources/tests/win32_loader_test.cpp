@@ -1,0 +1,161 @@
+// The Windows loader as the judge of the modules we write and read: it must see every string
+// and every RCDATA item, byte for byte.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "ResTestUtil.h"
+
+using namespace resources;
+using namespace restest;
+
+namespace {
+
+struct DataModule {
+    HMODULE h;
+    explicit DataModule(const std::string& path) : h(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+    ~DataModule() {
+        if (h) FreeLibrary(h);
+    }
+};
+
+std::u16string LoadStringOf(HMODULE h, int id) {
+    wchar_t buf[4096];
+    int n = LoadStringW(h, static_cast<UINT>(id), buf, 4096);
+    return std::u16string(reinterpret_cast<const char16_t*>(buf), static_cast<size_t>(n));
+}
+
+bool RCDataOf(HMODULE h, const std::string& name, std::string& out) {
+    HRSRC info = FindResourceA(h, name.c_str(), MAKEINTRESOURCEA(10));
+    if (!info) return false;
+    DWORD size = SizeofResource(h, info);
+    HGLOBAL g = LoadResource(h, info);
+    const char* p = static_cast<const char*>(LockResource(g));
+    if (size && !p) return false;
+    out.assign(p ? p : "", size);
+    return true;
+}
+
+void ExpectLoaderSees(HMODULE h, TResProcessor& p) {
+    auto* s = static_cast<TResString*>(p.FindBlock(6));
+    ASSERT_NE(s, nullptr);
+    for (int i = 0; i < s->Count(); ++i)
+        EXPECT_EQ(LoadStringOf(h, s->Strings(i)->Id), s->Strings(i)->Text) << "string " << s->Strings(i)->Id;
+    auto* r = static_cast<TResRCData*>(p.FindBlock(10));
+    ASSERT_NE(r, nullptr);
+    for (int i = 0; i < r->Count(); ++i) {
+        std::string data;
+        ASSERT_TRUE(RCDataOf(h, r->Items(i)->Name, data)) << r->Items(i)->Name;
+        EXPECT_EQ(data, DataOf(r->Items(i))) << r->Items(i)->Name;
+    }
+}
+
+}  // namespace
+
+TEST(WindowsLoader, WrittenModuleLoadsAsDataFile) {
+    TResProcessor p;
+    FillSample(p);
+    // Many strings over many groups, and a large item, to cover more than one staging buffer.
+    auto* s = static_cast<TResString*>(p.FindBlock(6));
+    for (int id = 200; id < 3000; id += 3) s->AddString(id, u"Text " + std::u16string(id % 50, u'\u00E9'));
+    std::string big(300000, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    SetData(static_cast<TResRCData*>(p.FindBlock(10))->Add("BIG"), big);
+    std::string path = WriteScratch("loader.dll", Module(p));
+    DataModule m(path);
+    ASSERT_NE(m.h, nullptr) << GetLastError();
+    ExpectLoaderSees(m.h, p);
+    EXPECT_EQ(LoadStringOf(m.h, 2), u"");  // an empty slot
+    std::string data;
+    EXPECT_FALSE(RCDataOf(m.h, "NOT_THERE", data));
+}
+
+TEST(WindowsLoader, ReaderAgreesWithLoadStringOnToolchainModules) {
+    // The checked-in 32-bit module and the one this build's toolchain made from the same .rc.
+    for (std::string path : {SampleDll(), std::string(VTP_RES_SAMPLE_DLL)}) {
+        SCOPED_TRACE(path);
+        TResProcessor p;
+        p.LoadFromFile(path);
+        DataModule m(path);
+        ASSERT_NE(m.h, nullptr) << GetLastError();
+        auto* s = static_cast<TResString*>(p.FindBlock(6));
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ(s->Count(), 7);
+        for (int id = 0; id < 65536; ++id) {
+            TResStringItem* item = s->FindString(id);
+            std::u16string loaded = LoadStringOf(m.h, id);
+            EXPECT_EQ(loaded, item ? item->Text : u"") << id;
+        }
+        auto* r = static_cast<TResRCData*>(p.FindBlock(10));
+        ASSERT_NE(r, nullptr);
+        for (const char* name : {"PACKAGEINFO", "QLX_EXESETTINGS_"}) {
+            std::string data;
+            ASSERT_TRUE(RCDataOf(m.h, name, data));
+            EXPECT_EQ(data, DataOf(r->FindByName(name)));
+        }
+    }
+}
+
+TEST(WindowsLoader, LoadFromModule) {
+    DataModule m(SampleDll());
+    ASSERT_NE(m.h, nullptr);
+    TResProcessor fromFile, fromModule;
+    fromFile.LoadFromFile(SampleDll());
+    fromModule.LoadFromModule(reinterpret_cast<uintptr_t>(m.h));
+    auto* a = static_cast<TResString*>(fromFile.FindBlock(6));
+    auto* b = static_cast<TResString*>(fromModule.FindBlock(6));
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->Count(), a->Count());
+    for (int i = 0; i < a->Count(); ++i) {
+        EXPECT_EQ(b->Strings(i)->Id, a->Strings(i)->Id);
+        EXPECT_EQ(b->Strings(i)->Text, a->Strings(i)->Text);
+    }
+    auto* r = static_cast<TResRCData*>(fromModule.FindBlock(10));
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(r->Count(), 4);
+    // A numbered item gets its decimal id as its name, as in the file reader.
+    ASSERT_NE(r->FindByName("7"), nullptr);
+    EXPECT_EQ(DataOf(r->FindByName("7")), "numbered");
+    EXPECT_EQ(DataOf(r->FindByName("PACKAGEINFO")), std::string("\x01\x02\x03\x04" "AB"));
+    // The module's content written again is what the loader sees.
+    DataModule again(WriteScratch("again.dll", Module(fromModule)));
+    ASSERT_NE(again.h, nullptr);
+    ExpectLoaderSees(again.h, fromModule);
+}
+
+TEST(WindowsLoader, LoadFromModuleWithoutStringTables) {
+    TResProcessor src;
+    auto r = std::make_unique<TResRCData>();
+    SetData(r->Add("ONLY"), "data");
+    src.AddBlock(std::move(r));
+    DataModule m(WriteScratch("nostrings.dll", Module(src)));
+    ASSERT_NE(m.h, nullptr);
+    TResProcessor p;
+    FillSample(p);
+    p.LoadFromModule(reinterpret_cast<uintptr_t>(m.h));
+    EXPECT_EQ(p.FindBlock(6), nullptr);  // no block rather than an empty one
+    ASSERT_EQ(p.BlockCount(), 1);
+    EXPECT_EQ(DataOf(static_cast<TResRCData*>(p.FindBlock(10))->Items(0)), "data");
+}
+
+namespace {
+uintptr_t g_served = 0;
+uintptr_t ServedBy(uintptr_t) { return g_served; }
+}  // namespace
+
+TEST(WindowsLoader, LoadFromModuleFollowsTheResourceModule) {
+    // The instance's resources are served by another module: that one is read.
+    DataModule sample(SampleDll());
+    ASSERT_NE(sample.h, nullptr);
+    g_served = reinterpret_cast<uintptr_t>(sample.h);
+    SetResourceInstanceResolver(ServedBy);
+    TResProcessor p;
+    p.LoadFromModule(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)));
+    SetResourceInstanceResolver(nullptr);
+    ASSERT_NE(p.FindBlock(6), nullptr);
+    EXPECT_EQ(static_cast<TResString*>(p.FindBlock(6))->FindString(17)->Text, u"Seventeen");
+}
+
+#endif
