@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "localizer/kutils/KLocales.h"
 #include "localizer/resources/FormConvert.h"
 
 using namespace resources;
@@ -61,6 +62,14 @@ TEST(FormsConvert, Utf8StringsWithTheLanguageCodePage) {
     std::string cyr(200, '\xC0');
     Bytes longV = ValueBytes("'" + cyr + "'", true, kRussian);
     EXPECT_EQ(Bytes(longV.begin(), longV.begin() + 5), B({20, 0x90, 0x01, 0, 0}));
+}
+
+TEST(FormsConvert, AnsiPartsJoinWideTextInTheSystemCodePage) {
+    // 8-bit parts before and after a wide part are read in the system's ANSI code page
+    // (Western on the machines the tests run on).
+    ASSERT_EQ(kutils::Nls().GetACP(), 1252u);
+    EXPECT_EQ(ValueBytes("'\x80' + #1234", false, kRussian), B({18, 2, 0, 0, 0, 0xAC, 0x20, 0xD2, 0x04}));
+    EXPECT_EQ(ValueBytes("#1234 + 'a\x80'", false, kRussian), B({18, 3, 0, 0, 0, 0xD2, 0x04, 'a', 0, 0xAC, 0x20}));
 }
 
 TEST(FormsConvert, TextBinaryTextIsStable) {
