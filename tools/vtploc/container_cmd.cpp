@@ -39,7 +39,8 @@ std::vector<uint8_t> ContainerBytes(const std::string& file) {
     p.LoadFromFile(file);
     auto* rc = static_cast<resources::TResRCData*>(p.FindBlock(10));
     auto* item = rc ? rc->FindByName(langres::SEmbeddedLangsName) : nullptr;
-    if (!item) throw UsageError("\"" + file + "\" has no embedded language container (" + langres::SEmbeddedLangsName + ")");
+    if (!item)
+        throw UsageError("\"" + file + "\" has no embedded language container (" + langres::SEmbeddedLangsName + ")");
     fw::TMemoryStream data;
     item->SaveData(data);
     return data.Bytes();
@@ -90,8 +91,7 @@ void Extract(const ContainerArgs& a) {
 }
 
 void Build(const ContainerArgs& a) {
-    if (a.version < 1 || a.version > langres::LangContainerMaxVersion)
-        throw UsageError("--version must be 1, 2 or 3");
+    if (a.version < 1 || a.version > langres::LangContainerMaxVersion) throw UsageError("--version must be 1, 2 or 3");
     langres::TLangContainer c;
     c.Version = static_cast<uint16_t>(a.version);
     c.Revision = a.revision;

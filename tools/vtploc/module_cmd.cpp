@@ -65,7 +65,8 @@ void LoadNative(const ModuleArgs& a, TLangResource& model) {
         langres::ExtractContainerLanguage(data.Bytes().data(), data.Bytes().size(), 0, image);
     }
     if (image.empty())
-        throw UsageError("\"" + a.app + "\" has no embedded native language; name the native language file with --native");
+        throw UsageError("\"" + a.app +
+                         "\" has no embedded native language; name the native language file with --native");
     TLangFile native;
     fw::TMemoryStream s(image);
     native.LoadFromStream(s, &model, -1);
@@ -118,7 +119,8 @@ void Verify(const ModuleArgs& a) {
         std::printf("module: no valid %s record: not a translated resource module\n", langres::SLibSettingsName);
         Rejected("\"" + a.module + "\" would be refused: it is not a translated resource module");
     }
-    std::printf("language: 0x%04X %s (%s)\n", lib.LangId, lib.EnglishLangName.c_str(), Narrow(lib.NativeLangName).c_str());
+    std::printf("language: 0x%04X %s (%s)\n", lib.LangId, lib.EnglishLangName.c_str(),
+                Narrow(lib.NativeLangName).c_str());
     std::printf("build: %u\n", lib.Build);
     std::printf("revision: %u (program: %u)\n", lib.Revision, exe.Revision);
     if (lib.Revision != exe.Revision) accepted = false;
@@ -167,7 +169,7 @@ void Verify(const ModuleArgs& a) {
         if (modRc && modRc->FindByName(name)) std::printf("extra resource: %s\n", name);
     if (!accepted)
         Rejected("\"" + a.module + "\" would be refused: it was made for revision " + std::to_string(lib.Revision) +
-                       ", the program has " + std::to_string(exe.Revision));
+                 ", the program has " + std::to_string(exe.Revision));
     std::printf("accepted\n");
 }
 

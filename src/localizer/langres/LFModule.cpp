@@ -17,7 +17,9 @@ namespace {
 const char* const SInvalidNativeDll = "Can't create DLL. The native DLL is invalid";
 const char* const SInvalidLangResources = "Invalid LangResources";
 
-TResRCData* RCData(TResProcessor& processor) { return static_cast<TResRCData*>(processor.FindBlock(10)); }
+TResRCData* RCData(TResProcessor& processor) {
+    return static_cast<TResRCData*>(processor.FindBlock(10));
+}
 
 }  // namespace
 

@@ -54,7 +54,9 @@ const uint8_t* ReadBlock(fw::TByteReader& r, uint16_t version, uint32_t& size) {
 
 }  // namespace
 
-bool IsLangContainer(const uint8_t* data, size_t size) { return size >= 3 && std::memcmp(data, "KLL", 3) == 0; }
+bool IsLangContainer(const uint8_t* data, size_t size) {
+    return size >= 3 && std::memcmp(data, "KLL", 3) == 0;
+}
 
 TLangContainer ReadLangContainer(const uint8_t* data, size_t size, bool withData) {
     fw::TByteReader r(data, size);

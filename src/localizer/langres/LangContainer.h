@@ -17,7 +17,7 @@ constexpr uint16_t LangContainerMaxVersion = 3;
 
 struct TLangContainerEntry {
     uint16_t LangId = 0;
-    std::string EnglishName;  // stored from version 3 on, else the locale table's name
+    std::string EnglishName;    // stored from version 3 on, else the locale table's name
     std::vector<uint8_t> Data;  // a language-file image, plain or an "LZK00" block
 };
 

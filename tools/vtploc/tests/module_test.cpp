@@ -59,7 +59,9 @@ std::string Write(const char* name, const Bytes& data) {
     return f;
 }
 
-std::string Q(const std::string& s) { return "'" + s + "'"; }
+std::string Q(const std::string& s) {
+    return "'" + s + "'";
+}
 
 Bytes LangFile(uint16_t langId, const char* name, std::u16string hello, uint32_t build, uint32_t revision = 18) {
     TLangFileImage img;
@@ -147,8 +149,7 @@ TEST(VtplocModule, BuildThenVerify) {
     r = Vtploc("module verify --app " + Q(newer) + " " + Q(out));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("made for revision 18, the program has 19"), std::string::npos) << r.out;
-    // The program itself is no translated module... but it has an LDLL record; a module
-    // without one is refused.
+    // A module without a library settings record is refused.
     std::string bare = Write("bare.dll", App(18, false, false));
     r = Vtploc("module verify --app " + Q(app) + " " + Q(bare));
     EXPECT_EQ(r.status, 1) << r.out;

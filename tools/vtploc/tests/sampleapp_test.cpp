@@ -59,7 +59,8 @@ TEST(SampleAppFixture, SettingsRecordsMatchTheDictionary) {
     langres::TLangFile native(kDir + "sampleapp.ntv.lng");
     langres::TLangFile german(kDir + "sampleapp.de.lng");
     EXPECT_EQ(german.Revision, native.Revision);
-    for (auto [file, sig] : {std::pair{"kexe.bin", langres::SExeSignature}, std::pair{"ldll.bin", langres::SLibSignature}}) {
+    for (auto [file, sig] :
+         {std::pair{"kexe.bin", langres::SExeSignature}, std::pair{"ldll.bin", langres::SLibSignature}}) {
         auto bytes = fw::ReadFileBytes(kDir + file);
         langres::TSettingsRecord r;
         ASSERT_TRUE(langres::ReadSettingsRecordData(bytes.data(), bytes.size(), r, sig)) << file;

@@ -184,8 +184,8 @@ TEST(SettingsRecord, ShortRecordsAreReadAsFarAsTheyGo) {
     struct {
         size_t size;
         bool carried, reserved, build;
-    } cases[] = {{names, false, false, false},     {names + 1, false, false, false}, {names + 2, true, false, false},
-                 {names + 4, true, true, false},   {names + 7, true, true, false},   {names + 8, true, true, true},
+    } cases[] = {{names, false, false, false},   {names + 1, false, false, false}, {names + 2, true, false, false},
+                 {names + 4, true, true, false}, {names + 7, true, true, false},   {names + 8, true, true, true},
                  {full.size(), true, true, true}};
     for (auto& c : cases) {
         ASSERT_TRUE(ReadSettingsRecordData(full.data(), c.size, back)) << c.size;
