@@ -11,6 +11,10 @@
 #include "LangRes.h"
 #include "framework/Classes.h"
 
+namespace resources {
+class TResProcessor;
+}
+
 namespace langres {
 
 constexpr uint16_t loKeepCharset = 0x0001;
@@ -54,6 +58,22 @@ public:
     void SetLastPropertyId(uint32_t v) { LastPropertyId = v; }
     void SetLastExternalId(uint32_t v) { LastExternalId = v; }
     void SetLangId(uint32_t v) { LangId = v; }
+
+    // A translated resource module: the string tables and RCDATA of the running module
+    // `module` (an HINSTANCE; Windows only) or, when it is 0, of the untranslated module file
+    // `nativeFileName`, with the values of DllLangIndex put in, the embedded language data
+    // removed and the library settings record naming this file's language.
+    void BuildResourceModule(uintptr_t module, fw::TStream& output, TLangResource* model,
+                             const std::string& nativeFileName);
+    // The same into a file, written under a temporary name and renamed when complete.
+    void SaveResourceModule(uintptr_t module, const std::string& outputFileName, TLangResource* model,
+                            const std::string& nativeFileName);
+    // Whether the source has a valid "LDLL" record; carried receives its carried word (6 when
+    // the record has none).
+    bool ReadSettingsRecord(resources::TResProcessor& processor, uint16_t& carried);
+    void TranslateResources(resources::TResProcessor& processor, TLangResource* model);
+    void RemoveEmbeddedResources(resources::TResProcessor& processor);
+    void WriteSettingsRecord(resources::TResProcessor& processor, uint16_t carried);
 
     // The header fields as the file format holds them.
     TLFHeader Header() const;

@@ -1,0 +1,121 @@
+// TLangFile, second half: building the translated resource module of an application.
+#include <cstring>
+
+#include "LFProc.h"
+#include "LangContainer.h"
+#include "SettingsRecord.h"
+#include "localizer/resources/ResProc.h"
+
+namespace langres {
+
+using resources::TResProcessor;
+using resources::TResRCData;
+using resources::TResString;
+
+namespace {
+
+const char* const SInvalidNativeDll = "Can't create DLL. The native DLL is invalid";
+const char* const SInvalidLangResources = "Invalid LangResources";
+
+TResRCData* RCData(TResProcessor& processor) {
+    return static_cast<TResRCData*>(processor.FindBlock(10));
+}
+
+}  // namespace
+
+bool TLangFile::ReadSettingsRecord(TResProcessor& processor, uint16_t& carried) {
+    carried = DefaultCarriedWord;
+    TResRCData* block = RCData(processor);
+    if (!block) return false;
+    auto* item = block->FindByName(SLibSettingsName);
+    if (!item) return false;
+    fw::TMemoryStream copy;
+    item->SaveData(copy);
+    TSettingsRecord rec;
+    if (!ReadSettingsRecordData(copy.Bytes().data(), copy.Bytes().size(), rec, SLibSignature)) return false;
+    if (rec.HasCarriedWord) carried = rec.CarriedWord;
+    return true;
+}
+
+void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model) {
+    if (auto* strings = static_cast<TResString*>(processor.FindBlock(6))) {
+        TLinearConstantList constants;
+        model->Units->CollectConstants(constants, false);
+        for (int i = 0; i < constants.Count(); ++i) {
+            TLResConstantItem* item = constants.Items(i);
+            int index = strings->IndexOfId(static_cast<int32_t>(item->ResId));
+            if (index < 0) continue;
+            // A model whose item lacks the language keeps the module's text.
+            if (DllLangIndex < 0 || DllLangIndex >= item->Values->Count()) continue;
+            TLResValue* value = item->Values->Values(DllLangIndex);
+            if (value) strings->Strings(index)->Text = value->Text;
+        }
+    }
+    // The forms of the RCDATA block are translated by the form processor (PrjProcs), which is
+    // not part of this build yet: form resources are written as the source holds them.
+}
+
+void TLangFile::RemoveEmbeddedResources(TResProcessor& processor) {
+    TResRCData* block = RCData(processor);
+    if (!block) return;
+    if (block->FindByName(SExeSettingsName)) block->Remove(SExeSettingsName);
+    if (block->FindByName(SEmbeddedLangsName)) block->Remove(SEmbeddedLangsName);
+}
+
+void TLangFile::WriteSettingsRecord(TResProcessor& processor, uint16_t carried) {
+    TResRCData* block = RCData(processor);
+    auto* item = block ? block->FindByName(SLibSettingsName) : nullptr;
+    if (!item) throw ELFProcError(SInvalidNativeDll);
+    fw::TMemoryStream copy;
+    item->SaveData(copy);
+    std::vector<uint8_t> old = std::move(copy.Bytes());
+    // The source's revision (the application's dictionary revision) stays; everything after it
+    // names this file's language and build.
+    TSettingsRecord rec;
+    rec.Signature = SLibSignature;
+    rec.Revision = 0;
+    if (old.size() >= 8)
+        rec.Revision = static_cast<uint32_t>(old[4]) | (static_cast<uint32_t>(old[5]) << 8) |
+                       (static_cast<uint32_t>(old[6]) << 16) | (static_cast<uint32_t>(old[7]) << 24);
+    rec.LangId = static_cast<uint16_t>(LangId);
+    rec.EnglishLangName = EnglishLangName;
+    rec.NativeLangName = NativeLangName;
+    rec.CarriedWord = carried;
+    rec.Build = Build;
+    std::vector<uint8_t> data = WriteSettingsRecordData(rec);
+    // The pad byte keeps what the old record had at that offset.
+    size_t pad = data.size() - 1;
+    data[pad] = pad < old.size() ? old[pad] : 0;
+    fw::TBytesStream stream(data.data(), static_cast<int64_t>(data.size()));
+    item->LoadData(stream);
+}
+
+void TLangFile::BuildResourceModule(uintptr_t module, fw::TStream& output, TLangResource* model,
+                                    const std::string& nativeFileName) {
+    if (!model) throw ELFProcError(SInvalidLangResources);
+    TResProcessor processor;
+    if (module) {
+#ifdef _WIN32
+        processor.LoadFromModule(module);
+#else
+        throw ELFProcError("Resources of a running module can only be read on Windows");
+#endif
+    } else {
+        processor.LoadFromFile(nativeFileName);
+    }
+    uint16_t carried = DefaultCarriedWord;
+    if (!ReadSettingsRecord(processor, carried)) throw ELFProcError(SInvalidNativeDll);
+    TranslateResources(processor, model);
+    RemoveEmbeddedResources(processor);
+    WriteSettingsRecord(processor, carried);
+    processor.SaveToStream(output);
+}
+
+void TLangFile::SaveResourceModule(uintptr_t module, const std::string& outputFileName, TLangResource* model,
+                                   const std::string& nativeFileName) {
+    fw::TMemoryStream stream;
+    BuildResourceModule(module, stream, model, nativeFileName);
+    fw::WriteFileAtomically(outputFileName, stream.Bytes().data(), stream.Bytes().size());
+}
+
+}  // namespace langres

@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "framework/Classes.h"
+#include "localizer/langres/LFProc.h"
+#include "localizer/langres/LangContainer.h"
+#include "localizer/langres/LangWriter.h"
+#include "localizer/langres/SettingsRecord.h"
+#include "localizer/resources/ResProc.h"
+
+using namespace langres;
+using resources::TResProcessor;
+using resources::TResRCData;
+using resources::TResString;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TLFRecord Const(const char* name, uint32_t id, uint16_t resId, std::u16string text) {
+    TLFRecord r;
+    r.Name = name;
+    r.Id = id;
+    r.ResId = resId;
+    r.Value.Present = true;
+    r.Value.Text = std::move(text);
+    return r;
+}
+
+Bytes LangFile(uint16_t langId, const char* name, const std::u16string& hello, const std::u16string& bye,
+               uint32_t build) {
+    TLangFileImage img;
+    img.Header.LangId = langId;
+    img.Header.Revision = 18;
+    img.Header.Build = build;
+    img.Header.EnglishLangName = name;
+    img.Header.NativeLangName = langId == 0x0407 ? u"Deutsch" : u"English";
+    img.Header.IsNative = langId == 9;
+    TLFUnit unit;
+    unit.Name = "SampleStrings";
+    unit.Constants.push_back(Const("SBye", 2, 101, bye));
+    unit.Constants.push_back(Const("SHello", 1, 100, hello));
+    img.Units.push_back(unit);
+    return WriteLangFile(img, 7, false);
+}
+
+Bytes SettingsBytes(const char* sig, uint16_t carried, bool withTail = true) {
+    TSettingsRecord rec;
+    rec.Signature = sig;
+    rec.Revision = 18;
+    rec.LangId = 9;
+    rec.EnglishLangName = "English";
+    rec.NativeLangName = u"English";
+    rec.CarriedWord = carried;
+    Bytes b = WriteSettingsRecordData(rec);
+    if (!withTail) b.resize(b.size() - 9);
+    return b;
+}
+
+void AddRC(TResRCData* rc, const char* name, const Bytes& data) {
+    fw::TBytesStream s(data.data(), static_cast<int64_t>(data.size()));
+    rc->Add(name)->LoadData(s);
+}
+
+// An application's resources: strings 100, 101 and 200 (not in the dictionary), a form, both
+// settings records and an embedded container.
+Bytes SourceModule(const Bytes* libSettings) {
+    TResProcessor p;
+    auto* strings = static_cast<TResString*>(p.AddBlock(std::make_unique<TResString>()));
+    strings->AddString(100, u"Hello");
+    strings->AddString(101, u"Goodbye");
+    strings->AddString(200, u"Untouched");
+    auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
+    AddRC(rc, "TSAMPLEFORM", Bytes{'T', 'P', 'F', '0', 1, 2, 3});
+    AddRC(rc, SExeSettingsName, SettingsBytes(SExeSignature, 6));
+    if (libSettings) AddRC(rc, SLibSettingsName, *libSettings);
+    TLangContainer c;
+    c.Entries.push_back({9, "English", LangFile(9, "English", u"Hello", u"Goodbye", 0)});
+    AddRC(rc, SEmbeddedLangsName, WriteLangContainer(c));
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        path = fs::temp_directory_path() /
+               ("vtp_modbuild_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    std::string File(const char* name, const Bytes& data) const {
+        std::string f = (path / name).string();
+        fw::WriteFileAtomically(f, data.data(), data.size());
+        return f;
+    }
+};
+
+// Model with the native language and German at index 1; the German file object.
+struct Translation {
+    TLangResource model;
+    TLangFile german;
+    Translation() {
+        TLangFile native;
+        Bytes n = LangFile(9, "English", u"Hello", u"Goodbye", 0);
+        fw::TMemoryStream ns(n);
+        native.LoadFromStream(ns, &model, -1);
+        int de = model.AddLanguage(0, 0x0407);
+        Bytes g = LangFile(0x0407, "German", u"Hallo", u"Auf Wiedersehen", 4711);
+        fw::TMemoryStream gs(g);
+        german.LoadFromStream(gs, &model, de);
+        german.DllLangIndex = de;
+    }
+};
+
+Bytes RecordOf(TResProcessor& p, const char* name) {
+    auto* rc = static_cast<TResRCData*>(p.FindBlock(10));
+    auto* item = rc ? rc->FindByName(name) : nullptr;
+    if (!item) return {};
+    fw::TMemoryStream s;
+    item->SaveData(s);
+    return s.Bytes();
+}
+
+}  // namespace
+
+TEST(ResourceModule, BuiltFromTheModuleFile) {
+    TempDir dir;
+    Bytes lib = SettingsBytes(SLibSignature, 0x2A);
+    // German is one byte shorter than English: the new pad byte sits where the source had the
+    // last byte of its build, and keeps it.
+    lib[lib.size() - 2] = 0x5A;
+    std::string src = dir.File("app.ntv", SourceModule(&lib));
+    Translation t;
+    std::string out = (dir.path / "app.de.dll").string();
+    t.german.SaveResourceModule(0, out, &t.model, src);
+
+    TResProcessor p;
+    p.LoadFromFile(out);
+    auto* strings = static_cast<TResString*>(p.FindBlock(6));
+    ASSERT_NE(strings, nullptr);
+    EXPECT_EQ(strings->FindString(100)->Text, u"Hallo");
+    EXPECT_EQ(strings->FindString(101)->Text, u"Auf Wiedersehen");
+    EXPECT_EQ(strings->FindString(200)->Text, u"Untouched");
+    EXPECT_EQ(RecordOf(p, "TSAMPLEFORM"), (Bytes{'T', 'P', 'F', '0', 1, 2, 3}));
+    EXPECT_TRUE(RecordOf(p, SExeSettingsName).empty());
+    EXPECT_TRUE(RecordOf(p, SEmbeddedLangsName).empty());
+
+    Bytes rec = RecordOf(p, SLibSettingsName);
+    TSettingsRecord r;
+    ASSERT_TRUE(ReadSettingsRecordData(rec.data(), rec.size(), r, SLibSignature));
+    EXPECT_EQ(rec.size(), SettingsRecordFieldsSize(r) + 1);
+    EXPECT_EQ(rec.back(), 0x5A);
+    EXPECT_EQ(r.Revision, 18u);  // the application's
+    EXPECT_EQ(r.LangId, 0x0407);
+    EXPECT_EQ(r.EnglishLangName, "German");
+    EXPECT_EQ(r.NativeLangName, u"Deutsch");
+    EXPECT_EQ(r.CarriedWord, 0x2A);
+    EXPECT_EQ(r.Build, 4711u);
+}
+
+TEST(ResourceModule, CarriedWordDefaultsAndNativeIndex) {
+    TempDir dir;
+    Bytes lib = SettingsBytes(SLibSignature, 0, false);  // ends after the names
+    std::string src = dir.File("app.ntv", SourceModule(&lib));
+    Translation t;
+    t.german.DllLangIndex = 0;  // native values into a German-labelled module
+    fw::TMemoryStream out;
+    t.german.BuildResourceModule(0, out, &t.model, src);
+    std::string built = dir.File("built.dll", out.Bytes());
+    TResProcessor p;
+    p.LoadFromFile(built);
+    EXPECT_EQ(static_cast<TResString*>(p.FindBlock(6))->FindString(100)->Text, u"Hello");
+    Bytes rec = RecordOf(p, SLibSettingsName);
+    TSettingsRecord r;
+    ASSERT_TRUE(ReadSettingsRecordData(rec.data(), rec.size(), r));
+    EXPECT_EQ(r.CarriedWord, DefaultCarriedWord);
+    EXPECT_EQ(rec.size(), SettingsRecordFieldsSize(r) + 1);
+    EXPECT_EQ(rec.back(), 0);
+}
+
+TEST(ResourceModule, SourceWithoutValidLibrarySettingsIsRefused) {
+    TempDir dir;
+    Translation t;
+    Bytes wrongSig = SettingsBytes(SExeSignature, 6);
+    Bytes cut = SettingsBytes(SLibSignature, 6);
+    cut.resize(12);
+    for (const Bytes* lib : std::vector<const Bytes*>{nullptr, &wrongSig, &cut}) {
+        std::string src = dir.File("app.ntv", SourceModule(lib));
+        std::string out = (dir.path / "out.dll").string();
+        try {
+            t.german.SaveResourceModule(0, out, &t.model, src);
+            ADD_FAILURE() << "built a module from an invalid source";
+        } catch (const ELFProcError& e) {
+            EXPECT_EQ(e.Message(), "Can't create DLL. The native DLL is invalid");
+        }
+        EXPECT_FALSE(fs::exists(out));
+    }
+    std::string src = dir.File("app.ntv", SourceModule(&cut));
+    fw::TMemoryStream out;
+    EXPECT_THROW(t.german.BuildResourceModule(0, out, nullptr, src), ELFProcError);
+}

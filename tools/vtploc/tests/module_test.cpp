@@ -1,0 +1,238 @@
+// vtploc module and container: the real tool run as a child process on modules and language
+// files made here.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "framework/Classes.h"
+#include "localizer/langres/LangContainer.h"
+#include "localizer/langres/LangWriter.h"
+#include "localizer/langres/SettingsRecord.h"
+#include "localizer/resources/ResProc.h"
+
+using namespace langres;
+using resources::TResProcessor;
+using resources::TResRCData;
+using resources::TResString;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Result {
+    int status;
+    std::string out;
+};
+
+Result Vtploc(const std::string& args) {
+    std::string cmd = "'" + std::string(VTPLOC_EXE) + "' " + args + " 2>&1";
+    FILE* f = popen(cmd.c_str(), "r");
+    Result r{-1, {}};
+    if (!f) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
+    int st = pclose(f);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+fs::path Scratch() {
+    static auto dir = [] {
+        auto d = fs::temp_directory_path() / ("vtploc_module_" + std::to_string(getpid()));
+        fs::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+std::string Write(const char* name, const Bytes& data) {
+    std::string f = (Scratch() / name).string();
+    fw::WriteFileAtomically(f, data.data(), data.size());
+    return f;
+}
+
+std::string Q(const std::string& s) {
+    return "'" + s + "'";
+}
+
+Bytes LangFile(uint16_t langId, const char* name, std::u16string hello, uint32_t build, uint32_t revision = 18) {
+    TLangFileImage img;
+    img.Header.LangId = langId;
+    img.Header.Revision = revision;
+    img.Header.Build = build;
+    img.Header.EnglishLangName = name;
+    img.Header.NativeLangName = langId == 0x0407 ? u"Deutsch" : u"English";
+    img.Header.IsNative = langId == 9;
+    TLFUnit unit;
+    unit.Name = "SampleStrings";
+    TLFRecord r;
+    r.Name = "SHello";
+    r.Id = 1;
+    r.ResId = 100;
+    r.Value.Present = true;
+    r.Value.Text = std::move(hello);
+    unit.Constants.push_back(r);
+    img.Units.push_back(unit);
+    return WriteLangFile(img, 7, false);
+}
+
+Bytes Record(const char* sig, uint32_t revision) {
+    TSettingsRecord rec;
+    rec.Signature = sig;
+    rec.Revision = revision;
+    rec.LangId = 9;
+    rec.EnglishLangName = "English";
+    rec.NativeLangName = u"English";
+    return WriteSettingsRecordData(rec);
+}
+
+void AddRC(TResRCData* rc, const char* name, const Bytes& data) {
+    fw::TBytesStream s(data.data(), static_cast<int64_t>(data.size()));
+    rc->Add(name)->LoadData(s);
+}
+
+// An application with strings 100 and 101, a form, both records and (optionally) an embedded
+// native language.
+Bytes App(uint32_t revision, bool embedded, bool libRecord = true) {
+    TResProcessor p;
+    auto* strings = static_cast<TResString*>(p.AddBlock(std::make_unique<TResString>()));
+    strings->AddString(100, u"Hello");
+    strings->AddString(101, u"Only in the program");
+    auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
+    AddRC(rc, "TMAINFORM", Bytes{'T', 'P', 'F', '0', 9});
+    AddRC(rc, SExeSettingsName, Record(SExeSignature, revision));
+    if (libRecord) AddRC(rc, SLibSettingsName, Record(SLibSignature, revision));
+    if (embedded) {
+        TLangContainer c;
+        c.Revision = revision;
+        c.Entries.push_back({9, "English", LangFile(9, "English", u"Hello", 0)});
+        AddRC(rc, SEmbeddedLangsName, WriteLangContainer(c));
+    }
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+}  // namespace
+
+TEST(VtplocModule, BuildThenVerify) {
+    std::string app = Write("app.exe", App(18, true));
+    std::string de = Write("app.de.lng", LangFile(0x0407, "German", u"Hallo", 31));
+    std::string out = (Scratch() / "app.de.dll").string();
+    Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out));
+    ASSERT_EQ(r.status, 0) << r.out;
+    TResProcessor m;
+    m.LoadFromFile(out);
+    EXPECT_EQ(static_cast<TResString*>(m.FindBlock(6))->FindString(100)->Text, u"Hallo");
+
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(out));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("language: 0x0407 German (Deutsch)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("build: 31\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("revision: 18 (program: 18)\n"), std::string::npos) << r.out;
+    // 101 has no translation; the form came through unchanged.
+    EXPECT_NE(r.out.find("strings: 0 missing, 1 the same as the program's\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("not translated: TMAINFORM\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("accepted\n"), std::string::npos) << r.out;
+
+    // The same program at another revision refuses the module.
+    std::string newer = Write("newer.exe", App(19, true));
+    r = Vtploc("module verify --app " + Q(newer) + " " + Q(out));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("made for revision 18, the program has 19"), std::string::npos) << r.out;
+    // A module without a library settings record is refused.
+    std::string bare = Write("bare.dll", App(18, false, false));
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(bare));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("not a translated resource module"), std::string::npos) << r.out;
+}
+
+TEST(VtplocModule, NativeFromTheCommandLine) {
+    std::string app = Write("plain.exe", App(18, false));
+    std::string de = Write("plain.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
+    std::string out = (Scratch() / "plain.de.dll").string();
+    Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out));
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("has no embedded native language"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(out));
+    std::string ntv = Write("plain.ntv.lng", LangFile(9, "English", u"Hello", 0));
+    r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " --native " + Q(ntv) + " -o " + Q(out));
+    ASSERT_EQ(r.status, 0) << r.out;
+    TResProcessor m;
+    m.LoadFromFile(out);
+    EXPECT_EQ(static_cast<TResString*>(m.FindBlock(6))->FindString(100)->Text, u"Hallo");
+}
+
+TEST(VtplocModule, FailuresLeaveNoOutput) {
+    std::string noLib = Write("nolib.exe", App(18, true, false));
+    std::string de = Write("x.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
+    std::string out = (Scratch() / "fail.dll").string();
+    Result r = Vtploc("module build --app " + Q(noLib) + " --lang " + Q(de) + " -o " + Q(out));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "vtploc: Can't create DLL. The native DLL is invalid\n");
+    EXPECT_FALSE(fs::exists(out));
+
+    std::string app = Write("ok.exe", App(18, true));
+    Bytes broken = LangFile(0x0407, "German", u"Hallo", 2);
+    broken.resize(broken.size() - 3);
+    std::string bad = Write("bad.de.lng", broken);
+    r = Vtploc("module build --app " + Q(app) + " --lang " + Q(bad) + " -o " + Q(out));
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_FALSE(fs::exists(out));
+    for (auto& e : fs::directory_iterator(Scratch()))
+        EXPECT_EQ(e.path().filename().string().find("fail.dll"), std::string::npos) << e.path();
+
+    r = Vtploc("module build --app " + Q(app) + " --lang " + Q((Scratch() / "none.lng").string()) + " -o " + Q(out));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("none.lng\" is not found"), std::string::npos) << r.out;
+}
+
+TEST(VtplocContainer, BuildListExtract) {
+    std::string en = Write("c.en.lng", LangFile(9, "English", u"Hello hello hello hello hello", 0));
+    std::string de = Write("c.de.lng", LangFile(0x0407, "German", u"Hallo", 5));
+    std::string kll = (Scratch() / "langs.kll").string();
+    Result r = Vtploc("container build --revision 18 --compress -o " + Q(kll) + " " + Q(en) + " " + Q(de));
+    ASSERT_EQ(r.status, 0) << r.out;
+    r = Vtploc("container list " + Q(kll));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("version 3, revision 18, 2 language(s)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("0\t0x0009\tEnglish\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(", LZK, native\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1\t0x0407\tGerman\t"), std::string::npos) << r.out;
+
+    std::string back = (Scratch() / "back.lng").string();
+    r = Vtploc("container extract " + Q(kll) + " --lang 0x407 -o " + Q(back));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(fw::ReadFileBytes(back), fw::ReadFileBytes(de));
+    r = Vtploc("container extract " + Q(kll) + " --lang 0 -o " + Q(back));
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(fw::ReadFileBytes(back), fw::ReadFileBytes(en));
+
+    // From the module that embeds it.
+    std::string app = Write("embed.exe", App(18, true));
+    r = Vtploc("container list " + Q(app));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("1 language(s)"), std::string::npos) << r.out;
+
+    r = Vtploc("container extract " + Q(kll) + " --lang 0x40c -o " + Q(back));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("holds no language 0x40c"), std::string::npos) << r.out;
+
+    Bytes cut = fw::ReadFileBytes(kll);
+    cut.resize(cut.size() - 1);
+    std::string cutFile = Write("cut.kll", cut);
+    std::string none = (Scratch() / "none.lng").string();
+    r = Vtploc("container extract " + Q(cutFile) + " --lang 0x407 -o " + Q(none));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("Invalid KLANGS resource"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(none));
+}
