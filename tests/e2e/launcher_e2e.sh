@@ -34,18 +34,9 @@ eq() { # eq DESCRIPTION ACTUAL EXPECTED
 }
 
 # ---- display and Wine ----
-xvfb_pid=
-if [ -z "${DISPLAY:-}" ]; then
-  for n in 57 58 59 61 63; do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=:$n
-      for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-      break
-    fi
-  done
-fi
+xout=$("$root/cmake/xdisplay" 1024x768) || exit 1
+read -r DISPLAY xvfb_pid <<<"$xout"
+export DISPLAY
 w() { "$root/cmake/wine-run" "$arch" "$@"; }
 winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 
@@ -55,7 +46,7 @@ winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
 /usr/lib/wine/wineserver -p 2>/dev/null
 cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
 
