@@ -3,7 +3,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,5 +27,9 @@ struct UsageError : std::runtime_error {
 // Writes the whole output under a temporary name and renames it: nothing half-written is left.
 void WriteOutput(const std::string& fileName, const std::vector<uint8_t>& data);
 std::vector<uint8_t> ReadInput(const std::string& fileName);
+
+// SOURCE_DATE_EPOCH, when set, replaces the clock in the headers of modules this tool writes,
+// so builds can be reproduced byte for byte. UsageError when it is not a 32-bit number.
+std::optional<uint32_t> SourceDateEpoch();
 
 }  // namespace vtploc

@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <cstdio>
 #include <exception>
 
@@ -18,6 +19,17 @@ void WriteOutput(const std::string& fileName, const std::vector<uint8_t>& data) 
 }
 
 std::vector<uint8_t> ReadInput(const std::string& fileName) { return fw::ReadFileBytes(fileName); }
+
+std::optional<uint32_t> SourceDateEpoch() {
+    const char* v = std::getenv("SOURCE_DATE_EPOCH");
+    if (!v || !*v) return std::nullopt;
+    char* end = nullptr;
+    unsigned long long seconds = std::strtoull(v, &end, 10);
+    if (*end != '\0' || *v == '-' || seconds > 0xFFFFFFFFull)
+        throw UsageError(std::string("SOURCE_DATE_EPOCH must be a number of seconds from 0 to 4294967295, not \"") + v +
+                         "\"");
+    return static_cast<uint32_t>(seconds);
+}
 
 }  // namespace vtploc
 

@@ -81,6 +81,7 @@ void Build(const ModuleArgs& a) {
     int index = model.AddLanguage(0, static_cast<uint16_t>(lf.LangId));
     lf.LoadFromFile(&model, index);
     lf.DllLangIndex = index;
+    lf.ModuleTimeStamp = SourceDateEpoch();
     // Written under a temporary name and renamed: a failure leaves no output behind.
     lf.SaveResourceModule(0, a.out, &model, a.app);
 }

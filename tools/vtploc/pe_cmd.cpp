@@ -133,22 +133,10 @@ void Strings(const PeArgs& a) {
         std::printf("%d\t%s\n", s->Strings(i)->Id, Printable(s->Strings(i)->Text).c_str());
 }
 
-// SOURCE_DATE_EPOCH, when set, replaces the clock in the headers of modules this tool writes.
-void ApplySourceDateEpoch(TResProcessor& p) {
-    const char* v = std::getenv("SOURCE_DATE_EPOCH");
-    if (!v || !*v) return;
-    char* end = nullptr;
-    unsigned long long seconds = std::strtoull(v, &end, 10);
-    if (*end != '\0' || *v == '-' || seconds > 0xFFFFFFFFull)
-        throw UsageError(std::string("SOURCE_DATE_EPOCH must be a number of seconds from 0 to 4294967295, not \"") + v +
-                         "\"");
-    p.FixedTimeStamp = static_cast<uint32_t>(seconds);
-}
-
 void Rebuild(const PeArgs& a) {
     TResProcessor p;
     p.LoadFromFile(a.file);
-    ApplySourceDateEpoch(p);
+    p.FixedTimeStamp = SourceDateEpoch();
     fw::TMemoryStream m;
     p.SaveToStream(m);
     WriteOutput(a.out, m.Bytes());

@@ -4,6 +4,7 @@
 #include "LFProc.h"
 #include "LangContainer.h"
 #include "SettingsRecord.h"
+#include "localizer/resources/PrjProcs.h"
 #include "localizer/resources/ResProc.h"
 
 namespace langres {
@@ -51,8 +52,15 @@ void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* mode
             if (value) strings->Strings(index)->Text = value->Text;
         }
     }
-    // The forms of the RCDATA block are translated by the form processor (PrjProcs), which is
-    // not part of this build yet: form resources are written as the source holds them.
+    resources::TFormProcessor forms;
+    forms.LangResource = model;
+    for (int i = 0; i < model->Forms->Count(); ++i) forms.FormNames.push_back(model->Forms->Items(i)->Name);
+    forms.LangIndex = DllLangIndex;
+    forms.LangId = LangId;
+    const bool keepCharset = HasOption(loKeepCharset);
+    forms.UTF8Strings = keepCharset;
+    forms.ReplaceCharset = !keepCharset;
+    forms.ProcessForms(processor);
 }
 
 void TLangFile::RemoveEmbeddedResources(TResProcessor& processor) {
@@ -94,6 +102,7 @@ void TLangFile::BuildResourceModule(uintptr_t module, fw::TStream& output, TLang
                                     const std::string& nativeFileName) {
     if (!model) throw ELFProcError(SInvalidLangResources);
     TResProcessor processor;
+    processor.FixedTimeStamp = ModuleTimeStamp;
     if (module) {
 #ifdef _WIN32
         processor.LoadFromModule(module);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ public:
     uint16_t Word = 0;  // header word kept from the file, not used
     uint32_t Build = 0;
     int32_t DllLangIndex = 0;  // language whose values go into a built resource module
+    // Time stamp for the headers of a built module instead of the clock (reproducible builds).
+    std::optional<uint32_t> ModuleTimeStamp;
 
     // Reads and checks the header from position 0 of the stream (a compressed block is
     // decompressed first). keep = true only validates. Returns the position after the header

@@ -31,8 +31,15 @@ struct Result {
     std::string out;
 };
 
-Result Vtploc(const std::string& args) {
-    std::string cmd = "'" + std::string(VTPLOC_EXE) + "' " + args + " 2>&1";
+// With `envFirst` the arguments start with VAR=value settings for the tool's environment.
+Result Vtploc(const std::string& args, bool envFirst = false) {
+    std::string cmd;
+    if (envFirst) {
+        size_t sp = args.find(' ');
+        cmd = "env " + args.substr(0, sp) + " '" + std::string(VTPLOC_EXE) + "'" + args.substr(sp) + " 2>&1";
+    } else {
+        cmd = "'" + std::string(VTPLOC_EXE) + "' " + args + " 2>&1";
+    }
     FILE* f = popen(cmd.c_str(), "r");
     Result r{-1, {}};
     if (!f) return r;
@@ -154,6 +161,25 @@ TEST(VtplocModule, BuildThenVerify) {
     r = Vtploc("module verify --app " + Q(app) + " " + Q(bare));
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("not a translated resource module"), std::string::npos) << r.out;
+}
+
+TEST(VtplocModule, BuildHonoursSourceDateEpoch) {
+    std::string app = Write("epoch.exe", App(18, true));
+    std::string de = Write("epoch.de.lng", LangFile(0x0407, "German", u"Hallo", 4));
+    std::string a = (Scratch() / "epoch-a.dll").string(), b = (Scratch() / "epoch-b.dll").string();
+    const std::string args = " module build --app " + Q(app) + " --lang " + Q(de) + " -o ";
+    ASSERT_EQ(Vtploc("SOURCE_DATE_EPOCH=1234567890" + args + Q(a), true).status, 0);
+    ASSERT_EQ(Vtploc("SOURCE_DATE_EPOCH=1234567890" + args + Q(b), true).status, 0);
+    EXPECT_EQ(fw::ReadFileBytes(a), fw::ReadFileBytes(b));
+    // The root resource directory carries the stamp.
+    Bytes image = fw::ReadFileBytes(a);
+    ASSERT_GT(image.size(), 0x10Bu);
+    EXPECT_EQ(uint32_t{image[0x108]} | uint32_t{image[0x109]} << 8 | uint32_t{image[0x10A]} << 16 |
+                  uint32_t{image[0x10B]} << 24,
+              1234567890u);
+    Result bad = Vtploc("SOURCE_DATE_EPOCH=-5" + args + Q(b), true);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.out.find("SOURCE_DATE_EPOCH must be a number"), std::string::npos) << bad.out;
 }
 
 TEST(VtplocModule, NativeFromTheCommandLine) {
