@@ -37,7 +37,7 @@ std::string Out(const char* name) {
 }  // namespace
 
 TEST(SampleAppFixture, FormsAreTheirTexts) {
-    for (const char* form : {"mainform", "aboutform"}) {
+    for (const char* form : {"baseform", "mainform", "addressframe", "aboutform", "sampledata"}) {
         std::string out = Out(form);
         ASSERT_EQ(RunTool("form tobinary '" + kDir + form + ".dfm' '" + out + "'"), 0) << form;
         EXPECT_EQ(fw::ReadFileBytes(out), fw::ReadFileBytes(kDir + form + ".bin")) << form;
