@@ -237,14 +237,29 @@ std::vector<uint8_t> ReadFileBytes(const std::string& fileName) {
 }
 
 void WriteFileAtomically(const std::string& fileName, const void* data, size_t size) {
-    std::string tmp = fileName + ".tmp~";
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string target = fileName;
+    // A link stays a link: the file it names is what gets replaced.
+    if (fs::is_symlink(fs::symlink_status(target, ec))) {
+        fs::path resolved = fs::canonical(target, ec);
+        if (!ec) target = resolved.string();
+    }
+    // Devices, pipes and the like (or a link that leads nowhere one can rename to) cannot be
+    // replaced by renaming; they are written in place.
+    const fs::file_status st = fs::status(target, ec);
+    if (fs::is_symlink(fs::symlink_status(target, ec)) || (fs::exists(st) && !fs::is_regular_file(st))) {
+        TFileStream f(target, fmCreate);
+        f.WriteBuffer(data, static_cast<int64_t>(size));
+        return;
+    }
+    std::string tmp = target + ".tmp~";
     try {
         {
             TFileStream f(tmp, fmCreate);
             f.WriteBuffer(data, static_cast<int64_t>(size));
         }
-        std::error_code ec;
-        std::filesystem::rename(tmp, fileName, ec);
+        fs::rename(tmp, target, ec);
         if (ec) throw EFCreateError("Cannot create file \"" + fileName + "\". " + ec.message());
     } catch (...) {
         std::remove(tmp.c_str());

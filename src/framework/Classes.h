@@ -110,7 +110,8 @@ private:
 // Whole-file helpers used by tools and tests.
 std::vector<uint8_t> ReadFileBytes(const std::string& fileName);
 // Writes to a temporary name beside the target and renames it: a failed write leaves the old
-// file (or no file) in place, never a half-written one.
+// file (or no file) in place, never a half-written one. A symbolic link keeps pointing at the
+// (new) file; devices and pipes such as /dev/stdout are written in place.
 void WriteFileAtomically(const std::string& fileName, const void* data, size_t size);
 
 }  // namespace fw

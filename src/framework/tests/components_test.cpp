@@ -232,7 +232,7 @@ std::vector<uint8_t> BaseForm(const std::string& caption, const std::string& ite
 TEST_F(ResourceFixture, FormReadsAncestorsFirstAndFollowsTheResourceModule) {
     const TClassInfo& base = DefineComponentClass("TRBaseForm", TForm::StaticClass());
     const_cast<TClassInfo&>(base).Module = kApp;
-    const TClassInfo& derived = DefineComponentClass("TRDerivedForm", base);
+    DefineComponentClass("TRDerivedForm", base);
     HostResources().Add(kApp, "TRBASEFORM", BaseForm("Base", "one"));
     FormBuilder d;
     d.Begin("TRDerivedForm", "RDerivedForm", ffInherited).Str("Caption", "Derived").EndProps();

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <cstdio>
 #include <filesystem>
 
@@ -100,6 +104,19 @@ TEST(FileStream, CreateReadAndErrors) {
     auto kept = ReadFileBytes(target);
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "old");
     EXPECT_FALSE(std::filesystem::exists(target + ".tmp~"));
+#ifndef _WIN32
+    // Through a link: the link stays and the file it names gets the data.
+    std::filesystem::create_symlink("keep.bin", dir / "link.bin");
+    WriteFileAtomically((dir / "link.bin").string(), "via", 3);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.bin"));
+    kept = ReadFileBytes(target);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "via");
+    // A pipe (like /dev/stdout) is written into, not replaced.
+    const std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    WriteFileAtomically(fifo, "x", 1);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+#endif
     std::filesystem::remove_all(dir);
 }
 
