@@ -137,7 +137,8 @@ public:
     // file image (decompressed) into dest.
     bool ExtractEmbeddedLanguage(TModuleHandle module, uint32_t langId, uint32_t flags, fw::TStream* dest);
     void LoadNativeLanguage();
-    void ShowError(const Exception& e);
+    // A message box captioned "Localizer Error" with the message and OK.
+    virtual void ShowError(const Exception& e);
 
     // File names derived from the application file.
     std::string LangFileName(const std::string& code) const;

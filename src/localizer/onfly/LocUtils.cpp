@@ -77,6 +77,12 @@ TModuleHandle THostModuleSystem::AddModule(const std::string& fileName, bool lis
     return h;
 }
 
+void THostModuleSystem::ListModule(TModuleHandle module) {
+    for (auto& r : list_)
+        if (r.Instance == module) return;
+    list_.push_back({module, module});
+}
+
 void THostModuleSystem::AddRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t> data) {
     modules_.at(module).RCData[UpperName(name)] = std::move(data);
 }

@@ -89,6 +89,8 @@ public:
     TModuleHandle AddModule(const std::string& fileName, bool listed);
     void AddRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t> data);
     void AddString(TModuleHandle module, int id, std::u16string text);
+    // Gives module a record in the module list (once).
+    void ListModule(TModuleHandle module);
     void SetMainModule(TModuleHandle module) { main_ = module; }
     void SetExeFileName(std::string name) { exe_ = std::move(name); }
     bool IsLoaded(TModuleHandle module) const { return modules_.count(module) != 0; }
