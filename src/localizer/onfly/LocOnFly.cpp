@@ -614,7 +614,7 @@ void TKLocalizerOnFly::SwitchLanguage(uint32_t langId, const std::string& code) 
     }
     if (DeleteOldDLLs) {
         std::string old = pf::ChangeFileExt(kutils::JoinPath(dllFolder_, AppName()), "." + kutils::LocaleAbbrev(PrevLangId));
-        pf::DeleteFile(old);
+        pf::RemoveFile(old);
     }
     // TranslateLibraries: the loaded libraries are not switched by this build.
     DoAfterSwitch(languages_->IndexOfLang(langId));
@@ -672,7 +672,7 @@ void TKLocalizerOnFly::ApplyLanguage(TLangFile& file) {
         if (ListNativeLangId() == file.LangId) {
             utils.RestoreMainResources();
         } else {
-            if (!pf::DeleteFile(module) && pf::FileExists(module))
+            if (!pf::RemoveFile(module) && pf::FileExists(module))
                 throw ELocOnFlyError(Format(Res(SCanNotDeleteId, "Can not delete file \"%s\""), {module}));
             file.DllLangIndex = CurrentLangIndex;
             uintptr_t handle = 0;

@@ -57,7 +57,7 @@ bool DirectoryExists(const std::string& name) {
     return !name.empty() && fs::is_directory(Native(name), ec);
 }
 
-bool DeleteFile(const std::string& name) {
+bool RemoveFile(const std::string& name) {
     return ::unlink(Native(name).c_str()) == 0;
 }
 

@@ -79,7 +79,7 @@ struct LocUtilsTest : ::testing::Test {
     }
     std::u16string Str(int id) {
         std::u16string t;
-        return sys.LoadString(main, id, t) ? t : u"<none>";
+        return sys.ReadString(main, id, t) ? t : u"<none>";
     }
 };
 
@@ -194,7 +194,7 @@ TEST_F(LocUtilsTest, LoadingChecksTheRevisionAndKeepsThePreviousModuleOnFailure)
     EXPECT_EQ(Str(kHelloId), u"Hallo");    // the previous module is still in use
 
     // A module whose own record is damaged: the check raises, the module is unloaded.
-    std::string bad = File("bad.DEU", App({18, true, false}));
+    std::string bad = File("bad.DEU", App({18, true, false, {}}));
     EXPECT_THROW(utils->SwitchMainResources(bad), ELUInvalidResLibrary);
     EXPECT_EQ(sys.LoadedCount(), loaded);
 }
@@ -230,7 +230,7 @@ TEST_F(LocUtilsTest, ReplacingAModuleUnloadsTheOldOne) {
 }
 
 TEST_F(LocUtilsTest, CurrentModuleInfoNeverRaises) {
-    Start({18, true, false});
+    Start({18, true, false, {}});
     utils->CurrentInfo.LangId = 1234;
     EXPECT_NO_THROW(utils->CurrentModuleInfo());
     EXPECT_EQ(utils->CurrentModuleInfo().LangId, 1234u);
