@@ -45,7 +45,7 @@ struct LocUtilsTest : ::testing::Test {
 
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("onfly_lu_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ScratchName("onfly_lu_");
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

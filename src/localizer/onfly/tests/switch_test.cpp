@@ -36,7 +36,7 @@ struct SwitchTest : ::testing::Test {
 
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("onfly_sw_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ScratchName("onfly_sw_");
         fs::remove_all(dir);
         fs::create_directories(dir / "app" / "lang");
         fs::create_directories(dir / "app" / "dll");

@@ -26,7 +26,7 @@ struct SwitchWin : ::testing::Test {
 
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("onfly_win_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ScratchName("onfly_win_");
         fs::remove_all(dir);
         fs::create_directories(dir / "lang");
         fs::create_directories(dir / "dll");
