@@ -1,10 +1,10 @@
 // The localizer reads two things from module resources: the embedded language container and
 // the settings records. Arbitrary bytes stand for both; the language list they register stays
 // sorted by English name with unique ids.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <vector>
 

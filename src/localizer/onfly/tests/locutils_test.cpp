@@ -44,8 +44,7 @@ struct LocUtilsTest : ::testing::Test {
     TModuleHandle main = 0;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ScratchName("onfly_lu_");
+        dir = fs::temp_directory_path() / ScratchName("onfly_lu_");
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -187,8 +186,8 @@ TEST_F(LocUtilsTest, LoadingChecksTheRevisionAndKeepsThePreviousModuleOnFailure)
         utils->SwitchMainResources(old);
         FAIL();
     } catch (const ELUOutOfVersion& e) {
-        EXPECT_EQ(e.Message(), "The version of the resource file \"" + old +
-                                   "\" is invalid. Please, update the file and try again");
+        EXPECT_EQ(e.Message(),
+                  "The version of the resource file \"" + old + "\" is invalid. Please, update the file and try again");
     }
     EXPECT_EQ(sys.LoadedCount(), loaded);  // nothing stays loaded
     EXPECT_EQ(Str(kHelloId), u"Hallo");    // the previous module is still in use

@@ -35,8 +35,7 @@ struct SwitchTest : ::testing::Test {
     std::unique_ptr<TTestLocalizer> loc;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ScratchName("onfly_sw_");
+        dir = fs::temp_directory_path() / ScratchName("onfly_sw_");
         fs::remove_all(dir);
         fs::create_directories(dir / "app" / "lang");
         fs::create_directories(dir / "app" / "dll");
@@ -270,6 +269,20 @@ TEST_F(SwitchTest, InitNeedsANativeLanguage) {
     EXPECT_EQ(Error([&] { loc->SwitchToLangFile(appFile); }), "Localizer is not initialized");
 }
 
+TEST_F(SwitchTest, InitShowsItsErrorWhenAskedAndStaysUnusable) {
+    Start();
+    loc->ShowErrors = true;
+    EXPECT_NO_THROW(loc->Init(langDir));
+    ASSERT_EQ(loc->Shown.size(), 1u);
+    EXPECT_EQ(loc->Shown[0],
+              "Language file \"" + kutils::JoinPath(loc->LangFolderFull(), "App.ntv.lng") + "\" is not found");
+    EXPECT_FALSE(loc->Initialized);
+    EXPECT_FALSE(loc->Loading);
+    loc->SwitchToLangCode("ntv");
+    ASSERT_EQ(loc->Shown.size(), 2u);
+    EXPECT_EQ(loc->Shown[1], "Localizer is not initialized");
+}
+
 TEST_F(SwitchTest, NativeFromTheFileAndOnlyNewLanguagesFromTheContainer) {
     LangSpec embeddedEnglish = Native();
     embeddedEnglish.English = "English (embedded)";
@@ -398,9 +411,8 @@ TEST_F(SwitchTest, EmbeddedLanguagesAppendAModelLanguagePerSwitch) {
     // The model keeps the first French language it loaded (from the container).
     EXPECT_EQ(Str(kHelloId), u"Bonjour");
 
-    EXPECT_EQ(Error([&] { loc->SwitchToEmbeddedLang(kGerman); }), "Can not load language " +
-                                                                     kutils::LocaleEnglishName(kGerman) +
-                                                                     " from resources");
+    EXPECT_EQ(Error([&] { loc->SwitchToEmbeddedLang(kGerman); }),
+              "Can not load language " + kutils::LocaleEnglishName(kGerman) + " from resources");
 }
 
 TEST_F(SwitchTest, UnknownLanguagesAndShownErrors) {

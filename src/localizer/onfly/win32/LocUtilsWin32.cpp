@@ -42,9 +42,7 @@ public:
 
     void UnloadModule(TModuleHandle module) override { FreeLibrary(H(module)); }
 
-    TModuleHandle FindResourceModule(TModuleHandle module) override {
-        return M(fw::FindResourceHInstance(H(module)));
-    }
+    TModuleHandle FindResourceModule(TModuleHandle module) override { return M(fw::FindResourceHInstance(H(module))); }
 
     bool FindListRecord(TModuleHandle module, TModuleHandle& res) override {
         for (const auto& m : fw::LibModuleList())

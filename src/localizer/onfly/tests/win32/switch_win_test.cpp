@@ -25,8 +25,7 @@ struct SwitchWin : ::testing::Test {
     std::unique_ptr<TKLocalizerOnFly> loc;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ScratchName("onfly_win_");
+        dir = fs::temp_directory_path() / ScratchName("onfly_win_");
         fs::remove_all(dir);
         fs::create_directories(dir / "lang");
         fs::create_directories(dir / "dll");
