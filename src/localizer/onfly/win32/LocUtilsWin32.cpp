@@ -1,6 +1,8 @@
 // The utilities on Windows: the loader (data-file modules) and the runtime's module list.
 #include <windows.h>
 
+#include <map>
+
 #include "framework/win32/SysInit.h"
 #include "localizer/onfly/LocUtils.h"
 
@@ -22,7 +24,15 @@ public:
 
     TModuleHandle MainModule() override { return M(fw::MainInstance()); }
     std::string ExeFileName() override { return fw::ModuleFileName(nullptr); }
-    std::string ModuleFileName(TModuleHandle module) override { return fw::ModuleFileName(H(module)); }
+    // The loader names no data-file module; those loaded here keep the name they were loaded by.
+    std::string ModuleFileName(TModuleHandle module) override {
+        std::string name = fw::ModuleFileName(H(module));
+        if (name.empty()) {
+            auto it = dataFiles_.find(module);
+            if (it != dataFiles_.end()) name = it->second;
+        }
+        return name;
+    }
 
     bool FindRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t>& data) override {
         HRSRC info = FindResourceA(H(module), name.c_str(), MAKEINTRESOURCEA(10));
@@ -37,10 +47,15 @@ public:
     }
 
     TModuleHandle LoadDataModule(const std::string& fileName) override {
-        return M(LoadLibraryExA(fileName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        TModuleHandle m = M(LoadLibraryExA(fileName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        if (m) dataFiles_[m] = fileName;
+        return m;
     }
 
-    void UnloadModule(TModuleHandle module) override { FreeLibrary(H(module)); }
+    void UnloadModule(TModuleHandle module) override {
+        dataFiles_.erase(module);
+        FreeLibrary(H(module));
+    }
 
     TModuleHandle FindResourceModule(TModuleHandle module) override { return M(fw::FindResourceHInstance(H(module))); }
 
@@ -70,6 +85,9 @@ public:
         handle = module;
         fileName.clear();
     }
+
+private:
+    std::map<TModuleHandle, std::string> dataFiles_;
 };
 
 }  // namespace

@@ -106,6 +106,16 @@ TEST_F(SwitchWin, ModuleOfAnotherRevisionIsRebuiltAndALockedOneFailsToDelete) {
     // Its revision is refused by the loader check.
     EXPECT_THROW(LocUtilsInstance().SwitchMainResources(ModuleOf(kGerman)), ELUOutOfVersion);
     EXPECT_EQ(ResourceModule(), fw::MainInstance());
+    // A module without a library record is named in the error.
+    std::string noRecord = (dir / "dll" / "App.FRA").string();
+    WriteFile(noRecord, App({18, true, false, {}}));
+    try {
+        LocUtilsInstance().SwitchMainResources(noRecord);
+        ADD_FAILURE() << "no error";
+    } catch (const ELUInvalidResLibrary& e) {
+        EXPECT_EQ(e.Message(), "Invalid resource file format \"" + noRecord + "\"");
+    }
+    EXPECT_EQ(ResourceModule(), fw::MainInstance());
 
     loc->Init(langDir);
     loc->SwitchToLangCode(Code(kGerman));
