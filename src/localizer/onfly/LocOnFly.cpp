@@ -1,6 +1,15 @@
 #include "localizer/onfly/LocOnFly.h"
 
+#include <cstring>
+
+#include "framework/ByteReader.h"
 #include "localizer/kutils/KLocales.h"
+#include "localizer/kutils/KStrings.h"
+#include "localizer/kutils/kcompress.h"
+#include "localizer/langres/LFProc.h"
+#include "localizer/langres/LangContainer.h"
+#include "localizer/langres/LangFormat.h"
+#include "localizer/onfly/OnFlyPlatform.h"
 
 namespace onfly {
 
@@ -15,7 +24,8 @@ namespace {
 
 // The class-chain walk ends at these classes.
 bool IsStopClass(const TClassInfo* c) {
-    static const char* const kStop[] = {"TCustomForm", "TDataModule", "TCustomFrame", "TScrollingWinControl", "TObject"};
+    static const char* const kStop[] = {"TCustomForm", "TDataModule", "TCustomFrame", "TScrollingWinControl",
+                                        "TObject"};
     for (const char* s : kStop)
         if (SameTextAscii(c->Name(), s)) return true;
     return false;
@@ -43,7 +53,7 @@ void ParseSegment(const std::string& path, std::string& name, int& index, std::s
     size_t open = path.find('[');
     name = path.substr(0, open);
     size_t close = path.find(']', open == std::string::npos ? path.size() : open);
-    std::string digits = open == std::string::npos ? std::string()
+    std::string digits = open == std::string::npos    ? std::string()
                          : close == std::string::npos ? path.substr(open + 1)
                                                       : path.substr(open + 1, close - open - 1);
     index = StrictIndex(digits);
@@ -52,9 +62,8 @@ void ParseSegment(const std::string& path, std::string& name, int& index, std::s
 
 }  // namespace
 
-TKLocalizerOnFly::TKLocalizerOnFly() : langResource_(std::make_unique<TLangResource>()) {}
-
-TKLocalizerOnFly::~TKLocalizerOnFly() = default;
+TKLocalizerOnFly::TKLocalizerOnFly()
+    : langResource_(std::make_unique<TLangResource>()), languages_(std::make_unique<TLFInfoList>()) {}
 
 void TKLocalizerOnFly::TranslateForms(TLangResource* res) {
     TScreen& screen = Screen();
@@ -262,6 +271,439 @@ bool TKLocalizerOnFly::ClassChainHasName(const TObject* target, std::initializer
         for (const char* n : names)
             if (SameTextAscii(c->Name(), n)) return true;
     return false;
+}
+
+}  // namespace onfly
+
+// ---- Languages and switching
+
+namespace onfly {
+
+using langres::TLangFile;
+namespace pf = platform;
+
+namespace {
+
+std::string Res(int id, const char* english) {
+    return LoadResString(id, english);
+}
+
+// Expands a folder against the application's folder and leaves the current directory as it
+// was.
+std::string ExpandFromAppFolder(const std::string& folder) {
+    std::string saved = pf::GetCurrentDir();
+    std::string appDir = pf::ExtractFilePath(LocUtilsInstance().AppFileName);
+    std::string full;
+    if (!appDir.empty()) pf::SetCurrentDir(appDir);
+    try {
+        full = pf::ExpandFileName(folder);
+    } catch (...) {
+        pf::SetCurrentDir(saved);
+        throw;
+    }
+    pf::SetCurrentDir(saved);
+    return full;
+}
+
+std::string AppName() {
+    return pf::ExtractFileName(LocUtilsInstance().AppFileName);
+}
+
+}  // namespace
+
+// ---- TLFInfoList
+
+void TLFInfoList::SetFolder(const std::string& folder) {
+    if (folder == Folder) return;
+    std::string full = ExpandFromAppFolder(folder);
+    if (!pf::DirectoryExists(full))
+        throw ELocOnFlyError(Format(Res(SPathNotExistId, "Specified path \"%s\" does not exist"), {full}));
+    Folder = folder;
+    FolderFull = full;
+    Scan();
+}
+
+void TLFInfoList::Scan() {
+    std::string mask = kutils::JoinPath(FolderFull, pf::ChangeFileExt(AppName(), ".*.lng"));
+    for (const std::string& name : pf::FindFiles(mask)) {
+        try {
+            TLangFile file(pf::OsName(kutils::JoinPath(FolderFull, name)));
+            int i = IndexOfLang(file.LangId);
+            TLFInfo* info;
+            if (i < 0) {
+                auto entry = std::make_unique<TLFInfo>(this);
+                entry->LangId = file.LangId;
+                entry->EnglishLangName = file.EnglishLangName;
+                entry->NativeLangName = file.NativeLangName;
+                info = entry.get();
+                AddSorted(entry.release());
+            } else {
+                info = Items(i);
+                info->EnglishLangName = file.EnglishLangName;
+            }
+            info->LangFile = name;
+            info->IsNative = file.IsNative;
+        } catch (...) {
+            // A file that is no language file of ours is not a language.
+        }
+    }
+}
+
+int TLFInfoList::IndexOfLang(uint32_t langId) const {
+    for (int i = 0; i < Count(); ++i)
+        if (Items(i)->LangId == langId) return i;
+    return -1;
+}
+
+bool TLFInfoList::IsEmbeddedLang(uint32_t langId) const {
+    int i = IndexOfLang(langId);
+    return i >= 0 && Items(i)->IsEmbedded();
+}
+
+int TLFInfoList::NativeIndex() const {
+    for (int i = 0; i < Count(); ++i)
+        if (Items(i)->IsNative) return i;
+    return -1;
+}
+
+int TLFInfoList::AddSorted(TLFInfo* info) {
+    int i = 0;
+    // Byte order: compare as unsigned characters.
+    auto greater = [](const std::string& a, const std::string& b) {
+        return std::memcmp(a.data(), b.data(), std::min(a.size(), b.size())) > 0 ||
+               (std::memcmp(a.data(), b.data(), std::min(a.size(), b.size())) == 0 && a.size() > b.size());
+    };
+    while (i < Count() && !greater(Items(i)->EnglishLangName, info->EnglishLangName)) ++i;
+    Insert(i, info);
+    return i;
+}
+
+// ---- TKLocalizerOnFly: settings and file names
+
+TKLocalizerOnFly::~TKLocalizerOnFly() {
+    Destroying = true;
+    if (Initialized && DeleteOldDLLs) {
+        try {
+            SwitchToLangCode("ntv");
+        } catch (...) {
+            // Nothing may leave a destructor; ShowErrors false has nobody to tell.
+        }
+    }
+}
+
+template <class F>
+void TKLocalizerOnFly::Guarded(F f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        if (!ShowErrors) throw;
+        ShowError(e);
+    }
+}
+
+void TKLocalizerOnFly::ShowError(const Exception& e) {
+    pf::ShowErrorBox(e.Message(), "Localizer Error");
+}
+
+void TKLocalizerOnFly::SetLangFolder(const std::string& folder) {
+    Guarded([&] { languages_->SetFolder(folder); });
+}
+
+void TKLocalizerOnFly::SetDLLFolder(const std::string& folder) {
+    if (folder == dllFolder_) return;
+    std::string full = ExpandFromAppFolder(folder);
+    if (!pf::DirectoryExists(full))
+        throw ELocOnFlyError(Format(Res(SPathNotExistId, "Specified path \"%s\" does not exist"), {full}));
+    dllFolder_ = folder;
+    dllFolderFull_ = full;
+}
+
+const std::string& TKLocalizerOnFly::AppFileName() const {
+    return LocUtilsInstance().AppFileName;
+}
+
+void TKLocalizerOnFly::SetAppFileName(const std::string& fileName) {
+    LocUtilsInstance().AppFileName = fileName;
+}
+
+TModuleHandle TKLocalizerOnFly::MainModule() const {
+    return LocUtilsInstance().MainModule;
+}
+
+std::string TKLocalizerOnFly::LangFileName(const std::string& code) const {
+    return pf::ChangeFileExt(kutils::JoinPath(LangFolderFull(), AppName()), "." + code + ".lng");
+}
+
+std::string TKLocalizerOnFly::NativeLangFileName() const {
+    return pf::ChangeFileExt(kutils::JoinPath(LangFolderFull(), AppName()), ".ntv.lng");
+}
+
+std::string TKLocalizerOnFly::NativeSourceFileName() const {
+    return pf::ChangeFileExt(kutils::JoinPath(LangFolderFull(), AppName()), ".ntv");
+}
+
+std::string TKLocalizerOnFly::ModuleFileNameOf(uint32_t langId) const {
+    std::string name = pf::ChangeFileExt(AppFileName(), "." + kutils::LocaleAbbrev(langId));
+    if (!dllFolder_.empty()) name = kutils::JoinPath(dllFolderFull_, pf::ExtractFileName(name));
+    return name;
+}
+
+uint32_t TKLocalizerOnFly::ListNativeLangId() const {
+    int i = languages_->NativeIndex();
+    return i >= 0 ? languages_->Items(i)->LangId : 0;
+}
+
+void TKLocalizerOnFly::DoAfterSwitch(int index) {
+    if (index != -1 && !Loading && OnAfterSwitch) OnAfterSwitch(this, languages_->Items(index));
+}
+
+void TKLocalizerOnFly::DoBeforeSwitch() {
+    if (!Loading && OnBeforeSwitch) OnBeforeSwitch(this);
+}
+
+// ---- Start
+
+void TKLocalizerOnFly::Init(const std::string& langFolder) {
+    Loading = true;
+    try {
+        Guarded([&] {
+            std::string folder = langFolder;
+            if (folder.empty()) {
+                folder = pf::ExtractFilePath(AppFileName());
+                if (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+            }
+            SetLangFolder(folder);
+            LoadNativeLanguage();
+            CurrentLangId = LocUtilsInstance().CurrentModuleInfo().LangId;
+            Initialized = true;
+        });
+    } catch (...) {
+        Loading = false;
+        throw;
+    }
+    Loading = false;
+}
+
+void TKLocalizerOnFly::LoadNativeLanguage() {
+    std::string nativeFile = NativeLangFileName();
+    bool loaded = false;
+    if (pf::FileExists(nativeFile)) {
+        TLangFile file(pf::OsName(nativeFile));
+        file.LoadFromFile(langResource_.get(), -1);
+        AdjustCharset = !file.HasOption(langres::loKeepCharset);
+        loaded = true;
+    }
+    TLangFile embedded;
+    if (ReadEmbeddedLanguage(MainModule(), 0, loaded ? (elRegister | elRegisterOnly) : elRegister, langResource_.get(),
+                             embedded)) {
+        AdjustCharset = !embedded.HasOption(langres::loKeepCharset);
+        loaded = true;
+    }
+    if (!loaded)
+        throw ELocOnFlyError(Format(Res(SLangFileNotFoundId, "Language file \"%s\" is not found"), {nativeFile}));
+}
+
+// ---- The embedded container
+
+bool TKLocalizerOnFly::ExtractEmbeddedLanguage(TModuleHandle module, uint32_t langId, uint32_t flags, TStream* dest) {
+    std::vector<uint8_t> data;
+    if (!LocUtilsInstance().System().FindRCData(module, langres::SEmbeddedLangsName, data)) return false;
+    const std::string invalid = Res(SInvalidKLangsId, langres::SInvalidKLangs);
+    // Every count and size is checked against what is left of the resource.
+    TByteReader r(data);
+    if (r.Left() < 3 || std::memcmp(r.Data(), "KLL", 3) != 0) return false;
+    std::vector<uint32_t> ids;
+    uint16_t version;
+    try {
+        r.Skip(3);
+        version = r.U16();
+        r.U32();  // revision
+        uint16_t count = r.U16();
+        for (uint16_t i = 0; i < count; ++i) {
+            uint16_t id = r.U16();
+            std::string name;
+            if (version >= 3) {
+                // The 8-bit string with the counter of language-file version 6.
+                name = langres::ReadS8(r, 6);
+            } else {
+                name = kutils::LocaleEnglishName(id);
+            }
+            ids.push_back(id);
+            if ((flags & elRegister) && languages_->IndexOfLang(id) < 0) {
+                auto info = std::make_unique<TLFInfo>(languages_.get());
+                info->LangId = id;
+                info->EnglishLangName = name;
+                info->IsNative = i == 0;
+                languages_->AddSorted(info.release());
+            }
+        }
+    } catch (const EReadError&) {
+        throw ELocOnFlyError(invalid);
+    }
+    int index = -1;
+    if (langId == 0) {
+        index = 0;
+    } else {
+        for (size_t i = 0; i < ids.size(); ++i)
+            if (ids[i] == langId) {
+                index = static_cast<int>(i);
+                break;
+            }
+    }
+    // An empty container has no first language.
+    if (index < 0 || index >= static_cast<int>(ids.size()) || !dest || (flags & elRegisterOnly)) return false;
+    TMemoryStream block;
+    try {
+        for (int i = 0; i <= index; ++i) {
+            uint32_t size = version >= 2 ? r.U32() : r.U16();
+            if (size > r.Left()) throw ELocOnFlyError(invalid);
+            if (i < index) {
+                r.Skip(size);
+            } else {
+                block.WriteBuffer(r.Data() + r.Pos(), size);
+            }
+        }
+    } catch (const EReadError&) {
+        throw ELocOnFlyError(invalid);
+    }
+    block.SetPosition(0);
+    if (kutils::IsCompressedStream(block)) {
+        block.SetPosition(0);
+        kutils::DecompressStream(block, *dest);
+    } else {
+        block.SetPosition(0);
+        dest->CopyFrom(block, 0);
+    }
+    dest->SetPosition(0);
+    return true;
+}
+
+bool TKLocalizerOnFly::ReadEmbeddedLanguage(TModuleHandle module, uint32_t langId, uint32_t flags,
+                                            langres::TLangResource* model, TLangFile& file) {
+    TMemoryStream image;
+    bool found = ExtractEmbeddedLanguage(module, langId, flags, &image);
+    if (found) {
+        int index = langId == 0 ? -1 : model->AddLanguage(0, static_cast<uint16_t>(langId));
+        image.SetPosition(0);
+        file.LoadFromStream(image, model, index);
+    }
+    return found;
+}
+
+// ---- Switching
+
+void TKLocalizerOnFly::SwitchToLangCode(const std::string& code) {
+    Guarded([&] {
+        if (!Initialized) throw ELocOnFlyError(Res(SNotInitializedId, "Localizer is not initialized"));
+        if (code.empty() || SameTextAscii(code, "exe") || SameTextAscii(code, "ntv")) {
+            SwitchLanguage(ListNativeLangId(), "ntv");
+        } else {
+            SwitchLanguage(kutils::LocaleFromAbbrev(code), code);
+        }
+    });
+}
+
+void TKLocalizerOnFly::SwitchLanguage(uint32_t langId, const std::string& code) {
+    PrevLangId = CurrentLangId;
+    DoBeforeSwitch();
+    std::string file = LangFileName(code);
+    if (pf::FileExists(file)) {
+        SwitchToLangFile(file);
+    } else if (languages_->IsEmbeddedLang(langId)) {
+        SwitchToEmbeddedLang(langId);
+    } else {
+        throw ELocOnFlyError(
+            Format(Res(SLangNotFoundId, "Language \"%s\" is not found"), {kutils::LocaleEnglishName(langId)}));
+    }
+    if (DeleteOldDLLs) {
+        std::string old =
+            pf::ChangeFileExt(kutils::JoinPath(dllFolder_, AppName()), "." + kutils::LocaleAbbrev(PrevLangId));
+        pf::RemoveFile(old);
+    }
+    // TranslateLibraries: the loaded libraries are not switched by this build.
+    DoAfterSwitch(languages_->IndexOfLang(langId));
+}
+
+void TKLocalizerOnFly::SwitchToLangFile(const std::string& fileName) {
+    if (!Initialized) throw ELocOnFlyError(Res(SNotInitializedId, "Localizer is not initialized"));
+    if (!pf::FileExists(fileName))
+        throw ELocOnFlyError(Format(Res(SLangFileNotFoundId, "Language file \"%s\" is not found"), {fileName}));
+    TLangFile file(pf::OsName(fileName));
+    ApplyLanguage(file);
+}
+
+void TKLocalizerOnFly::SwitchToEmbeddedLang(uint32_t langId) {
+    TLangFile file;
+    file.SetLangId(langId);
+    if (!ReadEmbeddedLanguage(MainModule(), langId, elRegister, langResource_.get(), file))
+        throw ELocOnFlyError(Format("Can not load language %s from resources", {kutils::LocaleEnglishName(langId)}));
+    ApplyLanguage(file);
+}
+
+void TKLocalizerOnFly::ApplyLanguage(TLangFile& file) {
+    TKLocUtils& utils = LocUtilsInstance();
+    std::string source = NativeSourceFileName();
+    std::string module = ListNativeLangId() == file.LangId ? std::string() : ModuleFileNameOf(file.LangId);
+
+    if (!module.empty() && utils.CurrentModuleInfo().LangId != file.LangId && pf::FileExists(module)) {
+        try {
+            utils.SwitchMainResources(module);
+            CurrentLangId = utils.CurrentModuleInfo().LangId;
+        } catch (...) {
+            // A stale or foreign module is rebuilt below.
+        }
+    }
+
+    bool upToDate = false;
+    if (utils.CurrentModuleInfo().LangId == file.LangId) {
+        if (utils.CurrentModuleInfo().Build == file.Build) {
+            upToDate = true;
+        } else {
+            utils.RestoreMainResources();
+        }
+    }
+
+    if (!(Loading && upToDate)) {
+        int index = langResource_->IndexOfLangId(static_cast<uint16_t>(file.LangId));
+        if (index < 0) {
+            index = langResource_->AddLanguage(0, static_cast<uint16_t>(file.LangId));
+            file.LoadFromFile(langResource_.get(), index);
+        }
+        CurrentLangIndex = index;
+    }
+
+    if (!upToDate) {
+        if (ListNativeLangId() == file.LangId) {
+            utils.RestoreMainResources();
+        } else {
+            if (!pf::RemoveFile(module) && pf::FileExists(module))
+                throw ELocOnFlyError(Format(Res(SCanNotDeleteId, "Can not delete file \"%s\""), {module}));
+            file.DllLangIndex = CurrentLangIndex;
+            uintptr_t handle = 0;
+            std::string sourceFile;
+            if (pf::FileExists(source)) {
+                sourceFile = pf::OsName(source);
+            } else {
+                utils.System().BuildSource(utils.MainModule, handle, sourceFile);
+            }
+            file.SaveResourceModule(handle, pf::OsName(module), langResource_.get(), sourceFile);
+            utils.SwitchMainResources(module);
+        }
+    }
+
+    if (Destroying) return;
+    langResource_->CurrentIndex = CurrentLangIndex;
+    CurrentLangId = utils.CurrentModuleInfo().LangId;
+    if (Loading) return;
+    if (AdjustCharset) {
+        int32_t charset = kutils::LocaleCharset(CurrentLangId);
+        TScreen& screen = Screen();
+        screen.IconFont()->SetCharset(charset);
+        screen.HintFont()->SetCharset(charset);
+        screen.MenuFont()->SetCharset(charset);
+    }
+    TranslateForms(langResource_.get());
+    TranslateDataModules(langResource_.get());
 }
 
 }  // namespace onfly
