@@ -24,7 +24,8 @@ namespace {
 
 // The class-chain walk ends at these classes.
 bool IsStopClass(const TClassInfo* c) {
-    static const char* const kStop[] = {"TCustomForm", "TDataModule", "TCustomFrame", "TScrollingWinControl", "TObject"};
+    static const char* const kStop[] = {"TCustomForm", "TDataModule", "TCustomFrame", "TScrollingWinControl",
+                                        "TObject"};
     for (const char* s : kStop)
         if (SameTextAscii(c->Name(), s)) return true;
     return false;
@@ -52,7 +53,7 @@ void ParseSegment(const std::string& path, std::string& name, int& index, std::s
     size_t open = path.find('[');
     name = path.substr(0, open);
     size_t close = path.find(']', open == std::string::npos ? path.size() : open);
-    std::string digits = open == std::string::npos ? std::string()
+    std::string digits = open == std::string::npos    ? std::string()
                          : close == std::string::npos ? path.substr(open + 1)
                                                       : path.substr(open + 1, close - open - 1);
     index = StrictIndex(digits);
@@ -315,7 +316,8 @@ std::string AppName() {
 void TLFInfoList::SetFolder(const std::string& folder) {
     if (folder == Folder) return;
     std::string full = ExpandFromAppFolder(folder);
-    if (!pf::DirectoryExists(full)) throw ELocOnFlyError(Format(Res(SPathNotExistId, "Specified path \"%s\" does not exist"), {full}));
+    if (!pf::DirectoryExists(full))
+        throw ELocOnFlyError(Format(Res(SPathNotExistId, "Specified path \"%s\" does not exist"), {full}));
     Folder = folder;
     FolderFull = full;
     Scan();
@@ -492,12 +494,13 @@ void TKLocalizerOnFly::LoadNativeLanguage() {
         loaded = true;
     }
     TLangFile embedded;
-    if (ReadEmbeddedLanguage(MainModule(), 0, loaded ? (elRegister | elRegisterOnly) : elRegister,
-                             langResource_.get(), embedded)) {
+    if (ReadEmbeddedLanguage(MainModule(), 0, loaded ? (elRegister | elRegisterOnly) : elRegister, langResource_.get(),
+                             embedded)) {
         AdjustCharset = !embedded.HasOption(langres::loKeepCharset);
         loaded = true;
     }
-    if (!loaded) throw ELocOnFlyError(Format(Res(SLangFileNotFoundId, "Language file \"%s\" is not found"), {nativeFile}));
+    if (!loaded)
+        throw ELocOnFlyError(Format(Res(SLangFileNotFoundId, "Language file \"%s\" is not found"), {nativeFile}));
 }
 
 // ---- The embedded container
@@ -613,8 +616,9 @@ void TKLocalizerOnFly::SwitchLanguage(uint32_t langId, const std::string& code) 
             Format(Res(SLangNotFoundId, "Language \"%s\" is not found"), {kutils::LocaleEnglishName(langId)}));
     }
     if (DeleteOldDLLs) {
-        std::string old = pf::ChangeFileExt(kutils::JoinPath(dllFolder_, AppName()), "." + kutils::LocaleAbbrev(PrevLangId));
-        pf::DeleteFile(old);
+        std::string old =
+            pf::ChangeFileExt(kutils::JoinPath(dllFolder_, AppName()), "." + kutils::LocaleAbbrev(PrevLangId));
+        pf::RemoveFile(old);
     }
     // TranslateLibraries: the loaded libraries are not switched by this build.
     DoAfterSwitch(languages_->IndexOfLang(langId));
@@ -672,7 +676,7 @@ void TKLocalizerOnFly::ApplyLanguage(TLangFile& file) {
         if (ListNativeLangId() == file.LangId) {
             utils.RestoreMainResources();
         } else {
-            if (!pf::DeleteFile(module) && pf::FileExists(module))
+            if (!pf::RemoveFile(module) && pf::FileExists(module))
                 throw ELocOnFlyError(Format(Res(SCanNotDeleteId, "Can not delete file \"%s\""), {module}));
             file.DllLangIndex = CurrentLangIndex;
             uintptr_t handle = 0;

@@ -129,7 +129,7 @@ TModuleHandle THostModuleSystem::LoadDataModule(const std::string& fileName) {
     return h;
 }
 
-void THostModuleSystem::FreeModule(TModuleHandle module) {
+void THostModuleSystem::UnloadModule(TModuleHandle module) {
     if (module != main_) modules_.erase(module);
 }
 
@@ -156,7 +156,7 @@ void THostModuleSystem::SetListRecord(TModuleHandle module, TModuleHandle res) {
         }
 }
 
-bool THostModuleSystem::LoadString(TModuleHandle module, int id, std::u16string& text) {
+bool THostModuleSystem::ReadString(TModuleHandle module, int id, std::u16string& text) {
     auto it = modules_.find(FindResourceModule(module));
     if (it == modules_.end()) return false;
     auto s = it->second.Strings.find(id);
@@ -259,11 +259,11 @@ TModuleHandle TKLocUtils::LoadResourceModule(TModuleHandle module, const std::st
     try {
         match = RevisionsMatch(module, res);
     } catch (...) {
-        system_->FreeModule(res);
+        system_->UnloadModule(res);
         throw;
     }
     if (!match) {
-        system_->FreeModule(res);
+        system_->UnloadModule(res);
         throw ELUOutOfVersion(Format(SOutOfVersion, {fileName}));
     }
     return res;
@@ -281,7 +281,7 @@ void TKLocUtils::SetModuleResources(TModuleHandle module, TModuleHandle resModul
     if (!module) module = MainModule;
     TModuleHandle current;
     if (!system_->FindListRecord(module, current)) return;
-    if (current != module && current != resModule) system_->FreeModule(current);
+    if (current != module && current != resModule) system_->UnloadModule(current);
     system_->SetListRecord(module, resModule ? resModule : module);
 }
 

@@ -67,14 +67,14 @@ public:
     virtual bool FindRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t>& data) = 0;
     // Loads a file as a data file (no code runs); 0 when it cannot be loaded.
     virtual TModuleHandle LoadDataModule(const std::string& fileName) = 0;
-    virtual void FreeModule(TModuleHandle module) = 0;
+    virtual void UnloadModule(TModuleHandle module) = 0;
     // The module that now serves module's resources (module itself when it is not listed).
     virtual TModuleHandle FindResourceModule(TModuleHandle module) = 0;
     // The first list record of module: res becomes its resource module. False when not listed.
     virtual bool FindListRecord(TModuleHandle module, TModuleHandle& res) = 0;
     virtual void SetListRecord(TModuleHandle module, TModuleHandle res) = 0;
     // String-table text of module, read through the module list.
-    virtual bool LoadString(TModuleHandle module, int id, std::u16string& text) = 0;
+    virtual bool ReadString(TModuleHandle module, int id, std::u16string& text) = 0;
     // Where a translated module of module takes its untranslated resources from: a loaded
     // module handle for the resource processor, or (handle 0) a file.
     virtual void BuildSource(TModuleHandle module, uintptr_t& handle, std::string& fileName) = 0;
@@ -101,11 +101,11 @@ public:
     std::string ModuleFileName(TModuleHandle module) override;
     bool FindRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t>& data) override;
     TModuleHandle LoadDataModule(const std::string& fileName) override;
-    void FreeModule(TModuleHandle module) override;
+    void UnloadModule(TModuleHandle module) override;
     TModuleHandle FindResourceModule(TModuleHandle module) override;
     bool FindListRecord(TModuleHandle module, TModuleHandle& res) override;
     void SetListRecord(TModuleHandle module, TModuleHandle res) override;
-    bool LoadString(TModuleHandle module, int id, std::u16string& text) override;
+    bool ReadString(TModuleHandle module, int id, std::u16string& text) override;
     void BuildSource(TModuleHandle module, uintptr_t& handle, std::string& fileName) override;
 
 private:

@@ -14,7 +14,7 @@ void SetCurrentDir(const std::string& dir);
 std::string ExpandFileName(const std::string& name);
 bool FileExists(const std::string& name);
 bool DirectoryExists(const std::string& name);
-bool DeleteFile(const std::string& name);
+bool RemoveFile(const std::string& name);
 // Names (without folder) of the entries matching mask ("folder\\App.*.lng"), any attribute.
 std::vector<std::string> FindFiles(const std::string& mask);
 // A modal message box with OK, owned by the application's window when there is one.

@@ -57,16 +57,15 @@ bool DirectoryExists(const std::string& name) {
     return !name.empty() && fs::is_directory(Native(name), ec);
 }
 
-bool DeleteFile(const std::string& name) {
+bool RemoveFile(const std::string& name) {
     return ::unlink(Native(name).c_str()) == 0;
 }
 
 std::vector<std::string> FindFiles(const std::string& mask) {
     std::string m = Native(mask);
-    size_t slash = m.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "." : m.substr(0, slash);
-    std::string pattern = slash == std::string::npos ? m : m.substr(slash + 1);
-    if (dir.empty()) dir = "/";
+    fs::path p(m);
+    fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    std::string pattern = p.filename().string();
     std::vector<std::string> out;
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {

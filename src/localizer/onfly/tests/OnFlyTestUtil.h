@@ -2,6 +2,16 @@
 // embedded containers and resource-only application modules made with the library's writers.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <process.h>
+#define ONFLY_TEST_PID _getpid()
+#else
+#include <unistd.h>
+#define ONFLY_TEST_PID getpid()
+#endif
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -169,6 +179,13 @@ inline langres::TSettingsRecord ModuleRecord(const std::string& file) {
         langres::ReadSettingsRecordData(b.data(), b.size(), rec);
     }
     return rec;
+}
+
+// A scratch folder name of its own for the running test (builds in other trees run the same
+// tests at the same time).
+inline std::string ScratchName(const std::string& prefix) {
+    return prefix + std::to_string(ONFLY_TEST_PID) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
 }
 
 inline void WriteFile(const std::string& name, const Bytes& data) {

@@ -44,8 +44,7 @@ struct LocUtilsTest : ::testing::Test {
     TModuleHandle main = 0;
 
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("onfly_lu_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = fs::temp_directory_path() / ScratchName("onfly_lu_");
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -79,7 +78,7 @@ struct LocUtilsTest : ::testing::Test {
     }
     std::u16string Str(int id) {
         std::u16string t;
-        return sys.LoadString(main, id, t) ? t : u"<none>";
+        return sys.ReadString(main, id, t) ? t : u"<none>";
     }
 };
 
@@ -187,14 +186,14 @@ TEST_F(LocUtilsTest, LoadingChecksTheRevisionAndKeepsThePreviousModuleOnFailure)
         utils->SwitchMainResources(old);
         FAIL();
     } catch (const ELUOutOfVersion& e) {
-        EXPECT_EQ(e.Message(), "The version of the resource file \"" + old +
-                                   "\" is invalid. Please, update the file and try again");
+        EXPECT_EQ(e.Message(),
+                  "The version of the resource file \"" + old + "\" is invalid. Please, update the file and try again");
     }
     EXPECT_EQ(sys.LoadedCount(), loaded);  // nothing stays loaded
     EXPECT_EQ(Str(kHelloId), u"Hallo");    // the previous module is still in use
 
     // A module whose own record is damaged: the check raises, the module is unloaded.
-    std::string bad = File("bad.DEU", App({18, true, false}));
+    std::string bad = File("bad.DEU", App({18, true, false, {}}));
     EXPECT_THROW(utils->SwitchMainResources(bad), ELUInvalidResLibrary);
     EXPECT_EQ(sys.LoadedCount(), loaded);
 }
@@ -230,7 +229,7 @@ TEST_F(LocUtilsTest, ReplacingAModuleUnloadsTheOldOne) {
 }
 
 TEST_F(LocUtilsTest, CurrentModuleInfoNeverRaises) {
-    Start({18, true, false});
+    Start({18, true, false, {}});
     utils->CurrentInfo.LangId = 1234;
     EXPECT_NO_THROW(utils->CurrentModuleInfo());
     EXPECT_EQ(utils->CurrentModuleInfo().LangId, 1234u);

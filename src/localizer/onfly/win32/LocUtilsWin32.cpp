@@ -40,11 +40,9 @@ public:
         return M(LoadLibraryExA(fileName.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     }
 
-    void FreeModule(TModuleHandle module) override { FreeLibrary(H(module)); }
+    void UnloadModule(TModuleHandle module) override { FreeLibrary(H(module)); }
 
-    TModuleHandle FindResourceModule(TModuleHandle module) override {
-        return M(fw::FindResourceHInstance(H(module)));
-    }
+    TModuleHandle FindResourceModule(TModuleHandle module) override { return M(fw::FindResourceHInstance(H(module))); }
 
     bool FindListRecord(TModuleHandle module, TModuleHandle& res) override {
         for (const auto& m : fw::LibModuleList())
@@ -59,7 +57,7 @@ public:
         fw::SetResourceHInstance(H(module), H(res));
     }
 
-    bool LoadString(TModuleHandle module, int id, std::u16string& text) override {
+    bool ReadString(TModuleHandle module, int id, std::u16string& text) override {
         HMODULE res = fw::FindResourceHInstance(H(module));
         std::vector<wchar_t> buf(65536);
         int n = LoadStringW(res, static_cast<UINT>(id), buf.data(), static_cast<int>(buf.size()));

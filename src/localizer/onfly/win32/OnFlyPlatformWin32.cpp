@@ -42,7 +42,7 @@ bool DirectoryExists(const std::string& name) {
     return !name.empty() && a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool DeleteFile(const std::string& name) {
+bool RemoveFile(const std::string& name) {
     return DeleteFileA(name.c_str()) != 0;
 }
 
