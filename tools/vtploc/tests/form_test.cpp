@@ -1,49 +1,26 @@
 // vtploc form ...: runs the real tool on files.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
+
+#include "ToolTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class FormCommand : public ::testing::Test {
+class FormCommand : public tooltest::ToolTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vtploc_form_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream f(Path(name), std::ios::binary);
-        f << bytes;
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream f(Path(name), std::ios::binary);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
-    }
+    void Write(const std::string& name, const std::string& bytes) const { Put(name, bytes); }
+    std::string Read(const std::string& name) const { return tooltest::ReadText(Path(name)); }
     // Runs vtploc with the arguments; returns the exit status, stderr in err_.
     int Run(const std::string& args) {
-        std::string cmd = std::string("\"") + VTPLOC_EXE + "\" " + args + " 2>\"" + Path("stderr.txt") + "\"";
-        int rc = std::system(cmd.c_str());
-        err_ = Read("stderr.txt");
-        return WEXITSTATUS(rc);
+        tooltest::Result r = tooltest::Vtploc(args);
+        err_ = r.err;
+        return r.status;
     }
 
-    fs::path dir_;
     std::string err_;
 };
 

@@ -1,18 +1,13 @@
 // Runs the real vtploc binary: vtploc lng info|dump|build.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "ToolTest.h"
 #include "framework/Classes.h"
 #include "localizer/langres/LFProc.h"
 #include "localizer/langres/LangWriter.h"
@@ -77,43 +72,19 @@ TLangFileImage AwkwardImage() {
     return img;
 }
 
-class LngTool : public ::testing::Test {
+class LngTool : public tooltest::ToolTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vtploc_lng_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    static void WriteFile(const std::string& p, const Bytes& b) {
-        std::ofstream f(p, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    }
-    static Bytes ReadFile(const std::string& p) {
-        std::ifstream f(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(f), {});
-    }
-    static std::string ReadText(const std::string& p) {
-        Bytes b = ReadFile(p);
-        return std::string(b.begin(), b.end());
-    }
+    static void WriteFile(const std::string& p, const Bytes& b) { tooltest::WriteBytes(p, b); }
+    static Bytes ReadFile(const std::string& p) { return tooltest::ReadBytes(p); }
+    static std::string ReadText(const std::string& p) { return tooltest::ReadText(p); }
     // Runs vtploc; returns the exit status, standard output and error into out and err.
-    int Run(const std::string& args, std::string& out, std::string& err) {
-        std::string o = Path("stdout.txt"), e = Path("stderr.txt");
-        std::string cmd = std::string("'") + VTPLOC_EXE + "' " + args + " >'" + o + "' 2>'" + e + "'";
-        int rc = std::system(cmd.c_str());
-        out = ReadText(o);
-        err = ReadText(e);
-        fs::remove(o);
-        fs::remove(e);
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    static int Run(const std::string& args, std::string& out, std::string& err) {
+        tooltest::Result r = tooltest::Vtploc(args);
+        out = r.out;
+        err = r.err;
+        return r.status;
     }
-    std::string Q(const std::string& p) const { return "'" + p + "'"; }
-
-    fs::path dir_;
+    static std::string Q(const std::string& p) { return tooltest::Q(p); }
 };
 
 }  // namespace

@@ -1,15 +1,11 @@
 // Runs the real vtploc binary: vtploc lzk compress|decompress IN OUT.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "ToolTest.h"
 #include "localizer/kutils/kcompress.h"
 
 namespace fs = std::filesystem;
@@ -17,45 +13,17 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-class LzkTool : public ::testing::Test {
+class LzkTool : public tooltest::ToolTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("vtploc_lzk_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    static void WriteFile(const std::string& p, const Bytes& b) {
-        std::ofstream f(p, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-    }
-    static Bytes ReadFile(const std::string& p) {
-        std::ifstream f(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(f), {});
-    }
-
+    static void WriteFile(const std::string& p, const Bytes& b) { tooltest::WriteBytes(p, b); }
+    static Bytes ReadFile(const std::string& p) { return tooltest::ReadBytes(p); }
     // Runs vtploc with the arguments; returns the exit status, stderr into err.
-    int Run(const std::string& args, std::string& err) {
-        std::string errFile = Path("stderr.txt");
-        std::string cmd = std::string("'") + VTPLOC_EXE + "' " + args + " >/dev/null 2>'" + errFile + "'";
-        int rc = std::system(cmd.c_str());
-        Bytes e = ReadFile(errFile);
-        err.assign(e.begin(), e.end());
-        fs::remove(errFile);
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    static int Run(const std::string& args, std::string& err) {
+        tooltest::Result r = tooltest::Vtploc(args);
+        err = r.err;
+        return r.status;
     }
-
-    static int Lines(const std::string& s) {
-        int n = 0;
-        for (char c : s) n += c == '\n';
-        return n;
-    }
-
-    fs::path dir_;
+    static int Lines(const std::string& s) { return tooltest::Lines(s); }
 };
 
 Bytes Sample() {

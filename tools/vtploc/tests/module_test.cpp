@@ -2,14 +2,11 @@
 // files made here.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "ToolTest.h"
 #include "framework/Classes.h"
 #include "localizer/langres/LangContainer.h"
 #include "localizer/langres/LangWriter.h"
@@ -24,51 +21,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using tooltest::Bytes;
+using tooltest::Q;
+using tooltest::Result;
+using tooltest::Vtploc;
 
-struct Result {
-    int status;
-    std::string out;
-};
-
-// With `envFirst` the arguments start with VAR=value settings for the tool's environment.
-Result Vtploc(const std::string& args, bool envFirst = false) {
-    std::string cmd;
-    if (envFirst) {
-        size_t sp = args.find(' ');
-        cmd = "env " + args.substr(0, sp) + " '" + std::string(VTPLOC_EXE) + "'" + args.substr(sp) + " 2>&1";
-    } else {
-        cmd = "'" + std::string(VTPLOC_EXE) + "' " + args + " 2>&1";
-    }
-    FILE* f = popen(cmd.c_str(), "r");
-    Result r{-1, {}};
-    if (!f) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) r.out.append(buf, n);
-    int st = pclose(f);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-fs::path Scratch() {
-    static auto dir = [] {
-        auto d = fs::temp_directory_path() / ("vtploc_module_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
-
-std::string Write(const char* name, const Bytes& data) {
-    std::string f = (Scratch() / name).string();
-    fw::WriteFileAtomically(f, data.data(), data.size());
-    return f;
-}
-
-std::string Q(const std::string& s) {
-    return "'" + s + "'";
-}
+class VtplocModule : public tooltest::ToolTest {};
 
 Bytes LangFile(uint16_t langId, const char* name, std::u16string hello, uint32_t build, uint32_t revision = 18) {
     TLangFileImage img;
@@ -131,134 +89,129 @@ Bytes App(uint32_t revision, bool embedded, bool libRecord = true) {
 
 }  // namespace
 
-TEST(VtplocModule, BuildThenVerify) {
-    std::string app = Write("app.exe", App(18, true));
-    std::string de = Write("app.de.lng", LangFile(0x0407, "German", u"Hallo", 31));
-    std::string out = (Scratch() / "app.de.dll").string();
+TEST_F(VtplocModule, BuildThenVerify) {
+    std::string app = Put("app.exe", App(18, true));
+    std::string de = Put("app.de.lng", LangFile(0x0407, "German", u"Hallo", 31));
+    std::string out = (dir_ / "app.de.dll").string();
     Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out));
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
     TResProcessor m;
     m.LoadFromFile(out);
     EXPECT_EQ(static_cast<TResString*>(m.FindBlock(6))->FindString(100)->Text, u"Hallo");
 
     r = Vtploc("module verify --app " + Q(app) + " " + Q(out));
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("language: 0x0407 German (Deutsch)\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("build: 31\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("revision: 18 (program: 18)\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("language: 0x0407 German (Deutsch)\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("build: 31\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("revision: 18 (program: 18)\n"), std::string::npos) << r.out << r.err;
     // 101 has no translation; the form came through unchanged.
-    EXPECT_NE(r.out.find("strings: 0 missing, 1 the same as the program's\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("not translated: TMAINFORM\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("accepted\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("strings: 0 missing, 1 the same as the program's\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("not translated: TMAINFORM\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("accepted\n"), std::string::npos) << r.out << r.err;
 
     // The same program at another revision refuses the module.
-    std::string newer = Write("newer.exe", App(19, true));
+    std::string newer = Put("newer.exe", App(19, true));
     r = Vtploc("module verify --app " + Q(newer) + " " + Q(out));
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("made for revision 18, the program has 19"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("made for revision 18, the program has 19"), std::string::npos) << r.err;
     // A module without a library settings record is refused.
-    std::string bare = Write("bare.dll", App(18, false, false));
+    std::string bare = Put("bare.dll", App(18, false, false));
     r = Vtploc("module verify --app " + Q(app) + " " + Q(bare));
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("not a translated resource module"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("not a translated resource module"), std::string::npos) << r.err;
 }
 
-TEST(VtplocModule, BuildHonoursSourceDateEpoch) {
-    std::string app = Write("epoch.exe", App(18, true));
-    std::string de = Write("epoch.de.lng", LangFile(0x0407, "German", u"Hallo", 4));
-    std::string a = (Scratch() / "epoch-a.dll").string(), b = (Scratch() / "epoch-b.dll").string();
-    const std::string args = " module build --app " + Q(app) + " --lang " + Q(de) + " -o ";
-    ASSERT_EQ(Vtploc("SOURCE_DATE_EPOCH=1234567890" + args + Q(a), true).status, 0);
-    ASSERT_EQ(Vtploc("SOURCE_DATE_EPOCH=1234567890" + args + Q(b), true).status, 0);
+TEST_F(VtplocModule, BuildHonoursSourceDateEpoch) {
+    std::string app = Put("epoch.exe", App(18, true));
+    std::string de = Put("epoch.de.lng", LangFile(0x0407, "German", u"Hallo", 4));
+    std::string a = (dir_ / "epoch-a.dll").string(), b = (dir_ / "epoch-b.dll").string();
+    const std::string args = "module build --app " + Q(app) + " --lang " + Q(de) + " -o ";
+    ASSERT_EQ(Vtploc(args + Q(a), "SOURCE_DATE_EPOCH=1234567890").status, 0);
+    ASSERT_EQ(Vtploc(args + Q(b), "SOURCE_DATE_EPOCH=1234567890").status, 0);
     EXPECT_EQ(fw::ReadFileBytes(a), fw::ReadFileBytes(b));
-    // The root resource directory carries the stamp.
-    Bytes image = fw::ReadFileBytes(a);
-    ASSERT_GT(image.size(), 0x10Bu);
-    EXPECT_EQ(uint32_t{image[0x108]} | uint32_t{image[0x109]} << 8 | uint32_t{image[0x10A]} << 16 |
-                  uint32_t{image[0x10B]} << 24,
-              1234567890u);
-    Result bad = Vtploc("SOURCE_DATE_EPOCH=-5" + args + Q(b), true);
+    EXPECT_EQ(tooltest::ResourceStamp(a), 1234567890u);
+    Result bad = Vtploc(args + Q(b), "SOURCE_DATE_EPOCH=-5");
     EXPECT_EQ(bad.status, 2);
-    EXPECT_NE(bad.out.find("SOURCE_DATE_EPOCH must be a number"), std::string::npos) << bad.out;
+    EXPECT_NE(bad.err.find("SOURCE_DATE_EPOCH must be a number"), std::string::npos) << bad.err;
 }
 
-TEST(VtplocModule, NativeFromTheCommandLine) {
-    std::string app = Write("plain.exe", App(18, false));
-    std::string de = Write("plain.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
-    std::string out = (Scratch() / "plain.de.dll").string();
+TEST_F(VtplocModule, NativeFromTheCommandLine) {
+    std::string app = Put("plain.exe", App(18, false));
+    std::string de = Put("plain.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
+    std::string out = (dir_ / "plain.de.dll").string();
     Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out));
-    EXPECT_EQ(r.status, 2) << r.out;
-    EXPECT_NE(r.out.find("has no embedded native language"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("has no embedded native language"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out));
-    std::string ntv = Write("plain.ntv.lng", LangFile(9, "English", u"Hello", 0));
+    std::string ntv = Put("plain.ntv.lng", LangFile(9, "English", u"Hello", 0));
     r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " --native " + Q(ntv) + " -o " + Q(out));
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
     TResProcessor m;
     m.LoadFromFile(out);
     EXPECT_EQ(static_cast<TResString*>(m.FindBlock(6))->FindString(100)->Text, u"Hallo");
 }
 
-TEST(VtplocModule, FailuresLeaveNoOutput) {
-    std::string noLib = Write("nolib.exe", App(18, true, false));
-    std::string de = Write("x.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
-    std::string out = (Scratch() / "fail.dll").string();
+TEST_F(VtplocModule, FailuresLeaveNoOutput) {
+    std::string noLib = Put("nolib.exe", App(18, true, false));
+    std::string de = Put("x.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
+    std::string out = (dir_ / "fail.dll").string();
     Result r = Vtploc("module build --app " + Q(noLib) + " --lang " + Q(de) + " -o " + Q(out));
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "vtploc: Can't create DLL. The native DLL is invalid\n");
+    EXPECT_EQ(r.err, "vtploc: Can't create DLL. The native DLL is invalid\n");
     EXPECT_FALSE(fs::exists(out));
 
-    std::string app = Write("ok.exe", App(18, true));
+    std::string app = Put("ok.exe", App(18, true));
     Bytes broken = LangFile(0x0407, "German", u"Hallo", 2);
     broken.resize(broken.size() - 3);
-    std::string bad = Write("bad.de.lng", broken);
+    std::string bad = Put("bad.de.lng", broken);
     r = Vtploc("module build --app " + Q(app) + " --lang " + Q(bad) + " -o " + Q(out));
-    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
     EXPECT_FALSE(fs::exists(out));
-    for (auto& e : fs::directory_iterator(Scratch()))
+    for (auto& e : fs::directory_iterator(dir_))
         EXPECT_EQ(e.path().filename().string().find("fail.dll"), std::string::npos) << e.path();
 
-    r = Vtploc("module build --app " + Q(app) + " --lang " + Q((Scratch() / "none.lng").string()) + " -o " + Q(out));
+    r = Vtploc("module build --app " + Q(app) + " --lang " + Q((dir_ / "none.lng").string()) + " -o " + Q(out));
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("none.lng\" is not found"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("none.lng\" is not found"), std::string::npos) << r.err;
 }
 
-TEST(VtplocContainer, BuildListExtract) {
-    std::string en = Write("c.en.lng", LangFile(9, "English", u"Hello hello hello hello hello", 0));
-    std::string de = Write("c.de.lng", LangFile(0x0407, "German", u"Hallo", 5));
-    std::string kll = (Scratch() / "langs.kll").string();
+TEST_F(VtplocModule, BuildListExtract) {
+    std::string en = Put("c.en.lng", LangFile(9, "English", u"Hello hello hello hello hello", 0));
+    std::string de = Put("c.de.lng", LangFile(0x0407, "German", u"Hallo", 5));
+    std::string kll = (dir_ / "langs.kll").string();
     Result r = Vtploc("container build --revision 18 --compress -o " + Q(kll) + " " + Q(en) + " " + Q(de));
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
     r = Vtploc("container list " + Q(kll));
-    ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("version 3, revision 18, 2 language(s)\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("0\t0x0009\tEnglish\t"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(", LZK, native\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("1\t0x0407\tGerman\t"), std::string::npos) << r.out;
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("version 3, revision 18, 2 language(s)\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("0\t0x0009\tEnglish\t"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find(", LZK, native\n"), std::string::npos) << r.out << r.err;
+    EXPECT_NE(r.out.find("1\t0x0407\tGerman\t"), std::string::npos) << r.out << r.err;
 
-    std::string back = (Scratch() / "back.lng").string();
+    std::string back = (dir_ / "back.lng").string();
     r = Vtploc("container extract " + Q(kll) + " --lang 0x407 -o " + Q(back));
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(fw::ReadFileBytes(back), fw::ReadFileBytes(de));
     r = Vtploc("container extract " + Q(kll) + " --lang 0 -o " + Q(back));
-    ASSERT_EQ(r.status, 0) << r.out;
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(fw::ReadFileBytes(back), fw::ReadFileBytes(en));
 
     // From the module that embeds it.
-    std::string app = Write("embed.exe", App(18, true));
+    std::string app = Put("embed.exe", App(18, true));
     r = Vtploc("container list " + Q(app));
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("1 language(s)"), std::string::npos) << r.out;
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("1 language(s)"), std::string::npos) << r.out << r.err;
 
     r = Vtploc("container extract " + Q(kll) + " --lang 0x40c -o " + Q(back));
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("holds no language 0x40c"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("holds no language 0x40c"), std::string::npos) << r.err;
 
     Bytes cut = fw::ReadFileBytes(kll);
     cut.resize(cut.size() - 1);
-    std::string cutFile = Write("cut.kll", cut);
-    std::string none = (Scratch() / "none.lng").string();
+    std::string cutFile = Put("cut.kll", cut);
+    std::string none = (dir_ / "none.lng").string();
     r = Vtploc("container extract " + Q(cutFile) + " --lang 0x407 -o " + Q(none));
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("Invalid KLANGS resource"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("Invalid KLANGS resource"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(none));
 }

@@ -1,14 +1,10 @@
 // The sample application's checked-in binaries still agree with the sources beside them.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "ToolTest.h"
 #include "framework/Classes.h"
 #include "localizer/langres/LFProc.h"
 #include "localizer/langres/SettingsRecord.h"
@@ -19,24 +15,15 @@ namespace {
 
 const std::string kDir = std::string(VTP_SOURCE_DIR) + "/fixtures/sampleapp/";
 
-int RunTool(const std::string& args) {
-    std::string cmd = "'" + std::string(VTPLOC_EXE) + "' " + args + " >/dev/null 2>&1";
-    int st = std::system(cmd.c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
-std::string Out(const char* name) {
-    static auto dir = [] {
-        auto d = fs::temp_directory_path() / ("vtploc_sampleapp_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return (dir / name).string();
-}
+class SampleAppFixture : public tooltest::ToolTest {
+protected:
+    static int RunTool(const std::string& args) { return tooltest::Vtploc(args).status; }
+    std::string Out(const char* name) const { return Path(name); }
+};
 
 }  // namespace
 
-TEST(SampleAppFixture, FormsAreTheirTexts) {
+TEST_F(SampleAppFixture, FormsAreTheirTexts) {
     for (const char* form : {"mainform", "aboutform"}) {
         std::string out = Out(form);
         ASSERT_EQ(RunTool("form tobinary '" + kDir + form + ".dfm' '" + out + "'"), 0) << form;
@@ -44,7 +31,7 @@ TEST(SampleAppFixture, FormsAreTheirTexts) {
     }
 }
 
-TEST(SampleAppFixture, LanguageFilesAreTheirSources) {
+TEST_F(SampleAppFixture, LanguageFilesAreTheirSources) {
     for (const char* lang : {"sampleapp.ntv", "sampleapp.de"}) {
         std::string out = Out(lang);
         ASSERT_EQ(RunTool("lng build '" + kDir + lang + ".json' -o '" + out + "'"), 0) << lang;
@@ -55,7 +42,7 @@ TEST(SampleAppFixture, LanguageFilesAreTheirSources) {
     EXPECT_EQ(fw::ReadFileBytes(native), fw::ReadFileBytes(kDir + "sampleapp.ntv.lng"));
 }
 
-TEST(SampleAppFixture, SettingsRecordsMatchTheDictionary) {
+TEST_F(SampleAppFixture, SettingsRecordsMatchTheDictionary) {
     langres::TLangFile native(kDir + "sampleapp.ntv.lng");
     langres::TLangFile german(kDir + "sampleapp.de.lng");
     EXPECT_EQ(german.Revision, native.Revision);
