@@ -168,7 +168,6 @@ std::string DescribeFile(const char* code, const std::string& path) {
 
 void Step(std::string description) {
     StepDescription = std::move(description);
-    DebugLog(StepDescription);
 }
 
 }  // namespace

@@ -49,7 +49,6 @@ void ReportCheckFailure(const std::string& exceptionMessage) {
     if (SettingsObject) langCode = fw::CallBstrSlot(SettingsObject.Get(), kGlobalOptions_LanguageCode);
     std::string failFile = FormatLangFileName(GetBasePath() + kFailFilePattern, langCode);
     if (!FileExists(failFile)) {
-        DebugLog("No failure help file: " + failFile);
         ShowErrorBox(FallbackText(), std::string());
         return;
     }
@@ -89,7 +88,6 @@ std::vector<std::string> CommandLineArguments() {
 void LaunchMainProgram() {
     std::string program = GetBasePath() + GetSystemCfgValue(cfgExeFileExec);
     std::string arguments = JoinArguments(CommandLineArguments());
-    DebugLog("Starting " + program + (arguments.empty() ? std::string() : " " + arguments));
     ShellOpen(program, arguments, SW_SHOWNORMAL);
 }
 

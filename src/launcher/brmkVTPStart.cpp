@@ -1,5 +1,6 @@
 // brmkVTPStart: the start program of Vantra Pro. One pass on the GUI thread: temporary language
-// folder, title, application window, check chain, failure report, launch, end.
+// folder, translation into the user's language, title, application window, check chain, failure
+// report, launch, end.
 #include <windows.h>
 
 #include "framework/win32/Forms.h"
@@ -7,13 +8,13 @@
 #include "launcher/Launcher.h"
 #include "launcher/resource.h"
 #include "product/NVTools.h"
+#include "product/brmkVTPLocalizer.h"
 #include "product/brmkVTPTools.h"
 
 namespace {
 
 // The framework's report for an error nobody handled: the message, then the end of the run.
 int DefaultErrorReport(const std::string& message) {
-    product::DebugLog("Unhandled error: " + message);
     std::string caption = fw::Application().Title();
     MessageBoxA(nullptr, message.c_str(), caption.c_str(), MB_ICONERROR | MB_OK);
     return 1;
@@ -29,7 +30,8 @@ int Run() {
     using namespace launcher;
     fw::InitModuleList();
     PrepareTempLangFolder(false);
-    // The language of the user is applied here once the localizer is part of the program.
+    // Before any text of the string table is loaded, so that all of them come out translated.
+    product::StartLocalizer("");
     product::SetAppTitle(fw::LoadResString(S_AppTitle, "$appname2 Starter"));
     fw::TApplication& app = fw::Application();
     app.Initialize();
@@ -38,9 +40,7 @@ int Run() {
     try {
         RunCheckChain();
         ChecksPassed = true;
-        product::DebugLog("All checks passed");
     } catch (const fw::Exception& e) {
-        product::DebugLog("Check failed: " + StepDescription + " (" + e.Message() + ")");
         ReportCheckFailure(e.Message());
     }
     if (ChecksPassed) {
