@@ -2,17 +2,13 @@
 // launcher's string table: the windows builds embed them without running the tool.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 
+#include "ToolTest.h"
 #include "framework/Classes.h"
 #include "localizer/langres/LFProc.h"
 #include "localizer/langres/LangRes.h"
@@ -27,27 +23,13 @@ const std::string kLang = kLauncher + "lang/";
 const std::string kDemo = std::string(VTP_SOURCE_DIR) + "/fixtures/demo/";
 constexpr uint32_t kRevision = 18;
 
-int RunTool(const std::string& args) {
-    std::string cmd = "'" + std::string(VTPLOC_EXE) + "' " + args + " >/dev/null 2>&1";
-    int st = std::system(cmd.c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
+using tooltest::ReadText;
 
-std::string Out(const char* name) {
-    static auto dir = [] {
-        auto d = fs::temp_directory_path() / ("vtploc_launcherres_" + std::to_string(getpid()));
-        fs::create_directories(d);
-        return d;
-    }();
-    return (dir / name).string();
-}
-
-std::string ReadText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+class LauncherResources : public tooltest::ToolTest {
+protected:
+    static int RunTool(const std::string& args) { return tooltest::Vtploc(args).status; }
+    std::string Out(const char* name) const { return Path(name); }
+};
 
 std::string Narrow(const std::u16string& s) {
     std::string r;
@@ -93,7 +75,7 @@ size_t CountOf(const std::string& text, const std::string& what) {
 
 }  // namespace
 
-TEST(LauncherResources, GeneratedFilesAreTheirSources) {
+TEST_F(LauncherResources, GeneratedFilesAreTheirSources) {
     for (auto [json, lng] : {std::pair{kLang + "brmkVTPStart.ntv.json", kLang + "brmkVTPStart.ntv.lng"},
                              std::pair{kDemo + "brmkVTPStart.DEU.json", kDemo + "brmkVTPStart.DEU.lng"}}) {
         std::string out = Out("lang.lng");
@@ -112,7 +94,7 @@ TEST(LauncherResources, GeneratedFilesAreTheirSources) {
     EXPECT_NE(RunTool("container extract '" + kLang + "brmkVTPStart.kll' --lang 1031 -o '" + Out("de.lng") + "'"), 0);
 }
 
-TEST(LauncherResources, SettingsRecordsAreTheProgramsOwn) {
+TEST_F(LauncherResources, SettingsRecordsAreTheProgramsOwn) {
     for (auto [file, sig] : {std::pair{"kexe.bin", langres::SExeSignature}, std::pair{"ldll.bin", langres::SLibSignature}}) {
         langres::TSettingsRecord r;
         r.Signature = sig;
@@ -130,7 +112,7 @@ TEST(LauncherResources, SettingsRecordsAreTheProgramsOwn) {
 
 // Every string-table text is in the dictionary under its id, and nothing else is; the German
 // file translates every one of them and keeps the format arguments.
-TEST(LauncherResources, DictionaryCoversTheStringTable) {
+TEST_F(LauncherResources, DictionaryCoversTheStringTable) {
     auto table = RcStringTable();
     ASSERT_GE(table.size(), 26u);
     ASSERT_TRUE(table.count(65200) && table.count(65231) && table.count(65217) && table.count(65259));
