@@ -55,9 +55,9 @@ struct TExtended80 {
 TExtended80 LongDoubleToExtended(long double v);
 long double ExtendedToLongDouble(const TExtended80& e);
 
-// UTF-8 and UTF-16 without any code page: malformed sequences and lone surrogates become U+FFFD.
+// UTF-8 to UTF-16 without any code page: malformed sequences become U+FFFD (the other way:
+// Utf16ToUtf8 in SysUtils).
 std::u16string Utf8ToUtf16(std::string_view s);
-std::string Utf16ToUtf8(std::u16string_view s);
 
 // Reads the values of a binary form from bytes it does not own. Every length is checked against
 // what is left (EReadError); nesting is bounded by kMaxFormNesting.

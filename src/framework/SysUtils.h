@@ -77,6 +77,10 @@ std::string Trim(std::string_view s);  // removes characters <= 32 at both ends
 std::string UpperCaseAscii(std::string_view s);
 std::string LowerCaseAscii(std::string_view s);
 bool SameTextAscii(std::string_view a, std::string_view b);
+// Appends one code point (up to 0x10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, uint32_t codePoint);
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
 int CompareTextAscii(std::string_view a, std::string_view b);
 
 // Library messages live in the program's string table so that a translated resource module can

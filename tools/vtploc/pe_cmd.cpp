@@ -23,24 +23,6 @@ struct PeArgs {
     std::string file, type, name, out;
 };
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // One line of text: UTF-8, with line breaks, tabs and backslashes escaped.
 std::string Printable(const std::u16string& text) {
     std::string out;
@@ -70,7 +52,7 @@ std::string Printable(const std::u16string& text) {
                     std::snprintf(buf, sizeof buf, "\\x%02x", c);
                     out += buf;
                 } else {
-                    AppendUtf8(out, c);
+                    fw::AppendUtf8(out, c);
                 }
         }
     }
