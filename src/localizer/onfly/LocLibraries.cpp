@@ -1,6 +1,7 @@
 // Switching the loaded libraries that carry their own localization to the program's language.
 #include "localizer/onfly/LocLibraries.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 

@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
 #include "localizer/onfly/LocLibraries.h"
 
 namespace onfly {
