@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "OnFlyTestUtil.h"
+#include "framework/ComponentReader.h"
+#include "framework/Components.h"
 #include "localizer/kutils/KLocales.h"
 #include "localizer/langres/LFProc.h"
 #include "localizer/onfly/LocLibraries.h"
@@ -38,6 +40,27 @@ LangSpec LibGerman(const std::u16string& hello, uint32_t build = 1) {
     LangSpec s = German(build);
     s.Hello = hello;
     return s;
+}
+
+// A language file of a library with one form whose caption it translates.
+Bytes FormLangFile(const LangSpec& spec, const std::u16string& caption) {
+    langres::TLangFileImage img;
+    img.Header.LangId = spec.LangId;
+    img.Header.Revision = spec.Revision;
+    img.Header.Build = spec.Build;
+    img.Header.EnglishLangName = spec.English;
+    img.Header.NativeLangName = spec.Native;
+    img.Header.IsNative = spec.IsNative ? 1 : 0;
+    langres::TLFForm form;
+    form.Name = "LibForm";
+    langres::TLFRecord r;
+    r.Name = "Caption";
+    r.Id = 2;
+    r.Value.Present = true;
+    r.Value.Text = caption;
+    form.Properties.push_back(r);
+    img.Forms.push_back(form);
+    return langres::WriteLangFile(img, 7, false);
 }
 
 struct LibrariesTest : ::testing::Test {
@@ -361,4 +384,19 @@ TEST_F(LibrariesTest, PreviousModulesAreDeletedWhenAsked) {
     EXPECT_EQ(Str(shared), u"Bonjour");
     EXPECT_FALSE(fs::exists(DllPath("Shared." + Ger())));
     EXPECT_TRUE(fs::exists(DllPath("Shared.FRA")));
+}
+
+TEST_F(LibrariesTest, OpenFormsOfALibraryAreTranslatedFromItsOwnLanguage) {
+    Start();
+    WriteFile(AppPath("Shared." + Ger() + ".lng"),
+              FormLangFile(LibGerman(u"Hallo aus Shared"), u"Bibliotheksfenster"));
+    WriteFile(LangPath("Shared.ntv.lng"), FormLangFile(Native(), u"Library window"));
+    const fw::TClassInfo& c = fw::DefineComponentClass("TLibForm", fw::TForm::StaticClass());
+    std::unique_ptr<fw::TForm> form(static_cast<fw::TForm*>(c.Create(nullptr)));
+    form->SetName("LibForm");
+    form->Caption = "Library window";
+    loc->SwitchToLangCode(Ger());
+    EXPECT_EQ(form->Caption, "Bibliotheksfenster");
+    loc->SwitchToLangCode("ntv");
+    EXPECT_EQ(form->Caption, "Library window");
 }
