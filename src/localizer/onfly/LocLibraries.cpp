@@ -147,7 +147,14 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     if (!IsLocalizedModule(module)) {
         if (pf::FileExists(resFile)) {
             // A file that cannot be loaded leaves the module's resources as they are.
-            if (TModuleHandle res = sys.LoadDataModule(pf::OsName(resFile))) utils.SetModuleResources(module, res);
+            if (TModuleHandle res = sys.LoadDataModule(pf::OsName(resFile))) {
+                // Only a listed module can take it; otherwise it would stay loaded for nothing.
+                TModuleHandle current;
+                if (sys.FindListRecord(module, current))
+                    utils.SetModuleResources(module, res);
+                else
+                    sys.UnloadModule(res);
+            }
         } else {
             utils.RestoreModuleResources(module);
         }
@@ -246,6 +253,8 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
         if (SameTextAscii(code, "NTV")) {
             undo();
         } else {
+            // A stale module still in use is held open by the loader and could not be replaced.
+            if (sharesRuntime && sys.FindResourceModule(module) != module) utils.RestoreModuleResources(module);
             if (!pf::RemoveFile(resFile) && pf::FileExists(resFile))
                 throw ELocOnFlyError(Format(Res(SCanNotDeleteId, "Can not delete file \"%s\""), {resFile}));
             file->DllLangIndex = 1;

@@ -162,6 +162,16 @@ TEST_F(LibrariesWin, BothLibrariesFollowTheProgramAndModulesAreReusedUntilStale)
     EXPECT_EQ(LibString(own), u"Neu aus der Bibliothek");
     EXPECT_EQ(ModuleRecord(ownMod).Build, 2u);
     EXPECT_EQ(fs::last_write_time(sharedMod), stamp);
+
+    // While the package shows its module, which the loader holds open: rebuilt all the same.
+    WriteFile(LibPath("VtpSharedLib." + Ger() + ".lng"), LangFile(LibGerman(u"Neu aus dem Paket", 3)));
+    loc->SwitchToLangCode(Ger());
+    EXPECT_EQ(SharedString(), u"Neu aus dem Paket");
+    EXPECT_EQ(ModuleRecord(sharedMod).Build, 3u);
+    // Likewise the other library while it shows its module.
+    WriteFile(LangPath("VtpOwnLib." + Ger() + ".lng"), LangFile(LibGerman(u"Wieder neu", 4)));
+    loc->SwitchToLangCode(Ger());
+    EXPECT_EQ(LibString(own), u"Wieder neu");
     EXPECT_EQ(Calls(plain, 0) + Calls(plain, 1), 0);
 }
 
