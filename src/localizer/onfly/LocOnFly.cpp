@@ -620,7 +620,7 @@ void TKLocalizerOnFly::SwitchLanguage(uint32_t langId, const std::string& code) 
             pf::ChangeFileExt(kutils::JoinPath(dllFolder_, AppName()), "." + kutils::LocaleAbbrev(PrevLangId));
         pf::RemoveFile(old);
     }
-    // TranslateLibraries: the loaded libraries are not switched by this build.
+    if (TranslateLibraries) SwitchLibraries(code);
     DoAfterSwitch(languages_->IndexOfLang(langId));
 }
 

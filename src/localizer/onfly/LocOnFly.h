@@ -34,6 +34,7 @@ constexpr int SCanNotDeleteId = 65258;
 constexpr int SInvalidKLangsId = 65259;
 
 class TLFInfoList;
+class ILibrarySystem;
 
 // One language the localizer can switch to: a language file in the language folder, or a
 // language of the executable's embedded container (no LangFile).
@@ -94,7 +95,7 @@ public:
     // Set font charsets from the current language (screen fonts on a switch; control fonts
     // where an entry set nothing). Taken from the native language file's KeepCharset option.
     bool AdjustCharset = true;
-    // Also switch the loaded libraries that carry their own localization (not built here).
+    // Also switch the loaded libraries that carry their own localization.
     bool TranslateLibraries = false;
     // Delete the previous language's module after a switch; switch back at destruction.
     bool DeleteOldDLLs = false;
@@ -146,6 +147,18 @@ public:
     std::string NativeSourceFileName() const;
     std::string ModuleFileNameOf(uint32_t langId) const;
 
+    // The loaded libraries with their own localization, switched after the program.
+    void SwitchLibraries(const std::string& code);
+    // module 0: MainModule. sharesRuntime: the library is in the runtime's module list;
+    // otherwise it is reached through its exports.
+    void SwitchModule(TModuleHandle module, const std::string& code, bool sharesRuntime);
+    bool IsLocalizedModule(TModuleHandle module);
+    // Whether current is the module made for own from file (none: from own's build).
+    static bool InfoMatches(const TDLLInfoItem& own, const TDLLInfoItem& current, const langres::TLangFile* file);
+    ILibrarySystem& LibrarySystem();
+    // none: DefaultLibrarySystem(); it must outlive the object.
+    void SetLibrarySystem(ILibrarySystem* system) { librarySystem_ = system; }
+
     virtual void DoAfterSwitch(int index);
     virtual void DoBeforeSwitch();
 
@@ -176,6 +189,7 @@ private:
     std::unique_ptr<TLFInfoList> languages_;
     std::string dllFolder_;
     std::string dllFolderFull_;
+    ILibrarySystem* librarySystem_ = nullptr;
 };
 
 }  // namespace onfly

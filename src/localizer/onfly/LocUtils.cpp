@@ -156,6 +156,12 @@ void THostModuleSystem::SetListRecord(TModuleHandle module, TModuleHandle res) {
         }
 }
 
+std::vector<TModuleHandle> THostModuleSystem::ListedModules() {
+    std::vector<TModuleHandle> out;
+    for (auto& r : list_) out.push_back(r.Instance);
+    return out;
+}
+
 bool THostModuleSystem::ReadString(TModuleHandle module, int id, std::u16string& text) {
     auto it = modules_.find(FindResourceModule(module));
     if (it == modules_.end()) return false;

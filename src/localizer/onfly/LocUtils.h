@@ -73,6 +73,8 @@ public:
     // The first list record of module: res becomes its resource module. False when not listed.
     virtual bool FindListRecord(TModuleHandle module, TModuleHandle& res) = 0;
     virtual void SetListRecord(TModuleHandle module, TModuleHandle res) = 0;
+    // The instances of the module list, in list order.
+    virtual std::vector<TModuleHandle> ListedModules() = 0;
     // String-table text of module, read through the module list.
     virtual bool ReadString(TModuleHandle module, int id, std::u16string& text) = 0;
     // Where a translated module of module takes its untranslated resources from: a loaded
@@ -105,6 +107,7 @@ public:
     TModuleHandle FindResourceModule(TModuleHandle module) override;
     bool FindListRecord(TModuleHandle module, TModuleHandle& res) override;
     void SetListRecord(TModuleHandle module, TModuleHandle res) override;
+    std::vector<TModuleHandle> ListedModules() override;
     bool ReadString(TModuleHandle module, int id, std::u16string& text) override;
     void BuildSource(TModuleHandle module, uintptr_t& handle, std::string& fileName) override;
 

@@ -2,6 +2,7 @@
 // executable.
 #include <unistd.h>
 
+#include "localizer/onfly/LocLibraries.h"
 #include "localizer/onfly/LocUtils.h"
 
 namespace onfly {
@@ -14,6 +15,12 @@ IModuleSystem& DefaultModuleSystem() {
         if (n > 0) s.SetExeFileName(std::string(buf, static_cast<size_t>(n)));
         return s;
     }();
+    return system;
+}
+
+// No other modules and no exports.
+ILibrarySystem& DefaultLibrarySystem() {
+    static THostLibrarySystem system;
     return system;
 }
 

@@ -72,6 +72,12 @@ public:
         fw::SetResourceHInstance(H(module), H(res));
     }
 
+    std::vector<TModuleHandle> ListedModules() override {
+        std::vector<TModuleHandle> out;
+        for (const auto& m : fw::LibModuleList()) out.push_back(M(m.Instance));
+        return out;
+    }
+
     bool ReadString(TModuleHandle module, int id, std::u16string& text) override {
         HMODULE res = fw::FindResourceHInstance(H(module));
         std::vector<wchar_t> buf(65536);
