@@ -32,7 +32,7 @@ TEST_F(SampleAppFixture, FormsAreTheirTexts) {
 }
 
 TEST_F(SampleAppFixture, LanguageFilesAreTheirSources) {
-    for (const char* lang : {"sampleapp.ntv", "sampleapp.de"}) {
+    for (const char* lang : {"sampleapp.ntv", "sampleapp.de", "sampleapp.fr"}) {
         std::string out = Out(lang);
         ASSERT_EQ(RunTool("lng build '" + kDir + lang + ".json' -o '" + out + "'"), 0) << lang;
         EXPECT_EQ(fw::ReadFileBytes(out), fw::ReadFileBytes(kDir + lang + ".lng")) << lang;
@@ -45,7 +45,12 @@ TEST_F(SampleAppFixture, LanguageFilesAreTheirSources) {
 TEST_F(SampleAppFixture, SettingsRecordsMatchTheDictionary) {
     langres::TLangFile native(kDir + "sampleapp.ntv.lng");
     langres::TLangFile german(kDir + "sampleapp.de.lng");
+    langres::TLangFile french(kDir + "sampleapp.fr.lng");
     EXPECT_EQ(german.Revision, native.Revision);
+    EXPECT_EQ(french.Revision, native.Revision);
+    // The switching test finds the files under these languages' codes.
+    EXPECT_EQ(german.LangId, 0x0407u);
+    EXPECT_EQ(french.LangId, 0x040Cu);
     for (auto [file, sig] :
          {std::pair{"kexe.bin", langres::SExeSignature}, std::pair{"ldll.bin", langres::SLibSignature}}) {
         auto bytes = fw::ReadFileBytes(kDir + file);
