@@ -26,7 +26,7 @@ protected:
 TEST_F(SampleAppFixture, FormsAreTheirTexts) {
     for (const char* form : {"baseform", "mainform", "addressframe", "aboutform", "sampledata"}) {
         std::string out = Out(form);
-        ASSERT_EQ(RunTool("form tobinary '" + kDir + form + ".dfm' '" + out + "'"), 0) << form;
+        ASSERT_EQ(RunTool("form tobinary '" + kDir + form + ".txt' '" + out + "'"), 0) << form;
         EXPECT_EQ(fw::ReadFileBytes(out), fw::ReadFileBytes(kDir + form + ".bin")) << form;
     }
 }
