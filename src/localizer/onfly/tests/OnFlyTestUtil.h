@@ -33,7 +33,7 @@ constexpr uint16_t kFrench = 0x040C;
 constexpr uint16_t kRussian = 0x0419;
 constexpr uint16_t kCzech = 0x0405;
 
-struct LangSpec {
+struct LangContent {
     uint16_t LangId = kEnglish;
     std::string English = "English";
     std::u16string Native = u"English";
@@ -48,7 +48,7 @@ struct LangSpec {
 constexpr uint16_t kHelloId = 64990;
 constexpr uint16_t kOnlyId = 64991;
 
-inline Bytes LangFile(const LangSpec& s) {
+inline Bytes LangFile(const LangContent& s) {
     langres::TLangFileImage img;
     img.Header.LangId = s.LangId;
     img.Header.Revision = s.Revision;
@@ -70,14 +70,14 @@ inline Bytes LangFile(const LangSpec& s) {
     return langres::WriteLangFile(img, 7, s.Compress);
 }
 
-inline LangSpec Native() {
-    LangSpec s;
+inline LangContent Native() {
+    LangContent s;
     s.IsNative = true;
     return s;
 }
 
-inline LangSpec German(uint32_t build = 1) {
-    LangSpec s;
+inline LangContent German(uint32_t build = 1) {
+    LangContent s;
     s.LangId = kGerman;
     s.English = "German";
     s.Native = u"Deutsch";
@@ -86,8 +86,8 @@ inline LangSpec German(uint32_t build = 1) {
     return s;
 }
 
-inline LangSpec French() {
-    LangSpec s;
+inline LangContent French() {
+    LangContent s;
     s.LangId = kFrench;
     s.English = "French";
     s.Native = u"Fran\u00E7ais";
@@ -96,8 +96,8 @@ inline LangSpec French() {
     return s;
 }
 
-inline LangSpec Russian() {
-    LangSpec s;
+inline LangContent Russian() {
+    LangContent s;
     s.LangId = kRussian;
     s.English = "Russian";
     s.Native = u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439";
@@ -121,20 +121,20 @@ inline void AddRC(resources::TResRCData* rc, const std::string& name, const Byte
     rc->Add(name)->LoadData(s);
 }
 
-struct AppSpec {
+struct AppLayout {
     uint32_t Revision = 18;
     bool ExeRecord = true;
     bool LibRecord = true;
     // Languages of the embedded container; none: no container.
-    std::vector<LangSpec> Embedded;
+    std::vector<LangContent> Embedded;
 };
 
-inline Bytes Container(const std::vector<LangSpec>& langs, uint16_t version = 3) {
+inline Bytes Container(const std::vector<LangContent>& langs, uint16_t version = 3) {
     langres::TLangContainer c;
     c.Version = version;
     c.Revision = 18;
     for (const auto& l : langs) {
-        LangSpec plain = l;
+        LangContent plain = l;
         plain.Compress = false;
         Bytes data = LangFile(plain);
         if (l.Compress) data = kutils::LzkCompress(data);
@@ -144,15 +144,15 @@ inline Bytes Container(const std::vector<LangSpec>& langs, uint16_t version = 3)
 }
 
 // A resource-only module standing for the application.
-inline Bytes App(const AppSpec& spec) {
+inline Bytes App(const AppLayout& layout) {
     resources::TResProcessor p;
     auto* strings = static_cast<resources::TResString*>(p.AddBlock(std::make_unique<resources::TResString>()));
     strings->AddString(kHelloId, u"Hello");
     strings->AddString(kOnlyId, u"Only in the program");
     auto* rc = static_cast<resources::TResRCData*>(p.AddBlock(std::make_unique<resources::TResRCData>()));
-    if (spec.ExeRecord) AddRC(rc, langres::SExeSettingsName, Record(langres::SExeSignature, spec.Revision));
-    if (spec.LibRecord) AddRC(rc, langres::SLibSettingsName, Record(langres::SLibSignature, spec.Revision));
-    if (!spec.Embedded.empty()) AddRC(rc, langres::SEmbeddedLangsName, Container(spec.Embedded));
+    if (layout.ExeRecord) AddRC(rc, langres::SExeSettingsName, Record(langres::SExeSignature, layout.Revision));
+    if (layout.LibRecord) AddRC(rc, langres::SLibSettingsName, Record(langres::SLibSignature, layout.Revision));
+    if (!layout.Embedded.empty()) AddRC(rc, langres::SEmbeddedLangsName, Container(layout.Embedded));
     p.FixedTimeStamp = 1;
     fw::TMemoryStream out;
     p.SaveToStream(out);

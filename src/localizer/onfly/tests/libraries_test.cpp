@@ -36,21 +36,21 @@ struct OwnRuntimeLib {
     std::string LastFile;
 };
 
-LangSpec LibGerman(const std::u16string& hello, uint32_t build = 1) {
-    LangSpec s = German(build);
+LangContent LibGerman(const std::u16string& hello, uint32_t build = 1) {
+    LangContent s = German(build);
     s.Hello = hello;
     return s;
 }
 
 // A language file of a library with one form whose caption it translates.
-Bytes FormLangFile(const LangSpec& spec, const std::u16string& caption) {
+Bytes FormLangFile(const LangContent& layout, const std::u16string& caption) {
     langres::TLangFileImage img;
-    img.Header.LangId = spec.LangId;
-    img.Header.Revision = spec.Revision;
-    img.Header.Build = spec.Build;
-    img.Header.EnglishLangName = spec.English;
-    img.Header.NativeLangName = spec.Native;
-    img.Header.IsNative = spec.IsNative ? 1 : 0;
+    img.Header.LangId = layout.LangId;
+    img.Header.Revision = layout.Revision;
+    img.Header.Build = layout.Build;
+    img.Header.EnglishLangName = layout.English;
+    img.Header.NativeLangName = layout.Native;
+    img.Header.IsNative = layout.IsNative ? 1 : 0;
     langres::TLFForm form;
     form.Name = "LibForm";
     langres::TLFRecord r;
@@ -92,8 +92,8 @@ struct LibrariesTest : ::testing::Test {
     std::string DllPath(const std::string& name) { return (fs::path(dllDir) / name).string(); }
     std::string Ger() { return kutils::LocaleAbbrev(kGerman); }
 
-    TModuleHandle Load(const std::string& name, const AppSpec& spec) {
-        WriteFile(AppPath(name), App(spec));
+    TModuleHandle Load(const std::string& name, const AppLayout& layout) {
+        WriteFile(AppPath(name), App(layout));
         TModuleHandle h = sys.LoadDataModule(AppPath(name));
         EXPECT_NE(h, 0u);
         return h;
@@ -102,7 +102,7 @@ struct LibrariesTest : ::testing::Test {
     // The program (German in a language file), the shared-runtime library "Shared.dll" (German
     // next to it, native in the language folder) and the own-runtime library "Own.dll" (both
     // languages in its embedded container), and "Plain.dll" with a switch export only.
-    void Start(const AppSpec& sharedSpec = {}, AppSpec ownSpec = AppSpec()) {
+    void Start(const AppLayout& sharedSpec = {}, AppLayout ownSpec = AppLayout()) {
         main = Load("App.exe", {18, true, true, {Native()}});
         sys.ListModule(main);
         sys.SetMainModule(main);

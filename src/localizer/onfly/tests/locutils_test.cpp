@@ -57,8 +57,8 @@ struct LocUtilsTest : ::testing::Test {
         WriteFile(f, data);
         return f;
     }
-    void Start(const AppSpec& spec = {}) {
-        main = sys.LoadDataModule(File("app.exe", App(spec)));
+    void Start(const AppLayout& layout = {}) {
+        main = sys.LoadDataModule(File("app.exe", App(layout)));
         ASSERT_NE(main, 0u);
         sys.ListModule(main);
         sys.SetMainModule(main);

@@ -51,8 +51,8 @@ struct SwitchTest : ::testing::Test {
         fs::remove_all(dir);
         for (auto* f : {fw::Screen().IconFont(), fw::Screen().HintFont(), fw::Screen().MenuFont()}) f->SetCharset(1);
     }
-    void Start(const AppSpec& spec = {}) {
-        WriteFile(appFile, App(spec));
+    void Start(const AppLayout& layout = {}) {
+        WriteFile(appFile, App(layout));
         main = sys.LoadDataModule(appFile);
         ASSERT_NE(main, 0u);
         sys.ListModule(main);
@@ -63,8 +63,8 @@ struct SwitchTest : ::testing::Test {
         loc->ShowErrors = false;
         loc->SetDLLFolder(dllDir);
     }
-    void Lang(const std::string& code, const LangSpec& spec) {
-        WriteFile((fs::path(langDir) / ("App." + code + ".lng")).string(), LangFile(spec));
+    void Lang(const std::string& code, const LangContent& layout) {
+        WriteFile((fs::path(langDir) / ("App." + code + ".lng")).string(), LangFile(layout));
     }
     std::u16string Str(int id) {
         std::u16string t;
@@ -94,10 +94,10 @@ std::vector<std::string> Names(TLFInfoList* list) {
 
 TEST_F(SwitchTest, LanguagesAreSortedByEnglishNameInByteOrder) {
     Start();
-    LangSpec cz = German();
+    LangContent cz = German();
     cz.LangId = kCzech;
     cz.English = "Czech";
-    LangSpec lower = German();
+    LangContent lower = German();
     lower.LangId = kRussian;
     lower.English = "aRussian";
     Lang("GER", German());
@@ -159,7 +159,7 @@ TEST_F(SwitchTest, MissingFolderIsReportedAndChangesNothing) {
 TEST_F(SwitchTest, TwoFilesOfOneLanguageMakeOneEntryAndOddMatchesAreHandled) {
     Start();
     Lang("GER", German());
-    LangSpec copy = German();
+    LangContent copy = German();
     copy.English = "Deutsch-Kopie";
     Lang("German", copy);
     WriteFile((fs::path(langDir) / "App.broken.lng").string(), Bytes{'L', 'F', 0, 0});
@@ -183,7 +183,7 @@ TEST_F(SwitchTest, TwoFilesOfOneLanguageMakeOneEntryAndOddMatchesAreHandled) {
 // ---- The embedded container
 
 TEST_F(SwitchTest, ContainerLanguagesAreRegisteredAndExtracted) {
-    LangSpec fr = French();
+    LangContent fr = French();
     fr.Compress = true;
     Start({18, true, true, {Native(), fr}});
     fw::TMemoryStream out;
@@ -284,7 +284,7 @@ TEST_F(SwitchTest, InitShowsItsErrorWhenAskedAndStaysUnusable) {
 }
 
 TEST_F(SwitchTest, NativeFromTheFileAndOnlyNewLanguagesFromTheContainer) {
-    LangSpec embeddedEnglish = Native();
+    LangContent embeddedEnglish = Native();
     embeddedEnglish.English = "English (embedded)";
     Start({18, true, true, {embeddedEnglish, French()}});
     Lang("ntv", Native());
@@ -401,7 +401,7 @@ TEST_F(SwitchTest, EmbeddedLanguagesAppendAModelLanguagePerSwitch) {
     EXPECT_EQ(Str(kHelloId), u"Bonjour");
 
     // A file of the same language wins over the container.
-    LangSpec fileFr = French();
+    LangContent fileFr = French();
     fileFr.Hello = u"Salut";
     fileFr.Build = 6;
     Lang(Code(kFrench), fileFr);
@@ -448,7 +448,7 @@ TEST_F(SwitchTest, ScreenFontsFollowTheLanguageUnlessKeepCharset) {
 
 TEST_F(SwitchTest, KeepCharsetOfTheNativeFileLeavesTheFontsAlone) {
     Start();
-    LangSpec n = Native();
+    LangContent n = Native();
     n.Options = langres::loKeepCharset;
     Lang("ntv", n);
     Lang(Code(kRussian), Russian());
@@ -474,7 +474,7 @@ TEST_F(SwitchTest, DestructionSwitchesBackAndDeletesTheModuleWhenAsked) {
 TEST_F(SwitchTest, OpenFormsAreTranslatedAfterASwitch) {
     Start({18, true, true, {Native()}});
     // The native file and the German one carry a caption for the form class TProbeForm.
-    auto withForm = [](LangSpec s, std::u16string caption) {
+    auto withForm = [](LangContent s, std::u16string caption) {
         langres::TLangFileImage img;
         img.Header.LangId = s.LangId;
         img.Header.Revision = 18;

@@ -27,8 +27,8 @@ namespace {
 using TLibString = int(WINAPI*)(int id, wchar_t* buffer, int size);
 using TLibCalls = LONG(WINAPI*)(int which);
 
-LangSpec LibGerman(const std::u16string& hello, uint32_t build = 1) {
-    LangSpec s = German(build);
+LangContent LibGerman(const std::u16string& hello, uint32_t build = 1) {
+    LangContent s = German(build);
     s.Hello = hello;
     return s;
 }

@@ -47,8 +47,8 @@ struct SwitchWin : ::testing::Test {
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
-    void Lang(const std::string& code, const LangSpec& spec) {
-        WriteFile((dir / "lang" / ("App." + code + ".lng")).string(), LangFile(spec));
+    void Lang(const std::string& code, const LangContent& layout) {
+        WriteFile((dir / "lang" / ("App." + code + ".lng")).string(), LangFile(layout));
     }
     std::string Code(uint16_t id) { return kutils::LocaleAbbrev(id); }
     std::string ModuleOf(uint16_t id) { return (dir / "dll" / ("App." + Code(id))).string(); }
