@@ -144,6 +144,22 @@ inline Bytes Container(const std::vector<LangContent>& langs, uint16_t version =
 }
 
 // A resource-only module standing for the application.
+// A translated module left by another program: one string and a library record.
+inline Bytes StaleModule(uint32_t revision, uint16_t langId, uint32_t build, int stringId, const std::u16string& text) {
+    resources::TResProcessor p;
+    auto* st = static_cast<resources::TResString*>(p.AddBlock(std::make_unique<resources::TResString>()));
+    st->AddString(stringId, text);
+    auto* rc = static_cast<resources::TResRCData*>(p.AddBlock(std::make_unique<resources::TResRCData>()));
+    langres::TSettingsRecord r;
+    r.Revision = revision;
+    r.LangId = langId;
+    r.Build = build;
+    AddRC(rc, langres::SLibSettingsName, langres::WriteSettingsRecordData(r));
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
 inline Bytes App(const AppLayout& layout) {
     resources::TResProcessor p;
     auto* strings = static_cast<resources::TResString*>(p.AddBlock(std::make_unique<resources::TResString>()));

@@ -363,20 +363,7 @@ TEST_F(SwitchTest, ModuleOfAnotherRevisionIsDeletedAndRebuilt) {
     Start({18, true, true, {Native()}});
     Lang(Code(kGerman), German(3));
     // Left by an older program: revision 17, same language and build.
-    {
-        resources::TResProcessor p;
-        auto* st = static_cast<resources::TResString*>(p.AddBlock(std::make_unique<resources::TResString>()));
-        st->AddString(kHelloId, u"Alt");
-        auto* rc = static_cast<resources::TResRCData*>(p.AddBlock(std::make_unique<resources::TResRCData>()));
-        langres::TSettingsRecord r;
-        r.Revision = 17;
-        r.LangId = kGerman;
-        r.Build = 3;
-        AddRC(rc, langres::SLibSettingsName, langres::WriteSettingsRecordData(r));
-        fw::TMemoryStream out;
-        p.SaveToStream(out);
-        WriteFile(ModuleOf(kGerman), out.Bytes());
-    }
+    WriteFile(ModuleOf(kGerman), StaleModule(17, kGerman, 3, kHelloId, u"Alt"));
     loc->Init(langDir);
     loc->SwitchToLangCode(Code(kGerman));
     EXPECT_EQ(Str(kHelloId), u"Hallo");

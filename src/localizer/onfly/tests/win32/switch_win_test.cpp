@@ -89,20 +89,7 @@ TEST_F(SwitchWin, ProgramStringsComeFromTheTranslatedModuleAndBackAfterSwitching
 TEST_F(SwitchWin, ModuleOfAnotherRevisionIsRebuiltAndALockedOneFailsToDelete) {
     Lang(Code(kGerman), German(2));
     // An older program's module with the same language and build.
-    {
-        resources::TResProcessor p;
-        auto* st = static_cast<resources::TResString*>(p.AddBlock(std::make_unique<resources::TResString>()));
-        st->AddString(kHelloId, u"Alt");
-        auto* rc = static_cast<resources::TResRCData*>(p.AddBlock(std::make_unique<resources::TResRCData>()));
-        langres::TSettingsRecord r;
-        r.Revision = 17;
-        r.LangId = kGerman;
-        r.Build = 2;
-        AddRC(rc, langres::SLibSettingsName, langres::WriteSettingsRecordData(r));
-        fw::TMemoryStream out;
-        p.SaveToStream(out);
-        WriteFile(ModuleOf(kGerman), out.Bytes());
-    }
+    WriteFile(ModuleOf(kGerman), StaleModule(17, kGerman, 2, kHelloId, u"Alt"));
     // Its revision is refused by the loader check.
     EXPECT_THROW(LocUtilsInstance().SwitchMainResources(ModuleOf(kGerman)), ELUOutOfVersion);
     EXPECT_EQ(ResourceModule(), fw::MainInstance());
