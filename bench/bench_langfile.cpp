@@ -52,7 +52,8 @@ TLangFileImage Dictionary(bool translated) {
         TLFUnit unit{Name("Unit", u), 1, {}};
         for (int c = 0; c < 1000; ++c) {
             ++id;
-            TLFRecord r = Rec(Name("SConst", c), id, Text("constant", static_cast<int>(id), translated), translated ? 31 : 20);
+            TLFRecord r =
+                Rec(Name("SConst", c), id, Text("constant", static_cast<int>(id), translated), translated ? 31 : 20);
             r.ResId = static_cast<uint16_t>(id);
             unit.Constants.push_back(std::move(r));
         }
@@ -74,7 +75,8 @@ TLangFileImage Dictionary(bool translated) {
                     r.Value.Int = static_cast<int32_t>(id % 1000);
                     comp.Properties.push_back(std::move(r));
                 } else {
-                    comp.Properties.push_back(Rec(Name("Caption", p), id, Text("property", static_cast<int>(id), translated), 20));
+                    comp.Properties.push_back(
+                        Rec(Name("Caption", p), id, Text("property", static_cast<int>(id), translated), 20));
                 }
             }
             form.Components.push_back(std::move(comp));

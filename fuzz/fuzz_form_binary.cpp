@@ -9,7 +9,9 @@
 #include "framework/FormParser.h"
 #include "framework/FormStream.h"
 
-static std::string ToText(const std::vector<uint8_t>& b) { return fw::ObjectBinaryToText(b.data(), b.size()); }
+static std::string ToText(const std::vector<uint8_t>& b) {
+    return fw::ObjectBinaryToText(b.data(), b.size());
+}
 
 static std::vector<uint8_t> ToBinary(const std::string& text) {
     fw::TMemoryStream out;

@@ -32,12 +32,14 @@ const std::vector<uint8_t>& NativeFile() {
         img.Header.IsNative = 1;
         img.Header.EnglishLangName = "English";
         img.Header.NativeLangName = u"English";
-        img.Units.push_back({"Main", 1, {Rec("SHello", 1, u"Hello", 1), Rec("STitle", 2, u"Title", -1), Rec("SNew", 0, u"New", 2)}});
+        img.Units.push_back(
+            {"Main", 1, {Rec("SHello", 1, u"Hello", 1), Rec("STitle", 2, u"Title", -1), Rec("SNew", 0, u"New", 2)}});
         TLFRecord w = Rec("Width", 3, u"", 1, vkInteger);
         w.Value.Int = 75;
         TLFRecord f = Rec("Ratio", 4, u"", 1, vkFloat);
         f.Value.Float = 1.5;
-        img.Forms.push_back({"MainForm", 0, {Rec("Caption", 1, u"Main", 1)}, {{"Ok", 0, {Rec("Caption", 2, u"OK", 1), w, f}}}});
+        img.Forms.push_back(
+            {"MainForm", 0, {Rec("Caption", 1, u"Main", 1)}, {{"Ok", 0, {Rec("Caption", 2, u"OK", 1), w, f}}}});
         img.Groups.push_back({"Messages", 0, {Rec("Bye", 1, u"Bye", 1), Rec("Hi", 0, u"Hi", -1)}});
         return WriteLangFile(img, 7, false);
     }();

@@ -59,8 +59,8 @@ uint16_t TStream::ReadU16() {
 uint32_t TStream::ReadU32() {
     uint8_t b[4];
     ReadBuffer(b, 4);
-    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-           (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+           (static_cast<uint32_t>(b[3]) << 24);
 }
 
 void TStream::WriteU16(uint16_t v) {
@@ -96,9 +96,15 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     switch (origin) {
-        case TSeekOrigin::soBeginning: pos_ = offset; break;
-        case TSeekOrigin::soCurrent: pos_ += offset; break;
-        case TSeekOrigin::soEnd: pos_ = static_cast<int64_t>(data_.size()) + offset; break;
+        case TSeekOrigin::soBeginning:
+            pos_ = offset;
+            break;
+        case TSeekOrigin::soCurrent:
+            pos_ += offset;
+            break;
+        case TSeekOrigin::soEnd:
+            pos_ = static_cast<int64_t>(data_.size()) + offset;
+            break;
     }
     if (pos_ < 0) pos_ = 0;
     return pos_;
@@ -128,7 +134,9 @@ void TMemoryStream::LoadFromFile(const std::string& fileName) {
     LoadFromStream(f);
 }
 
-void TMemoryStream::SaveToStream(TStream& s) { s.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size())); }
+void TMemoryStream::SaveToStream(TStream& s) {
+    s.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+}
 
 void TMemoryStream::SaveToFile(const std::string& fileName) {
     TFileStream f(fileName, fmCreate);
@@ -145,19 +153,29 @@ int64_t TBytesStream::Read(void* buffer, int64_t count) {
     return n;
 }
 
-int64_t TBytesStream::Write(const void*, int64_t) { throw EWriteError("Stream write error"); }
+int64_t TBytesStream::Write(const void*, int64_t) {
+    throw EWriteError("Stream write error");
+}
 
 int64_t TBytesStream::Seek(int64_t offset, TSeekOrigin origin) {
     switch (origin) {
-        case TSeekOrigin::soBeginning: pos_ = offset; break;
-        case TSeekOrigin::soCurrent: pos_ += offset; break;
-        case TSeekOrigin::soEnd: pos_ = size_ + offset; break;
+        case TSeekOrigin::soBeginning:
+            pos_ = offset;
+            break;
+        case TSeekOrigin::soCurrent:
+            pos_ += offset;
+            break;
+        case TSeekOrigin::soEnd:
+            pos_ = size_ + offset;
+            break;
     }
     if (pos_ < 0) pos_ = 0;
     return pos_;
 }
 
-void TBytesStream::SetSize(int64_t) { throw EStreamError("Stream is read-only"); }
+void TBytesStream::SetSize(int64_t) {
+    throw EStreamError("Stream is read-only");
+}
 
 // ---- TFileStream
 
@@ -178,8 +196,10 @@ std::string SystemErrorText(int err) {
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : fileName_(fileName) {
     const char* m = "rb";
-    if (mode == fmCreate) m = "w+b";
-    else if ((mode & 3) == fmOpenWrite || (mode & 3) == fmOpenReadWrite) m = "r+b";
+    if (mode == fmCreate)
+        m = "w+b";
+    else if ((mode & 3) == fmOpenWrite || (mode & 3) == fmOpenReadWrite)
+        m = "r+b";
     errno = 0;
     f_ = std::fopen(fileName.c_str(), m);
     if (!f_) {

@@ -172,7 +172,8 @@ private:
                 std::string ident = r_.ReadIdent();
                 size_t i = 0;
                 while (i < p.EnumNames.size() && !SameTextAscii(p.EnumNames[i], ident)) ++i;
-                if (i == p.EnumNames.size()) throw EReadError(Format("Invalid property value %s for %s", {ident, path}));
+                if (i == p.EnumNames.size())
+                    throw EReadError(Format("Invalid property value %s for %s", {ident, path}));
                 p.SetOrd(target, static_cast<int64_t>(i));
                 break;
             }
@@ -191,11 +192,21 @@ private:
             }
             case TTypeKind::tkFloat: {
                 switch (r_.NextValue()) {
-                    case vaExtended: p.SetFloat(target, static_cast<double>(ExtendedToLongDouble(r_.ReadExtended()))); break;
-                    case vaSingle: p.SetFloat(target, r_.ReadSingle()); break;
-                    case vaDate: p.SetFloat(target, r_.ReadDate()); break;
-                    case vaCurrency: p.SetFloat(target, static_cast<double>(r_.ReadCurrency()) / 10000.0); break;
-                    default: p.SetFloat(target, static_cast<double>(ReadOrdinal(path))); break;
+                    case vaExtended:
+                        p.SetFloat(target, static_cast<double>(ExtendedToLongDouble(r_.ReadExtended())));
+                        break;
+                    case vaSingle:
+                        p.SetFloat(target, r_.ReadSingle());
+                        break;
+                    case vaDate:
+                        p.SetFloat(target, r_.ReadDate());
+                        break;
+                    case vaCurrency:
+                        p.SetFloat(target, static_cast<double>(r_.ReadCurrency()) / 10000.0);
+                        break;
+                    default:
+                        p.SetFloat(target, static_cast<double>(ReadOrdinal(path)));
+                        break;
                 }
                 break;
             }

@@ -32,7 +32,9 @@ int MulDivRound(int v, int m, int d) {
 
 // ---- TPersistent
 
-TPersistent::TPersistent() { SetCompiledClass(StaticClass()); }
+TPersistent::TPersistent() {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TPersistent::StaticClass() {
     static const TClassInfo& info = Define("TPersistent", TObject::StaticClass());
@@ -41,23 +43,27 @@ const TClassInfo& TPersistent::StaticClass() {
 
 void TPersistent::Assign(TPersistent* source) {
     if (source && source->AssignTo(this)) return;
-    throw EConvertError(Format("Cannot assign a %s to a %s", {source ? source->ClassName() : std::string("nil"), ClassName()}));
+    throw EConvertError(
+        Format("Cannot assign a %s to a %s", {source ? source->ClassName() : std::string("nil"), ClassName()}));
 }
 
-bool TPersistent::AssignTo(TPersistent*) { return false; }
+bool TPersistent::AssignTo(TPersistent*) {
+    return false;
+}
 
 // ---- TComponent
 
 const TClassInfo& TComponent::StaticClass() {
-    static const TClassInfo& info = Define("TComponent", TPersistent::StaticClass(), FW_CLASS_FACTORY(TComponent), [](TClassInfo& c) {
-        TPropInfo name;
-        name.Name = "Name";
-        name.Kind = TTypeKind::tkLString;
-        name.GetStr = [](TObject* o) { return static_cast<TComponent*>(o)->Name(); };
-        name.SetStr = [](TObject* o, const std::string& v) { static_cast<TComponent*>(o)->SetName(v); };
-        c.AddProperty(std::move(name));
-        c.AddProperty(Ord("Tag", TTypeKind::tkInteger, &TComponent::Tag));
-    });
+    static const TClassInfo& info =
+        Define("TComponent", TPersistent::StaticClass(), FW_CLASS_FACTORY(TComponent), [](TClassInfo& c) {
+            TPropInfo name;
+            name.Name = "Name";
+            name.Kind = TTypeKind::tkLString;
+            name.GetStr = [](TObject* o) { return static_cast<TComponent*>(o)->Name(); };
+            name.SetStr = [](TObject* o, const std::string& v) { static_cast<TComponent*>(o)->SetName(v); };
+            c.AddProperty(std::move(name));
+            c.AddProperty(Ord("Tag", TTypeKind::tkInteger, &TComponent::Tag));
+        });
     return info;
 }
 
@@ -135,18 +141,26 @@ const TClassInfo& TCollection::StaticClass() {
     return info;
 }
 
-TCollection::TCollection(TItemFactory factory) : factory_(std::move(factory)) { SetCompiledClass(StaticClass()); }
+TCollection::TCollection(TItemFactory factory) : factory_(std::move(factory)) {
+    SetCompiledClass(StaticClass());
+}
 
-TCollection::~TCollection() { Clear(); }
+TCollection::~TCollection() {
+    Clear();
+}
 
 TCollectionItem* TCollection::Items(int index) const {
     if (index < 0 || index >= Count()) throw EListError(Format("List index out of bounds (%d)", {index}));
     return items_[static_cast<size_t>(index)];
 }
 
-TCollectionItem* TCollection::Add() { return factory_(this); }
+TCollectionItem* TCollection::Add() {
+    return factory_(this);
+}
 
-void TCollection::Delete(int index) { delete Items(index); }
+void TCollection::Delete(int index) {
+    delete Items(index);
+}
 
 void TCollection::Clear() {
     while (!items_.empty()) delete items_.back();
@@ -167,7 +181,9 @@ const TClassInfo& TStrings::StaticClass() {
     return info;
 }
 
-TStrings::TStrings() { SetCompiledClass(StaticClass()); }
+TStrings::TStrings() {
+    SetCompiledClass(StaticClass());
+}
 
 void TStrings::CheckIndex(int index, int limit) const {
     if (index < 0 || index >= limit) throw EListError(Format("List index out of bounds (%d)", {index}));
@@ -236,7 +252,9 @@ const TClassInfo& TStringList::StaticClass() {
     return info;
 }
 
-TStringList::TStringList() { SetCompiledClass(StaticClass()); }
+TStringList::TStringList() {
+    SetCompiledClass(StaticClass());
+}
 
 // ---- Fonts
 
@@ -245,15 +263,24 @@ bool CharsetToIdent(int32_t charset, std::string& ident) {
         int32_t v;
         const char* name;
     } kCharsets[] = {
-        {ANSI_CHARSET, "ANSI_CHARSET"},         {DEFAULT_CHARSET, "DEFAULT_CHARSET"},
-        {SYMBOL_CHARSET, "SYMBOL_CHARSET"},     {MAC_CHARSET, "MAC_CHARSET"},
-        {SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"}, {HANGEUL_CHARSET, "HANGEUL_CHARSET"},
-        {JOHAB_CHARSET, "JOHAB_CHARSET"},       {GB2312_CHARSET, "GB2312_CHARSET"},
-        {CHINESEBIG5_CHARSET, "CHINESEBIG5_CHARSET"}, {GREEK_CHARSET, "GREEK_CHARSET"},
-        {TURKISH_CHARSET, "TURKISH_CHARSET"},   {VIETNAMESE_CHARSET, "VIETNAMESE_CHARSET"},
-        {HEBREW_CHARSET, "HEBREW_CHARSET"},     {ARABIC_CHARSET, "ARABIC_CHARSET"},
-        {BALTIC_CHARSET, "BALTIC_CHARSET"},     {RUSSIAN_CHARSET, "RUSSIAN_CHARSET"},
-        {THAI_CHARSET, "THAI_CHARSET"},         {EASTEUROPE_CHARSET, "EASTEUROPE_CHARSET"},
+        {ANSI_CHARSET, "ANSI_CHARSET"},
+        {DEFAULT_CHARSET, "DEFAULT_CHARSET"},
+        {SYMBOL_CHARSET, "SYMBOL_CHARSET"},
+        {MAC_CHARSET, "MAC_CHARSET"},
+        {SHIFTJIS_CHARSET, "SHIFTJIS_CHARSET"},
+        {HANGEUL_CHARSET, "HANGEUL_CHARSET"},
+        {JOHAB_CHARSET, "JOHAB_CHARSET"},
+        {GB2312_CHARSET, "GB2312_CHARSET"},
+        {CHINESEBIG5_CHARSET, "CHINESEBIG5_CHARSET"},
+        {GREEK_CHARSET, "GREEK_CHARSET"},
+        {TURKISH_CHARSET, "TURKISH_CHARSET"},
+        {VIETNAMESE_CHARSET, "VIETNAMESE_CHARSET"},
+        {HEBREW_CHARSET, "HEBREW_CHARSET"},
+        {ARABIC_CHARSET, "ARABIC_CHARSET"},
+        {BALTIC_CHARSET, "BALTIC_CHARSET"},
+        {RUSSIAN_CHARSET, "RUSSIAN_CHARSET"},
+        {THAI_CHARSET, "THAI_CHARSET"},
+        {EASTEUROPE_CHARSET, "EASTEUROPE_CHARSET"},
         {OEM_CHARSET, "OEM_CHARSET"},
     };
     for (const auto& c : kCharsets)
@@ -282,20 +309,26 @@ const TClassInfo& TFont::StaticClass() {
             p.SetOrd = [set](TObject* o, int64_t v) { set(static_cast<TFont*>(o), v); };
             c.AddProperty(std::move(p));
         };
-        ord("Size", TTypeKind::tkInteger, [](TFont* f) -> int64_t { return f->Size(); },
+        ord(
+            "Size", TTypeKind::tkInteger, [](TFont* f) -> int64_t { return f->Size(); },
             [](TFont* f, int64_t v) { f->SetSize(static_cast<int32_t>(v)); });
-        ord("Charset", TTypeKind::tkInteger, [](TFont* f) -> int64_t { return f->Charset(); },
+        ord(
+            "Charset", TTypeKind::tkInteger, [](TFont* f) -> int64_t { return f->Charset(); },
             [](TFont* f, int64_t v) { f->SetCharset(static_cast<int32_t>(v)); });
-        ord("Color", TTypeKind::tkInteger, [](TFont* f) -> int64_t { return f->Color(); },
+        ord(
+            "Color", TTypeKind::tkInteger, [](TFont* f) -> int64_t { return f->Color(); },
             [](TFont* f, int64_t v) { f->SetColor(static_cast<int32_t>(v)); });
-        ord("Style", TTypeKind::tkSet, [](TFont* f) -> int64_t { return f->Style(); },
+        ord(
+            "Style", TTypeKind::tkSet, [](TFont* f) -> int64_t { return f->Style(); },
             [](TFont* f, int64_t v) { f->SetStyle(static_cast<uint32_t>(v) & 0xF); },
             {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"});
     });
     return info;
 }
 
-TFont::TFont() { SetCompiledClass(StaticClass()); }
+TFont::TFont() {
+    SetCompiledClass(StaticClass());
+}
 
 uintptr_t TFont::Handle() {
     static uintptr_t next = 0x1000;
@@ -317,16 +350,17 @@ void TFont::Assign(TPersistent* source) {
 // ---- Controls
 
 const TClassInfo& TControl::StaticClass() {
-    static const TClassInfo& info = Define("TControl", TComponent::StaticClass(), FW_CLASS_FACTORY(TControl), [](TClassInfo& c) {
-        c.AddProperty(Ord("Left", TTypeKind::tkInteger, &TControl::Left));
-        c.AddProperty(Ord("Top", TTypeKind::tkInteger, &TControl::Top));
-        c.AddProperty(Ord("Width", TTypeKind::tkInteger, &TControl::Width));
-        c.AddProperty(Ord("Height", TTypeKind::tkInteger, &TControl::Height));
-        c.AddProperty(Str("Caption", &TControl::Caption));
-        c.AddProperty(Str("Hint", &TControl::Hint));
-        c.AddProperty(Ord("Visible", TTypeKind::tkEnumeration, &TControl::Visible, kBoolNames));
-        c.AddProperty(Object<TControl>("Font", [](TControl* o) { return o->Font(); }));
-    });
+    static const TClassInfo& info =
+        Define("TControl", TComponent::StaticClass(), FW_CLASS_FACTORY(TControl), [](TClassInfo& c) {
+            c.AddProperty(Ord("Left", TTypeKind::tkInteger, &TControl::Left));
+            c.AddProperty(Ord("Top", TTypeKind::tkInteger, &TControl::Top));
+            c.AddProperty(Ord("Width", TTypeKind::tkInteger, &TControl::Width));
+            c.AddProperty(Ord("Height", TTypeKind::tkInteger, &TControl::Height));
+            c.AddProperty(Str("Caption", &TControl::Caption));
+            c.AddProperty(Str("Hint", &TControl::Hint));
+            c.AddProperty(Ord("Visible", TTypeKind::tkEnumeration, &TControl::Visible, kBoolNames));
+            c.AddProperty(Object<TControl>("Font", [](TControl* o) { return o->Font(); }));
+        });
     return info;
 }
 
@@ -338,19 +372,24 @@ const TClassInfo& TWinControl::StaticClass() {
     static const TClassInfo& info = Define("TWinControl", TControl::StaticClass(), FW_CLASS_FACTORY(TWinControl));
     return info;
 }
-TWinControl::TWinControl(TComponent* owner) : TControl(owner) { SetCompiledClass(StaticClass()); }
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TScrollingWinControl::StaticClass() {
     static const TClassInfo& info = Define("TScrollingWinControl", TWinControl::StaticClass());
     return info;
 }
-TScrollingWinControl::TScrollingWinControl(TComponent* owner) : TWinControl(owner) { SetCompiledClass(StaticClass()); }
+TScrollingWinControl::TScrollingWinControl(TComponent* owner) : TWinControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TCustomForm::StaticClass() {
-    static const TClassInfo& info = Define("TCustomForm", TScrollingWinControl::StaticClass(), nullptr, [](TClassInfo& c) {
-        c.AddProperty(Ord("PixelsPerInch", TTypeKind::tkInteger, &TCustomForm::PixelsPerInch));
-        c.AddProperty(Method("OnCreate", &TCustomForm::OnCreate));
-    });
+    static const TClassInfo& info =
+        Define("TCustomForm", TScrollingWinControl::StaticClass(), nullptr, [](TClassInfo& c) {
+            c.AddProperty(Ord("PixelsPerInch", TTypeKind::tkInteger, &TCustomForm::PixelsPerInch));
+            c.AddProperty(Method("OnCreate", &TCustomForm::OnCreate));
+        });
     return info;
 }
 
@@ -384,19 +423,25 @@ const TClassInfo& TForm::StaticClass() {
     static const TClassInfo& info = Define("TForm", TCustomForm::StaticClass(), FW_CLASS_FACTORY(TForm));
     return info;
 }
-TForm::TForm(TComponent* owner) : TCustomForm(owner) { SetCompiledClass(StaticClass()); }
+TForm::TForm(TComponent* owner) : TCustomForm(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TCustomFrame::StaticClass() {
     static const TClassInfo& info = Define("TCustomFrame", TScrollingWinControl::StaticClass());
     return info;
 }
-TCustomFrame::TCustomFrame(TComponent* owner) : TScrollingWinControl(owner) { SetCompiledClass(StaticClass()); }
+TCustomFrame::TCustomFrame(TComponent* owner) : TScrollingWinControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TFrame::StaticClass() {
     static const TClassInfo& info = Define("TFrame", TCustomFrame::StaticClass(), FW_CLASS_FACTORY(TFrame));
     return info;
 }
-TFrame::TFrame(TComponent* owner) : TCustomFrame(owner) { SetCompiledClass(StaticClass()); }
+TFrame::TFrame(TComponent* owner) : TCustomFrame(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TDataModule::StaticClass() {
     static const TClassInfo& info = Define("TDataModule", TComponent::StaticClass(), FW_CLASS_FACTORY(TDataModule));
@@ -416,7 +461,9 @@ TDataModule::~TDataModule() {
 // ---- Screen
 
 TScreen::TScreen()
-    : iconFont_(std::make_unique<TFont>()), hintFont_(std::make_unique<TFont>()), menuFont_(std::make_unique<TFont>()) {}
+    : iconFont_(std::make_unique<TFont>()),
+      hintFont_(std::make_unique<TFont>()),
+      menuFont_(std::make_unique<TFont>()) {}
 
 TScreen::~TScreen() = default;
 
@@ -428,60 +475,79 @@ TScreen& Screen() {
 // ---- Standard components
 
 const TClassInfo& TButton::StaticClass() {
-    static const TClassInfo& info = Define("TButton", TWinControl::StaticClass(), FW_CLASS_FACTORY(TButton), [](TClassInfo& c) {
-        c.AddProperty(Ord("Default", TTypeKind::tkEnumeration, &TButton::Default, kBoolNames));
-        c.AddProperty(Method("OnClick", &TButton::OnClick));
-    });
+    static const TClassInfo& info =
+        Define("TButton", TWinControl::StaticClass(), FW_CLASS_FACTORY(TButton), [](TClassInfo& c) {
+            c.AddProperty(Ord("Default", TTypeKind::tkEnumeration, &TButton::Default, kBoolNames));
+            c.AddProperty(Method("OnClick", &TButton::OnClick));
+        });
     return info;
 }
-TButton::TButton(TComponent* owner) : TWinControl(owner) { SetCompiledClass(StaticClass()); }
+TButton::TButton(TComponent* owner) : TWinControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TLabel::StaticClass() {
-    static const TClassInfo& info = Define("TLabel", TControl::StaticClass(), FW_CLASS_FACTORY(TLabel), [](TClassInfo& c) {
-        c.AddProperty(Ord("WordWrap", TTypeKind::tkEnumeration, &TLabel::WordWrap, kBoolNames));
-    });
+    static const TClassInfo& info = Define(
+        "TLabel", TControl::StaticClass(), FW_CLASS_FACTORY(TLabel),
+        [](TClassInfo& c) { c.AddProperty(Ord("WordWrap", TTypeKind::tkEnumeration, &TLabel::WordWrap, kBoolNames)); });
     return info;
 }
-TLabel::TLabel(TComponent* owner) : TControl(owner) { SetCompiledClass(StaticClass()); }
+TLabel::TLabel(TComponent* owner) : TControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TEdit::StaticClass() {
-    static const TClassInfo& info = Define("TEdit", TWinControl::StaticClass(), FW_CLASS_FACTORY(TEdit), [](TClassInfo& c) {
-        c.AddProperty(Str("Text", &TEdit::Text));
-        c.AddProperty(WStr("TextHint", &TEdit::TextHint));
-        TPropInfo pc;
-        pc.Name = "PasswordChar";
-        pc.Kind = TTypeKind::tkChar;
-        pc.GetOrd = [](TObject* o) -> int64_t { return static_cast<uint8_t>(static_cast<TEdit*>(o)->PasswordChar); };
-        pc.SetOrd = [](TObject* o, int64_t v) { static_cast<TEdit*>(o)->PasswordChar = static_cast<char>(v & 0xFF); };
-        c.AddProperty(std::move(pc));
-        c.AddProperty(Ord("MaxLength", TTypeKind::tkInteger, &TEdit::MaxLength));
-    });
+    static const TClassInfo& info =
+        Define("TEdit", TWinControl::StaticClass(), FW_CLASS_FACTORY(TEdit), [](TClassInfo& c) {
+            c.AddProperty(Str("Text", &TEdit::Text));
+            c.AddProperty(WStr("TextHint", &TEdit::TextHint));
+            TPropInfo pc;
+            pc.Name = "PasswordChar";
+            pc.Kind = TTypeKind::tkChar;
+            pc.GetOrd = [](TObject* o) -> int64_t {
+                return static_cast<uint8_t>(static_cast<TEdit*>(o)->PasswordChar);
+            };
+            pc.SetOrd = [](TObject* o, int64_t v) {
+                static_cast<TEdit*>(o)->PasswordChar = static_cast<char>(v & 0xFF);
+            };
+            c.AddProperty(std::move(pc));
+            c.AddProperty(Ord("MaxLength", TTypeKind::tkInteger, &TEdit::MaxLength));
+        });
     return info;
 }
-TEdit::TEdit(TComponent* owner) : TWinControl(owner) { SetCompiledClass(StaticClass()); }
+TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TPanel::StaticClass() {
-    static const TClassInfo& info = Define("TPanel", TWinControl::StaticClass(), FW_CLASS_FACTORY(TPanel), [](TClassInfo& c) {
-        c.AddProperty(Ord("BevelOuter", TTypeKind::tkEnumeration, &TPanel::BevelOuter,
-                          {"bvNone", "bvLowered", "bvRaised", "bvSpace"}));
-    });
+    static const TClassInfo& info =
+        Define("TPanel", TWinControl::StaticClass(), FW_CLASS_FACTORY(TPanel), [](TClassInfo& c) {
+            c.AddProperty(Ord("BevelOuter", TTypeKind::tkEnumeration, &TPanel::BevelOuter,
+                              {"bvNone", "bvLowered", "bvRaised", "bvSpace"}));
+        });
     return info;
 }
-TPanel::TPanel(TComponent* owner) : TWinControl(owner) { SetCompiledClass(StaticClass()); }
+TPanel::TPanel(TComponent* owner) : TWinControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TBevel::StaticClass() {
-    static const TClassInfo& info = Define("TBevel", TControl::StaticClass(), FW_CLASS_FACTORY(TBevel), [](TClassInfo& c) {
-        c.AddProperty(Ord("Shape", TTypeKind::tkEnumeration, &TBevel::Shape,
-                          {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"}));
-    });
+    static const TClassInfo& info =
+        Define("TBevel", TControl::StaticClass(), FW_CLASS_FACTORY(TBevel), [](TClassInfo& c) {
+            c.AddProperty(
+                Ord("Shape", TTypeKind::tkEnumeration, &TBevel::Shape,
+                    {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine", "bsRightLine", "bsSpacer"}));
+        });
     return info;
 }
-TBevel::TBevel(TComponent* owner) : TControl(owner) { SetCompiledClass(StaticClass()); }
+TBevel::TBevel(TComponent* owner) : TControl(owner) {
+    SetCompiledClass(StaticClass());
+}
 
 const TClassInfo& TListBox::StaticClass() {
-    static const TClassInfo& info = Define("TListBox", TWinControl::StaticClass(), FW_CLASS_FACTORY(TListBox), [](TClassInfo& c) {
-        c.AddProperty(Object<TListBox>("Items", [](TListBox* o) { return o->Items(); }));
-    });
+    static const TClassInfo& info =
+        Define("TListBox", TWinControl::StaticClass(), FW_CLASS_FACTORY(TListBox),
+               [](TClassInfo& c) { c.AddProperty(Object<TListBox>("Items", [](TListBox* o) { return o->Items(); })); });
     return info;
 }
 TListBox::TListBox(TComponent* owner) : TWinControl(owner), items_(std::make_unique<TStringList>()) {
@@ -497,7 +563,9 @@ const TClassInfo& TStatusPanel::StaticClass() {
     });
     return info;
 }
-TStatusPanel::TStatusPanel(TCollection* c) : TCollectionItem(c) { SetCompiledClass(StaticClass()); }
+TStatusPanel::TStatusPanel(TCollection* c) : TCollectionItem(c) {
+    SetCompiledClass(StaticClass());
+}
 void TStatusPanel::Assign(TPersistent* source) {
     auto* src = dynamic_cast<TStatusPanel*>(source);
     if (!src) return TPersistent::Assign(source);
@@ -515,10 +583,11 @@ TStatusPanels::TStatusPanels() : TCollection([](TCollection* c) { return new TSt
 }
 
 const TClassInfo& TStatusBar::StaticClass() {
-    static const TClassInfo& info = Define("TStatusBar", TWinControl::StaticClass(), FW_CLASS_FACTORY(TStatusBar), [](TClassInfo& c) {
-        c.AddProperty(Object<TStatusBar>("Panels", [](TStatusBar* o) { return o->Panels(); }));
-        c.AddProperty(Str("SimpleText", &TStatusBar::SimpleText));
-    });
+    static const TClassInfo& info =
+        Define("TStatusBar", TWinControl::StaticClass(), FW_CLASS_FACTORY(TStatusBar), [](TClassInfo& c) {
+            c.AddProperty(Object<TStatusBar>("Panels", [](TStatusBar* o) { return o->Panels(); }));
+            c.AddProperty(Str("SimpleText", &TStatusBar::SimpleText));
+        });
     return info;
 }
 TStatusBar::TStatusBar(TComponent* owner) : TWinControl(owner), panels_(std::make_unique<TStatusPanels>()) {
@@ -544,7 +613,9 @@ const TClassInfo& TListColumn::StaticClass() {
     });
     return info;
 }
-TListColumn::TListColumn(TCollection* c) : TCollectionItem(c) { SetCompiledClass(StaticClass()); }
+TListColumn::TListColumn(TCollection* c) : TCollectionItem(c) {
+    SetCompiledClass(StaticClass());
+}
 void TListColumn::Assign(TPersistent* source) {
     auto* src = dynamic_cast<TListColumn*>(source);
     if (!src) return TPersistent::Assign(source);
@@ -561,9 +632,9 @@ TListColumns::TListColumns() : TCollection([](TCollection* c) { return new TList
 }
 
 const TClassInfo& TListView::StaticClass() {
-    static const TClassInfo& info = Define("TListView", TWinControl::StaticClass(), FW_CLASS_FACTORY(TListView), [](TClassInfo& c) {
-        c.AddProperty(Object<TListView>("Columns", [](TListView* o) { return o->Columns(); }));
-    });
+    static const TClassInfo& info = Define(
+        "TListView", TWinControl::StaticClass(), FW_CLASS_FACTORY(TListView),
+        [](TClassInfo& c) { c.AddProperty(Object<TListView>("Columns", [](TListView* o) { return o->Columns(); })); });
     return info;
 }
 TListView::TListView(TComponent* owner) : TWinControl(owner), columns_(std::make_unique<TListColumns>()) {

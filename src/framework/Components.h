@@ -18,11 +18,11 @@ void RegisterStandardClasses();
 
 // Builds the class information of a compiled class: name, parent and, for components, a
 // factory that creates the compiled class and tags it with the requested class.
-#define FW_CLASS_FACTORY(Cls) \
+#define FW_CLASS_FACTORY(Cls)                                                       \
     [](const ::fw::TClassInfo* cls, ::fw::TComponent* owner) -> ::fw::TComponent* { \
-        auto* o = new Cls(owner);                                                 \
-        o->SetClassType(cls);                                                     \
-        return o;                                                                 \
+        auto* o = new Cls(owner);                                                   \
+        o->SetClassType(cls);                                                       \
+        return o;                                                                   \
     }
 
 class TPersistent : public TObject {
@@ -180,15 +180,30 @@ public:
     static const TClassInfo& StaticClass();
 
     const std::string& Name() const { return name_; }
-    void SetName(const std::string& v) { name_ = v; Changed(); }
+    void SetName(const std::string& v) {
+        name_ = v;
+        Changed();
+    }
     int32_t Size() const { return size_; }
-    void SetSize(int32_t v) { size_ = v; Changed(); }
+    void SetSize(int32_t v) {
+        size_ = v;
+        Changed();
+    }
     int32_t Charset() const { return charset_; }
-    void SetCharset(int32_t v) { charset_ = static_cast<uint8_t>(v); Changed(); }
+    void SetCharset(int32_t v) {
+        charset_ = static_cast<uint8_t>(v);
+        Changed();
+    }
     int32_t Color() const { return color_; }
-    void SetColor(int32_t v) { color_ = v; Changed(); }
+    void SetColor(int32_t v) {
+        color_ = v;
+        Changed();
+    }
     uint32_t Style() const { return style_; }
-    void SetStyle(uint32_t v) { style_ = v; Changed(); }
+    void SetStyle(uint32_t v) {
+        style_ = v;
+        Changed();
+    }
 
     // The system font is created on first use (drawing, measuring) and released on any change.
     uintptr_t Handle();

@@ -83,7 +83,7 @@ struct TRounded {
     bool negative = false;
     bool zero = false;
     uint64_t m = 0;  // bits significant bits, or fewer for subnormals
-    int e = 0;  // exponent of the leading bit of a normal value
+    int e = 0;       // exponent of the leading bit of a normal value
     bool subnormal = false;
 };
 
@@ -97,7 +97,7 @@ bool RoundDecimal(std::string_view s, int mantBits, int minExp, int maxExp, TRou
         ++i;
     }
     TBig digits;
-    int sig = 0;  // significant digits kept
+    int sig = 0;           // significant digits kept
     bool dropped = false;  // non-zero digits beyond those kept
     int exp10 = 0;
     bool anyDigit = false;

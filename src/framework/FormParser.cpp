@@ -10,9 +10,15 @@ namespace fw {
 
 namespace {
 
-bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsIdentStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsIdentChar(char c) {
+    return IsIdentStart(c) || (c >= '0' && c <= '9');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -114,9 +120,13 @@ char TParser::NextToken() {
     return token_ = c;
 }
 
-std::string TParser::TokenString() const { return std::string(text_.substr(tokenStart_, pos_ - tokenStart_)); }
+std::string TParser::TokenString() const {
+    return std::string(text_.substr(tokenStart_, pos_ - tokenStart_));
+}
 
-std::u16string TParser::TokenWideString() const { return wstr_; }
+std::u16string TParser::TokenWideString() const {
+    return wstr_;
+}
 
 int64_t TParser::TokenInt() const {
     std::string s = TokenString();
@@ -202,9 +212,13 @@ bool TextToExtended(std::string_view s, long double& out) {
     return true;
 }
 
-bool TextToSingle(std::string_view s, float& out) { return DecimalToSingle(s, out); }
+bool TextToSingle(std::string_view s, float& out) {
+    return DecimalToSingle(s, out);
+}
 
-bool TextToDouble(std::string_view s, double& out) { return DecimalToDouble(s, out); }
+bool TextToDouble(std::string_view s, double& out) {
+    return DecimalToDouble(s, out);
+}
 
 // ---- text form to binary form
 
@@ -226,7 +240,8 @@ private:
     int depth_ = 0;
 
     void Enter() {
-        if (++depth_ > kMaxFormNesting) p_.Error(Format("Objects or values nested deeper than %d levels", {kMaxFormNesting}));
+        if (++depth_ > kMaxFormNesting)
+            p_.Error(Format("Objects or values nested deeper than %d levels", {kMaxFormNesting}));
     }
 
     void ConvertObject() {
@@ -440,7 +455,9 @@ private:
 
 }  // namespace
 
-void ObjectTextToBinary(std::string_view text, TWriter& writer) { TTextToBinary(text, writer).Run(); }
+void ObjectTextToBinary(std::string_view text, TWriter& writer) {
+    TTextToBinary(text, writer).Run();
+}
 
 void ObjectTextToBinary(TStream& input, TWriter& writer) {
     int64_t left = input.Size() - input.Position();

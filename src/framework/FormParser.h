@@ -30,9 +30,9 @@ public:
     // Raw text of the current token (a string token's text as written, quotes included).
     std::string TokenString() const;
     std::string TokenAnsiString() const { return str_; }  // toString value
-    std::u16string TokenWideString() const;  // toString (bytes as code units) or toWString value
-    int64_t TokenInt() const;  // toInteger; EParserError when out of the 64-bit range
-    char FloatType() const { return floatType_; }  // 'c', 'd', 's' (as written) or 0
+    std::u16string TokenWideString() const;               // toString (bytes as code units) or toWString value
+    int64_t TokenInt() const;                             // toInteger; EParserError when out of the 64-bit range
+    char FloatType() const { return floatType_; }         // 'c', 'd', 's' (as written) or 0
     // The token's number text without its suffix, for float conversion with "." as separator.
     std::string TokenFloatText() const;
     // Extends an identifier token by directly following ".ident" parts and returns the text.
@@ -56,7 +56,7 @@ private:
     char token_ = toEOF;
     char floatType_ = 0;
     int line_ = 1;
-    std::string str_;  // string token: bytes (toString)
+    std::string str_;      // string token: bytes (toString)
     std::u16string wstr_;  // string token: code units (toWString)
 };
 

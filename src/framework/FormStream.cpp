@@ -44,8 +44,8 @@ std::u16string Utf8ToUtf16(std::string_view s) {
                 len = 3;
             }
         } else if (c >= 0xF0 && c <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-            uint32_t v = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) |
-                         (s[i + 3] & 0x3F);
+            uint32_t v =
+                ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3F);
             if (v >= 0x10000 && v <= 0x10FFFF) {
                 cp = v;
                 len = 4;
@@ -66,8 +66,8 @@ std::u16string Utf8ToUtf16(std::string_view s) {
 // ---- TFormReader
 
 void TFormReader::Fail(const std::string& what) const {
-    throw EReadError(Format("Invalid stream format: %s at offset %u",
-                            {what, static_cast<unsigned long long>(r_.Pos())}));
+    throw EReadError(
+        Format("Invalid stream format: %s at offset %u", {what, static_cast<unsigned long long>(r_.Pos())}));
 }
 
 void TFormReader::ReadSignature() {
@@ -432,7 +432,9 @@ void TWriter::WriteAnsiOrUtf8(const std::string& ansi, const std::string& utf8) 
     }
 }
 
-void TWriter::WriteString(const std::string& ansi) { WriteAnsiOrUtf8(ansi, Utf8FormOf(ansi)); }
+void TWriter::WriteString(const std::string& ansi) {
+    WriteAnsiOrUtf8(ansi, Utf8FormOf(ansi));
+}
 
 void TWriter::WriteWideString(const std::u16string& w) {
     std::string utf8 = Utf16ToUtf8(w);
@@ -773,7 +775,9 @@ private:
 
 }  // namespace
 
-std::string ObjectBinaryToText(const void* data, size_t size) { return TBinaryToText(data, size).Run(); }
+std::string ObjectBinaryToText(const void* data, size_t size) {
+    return TBinaryToText(data, size).Run();
+}
 
 static std::vector<uint8_t> ReadRest(TStream& input) {
     int64_t left = input.Size() - input.Position();

@@ -76,17 +76,17 @@ public:
 
     TValueType NextValue();  // peeks; EReadError at the end of data or on an unknown tag
     TValueType ReadValue();
-    bool EndOfList();  // the next byte is 0 (end of a list, of properties or of children)
+    bool EndOfList();    // the next byte is 0 (end of a list, of properties or of children)
     void ReadListEnd();  // "Invalid stream format" unless the next tag is 0
 
-    int64_t ReadInteger();  // tags 2, 3, 4, 19
-    TExtended80 ReadExtended();  // tag 5
-    float ReadSingle();  // tag 15
-    double ReadDate();  // tag 17
-    int64_t ReadCurrency();  // tag 16: the stored amount x 10000
-    std::string ReadAnsiString();  // tags 6, 12
-    std::u16string ReadWideString();  // tags 18 and 20 (UTF-8 decoded)
-    std::string ReadIdent();  // tags 7, 8, 9, 0, 13 by name
+    int64_t ReadInteger();              // tags 2, 3, 4, 19
+    TExtended80 ReadExtended();         // tag 5
+    float ReadSingle();                 // tag 15
+    double ReadDate();                  // tag 17
+    int64_t ReadCurrency();             // tag 16: the stored amount x 10000
+    std::string ReadAnsiString();       // tags 6, 12
+    std::u16string ReadWideString();    // tags 18 and 20 (UTF-8 decoded)
+    std::string ReadIdent();            // tags 7, 8, 9, 0, 13 by name
     std::vector<uint8_t> ReadBinary();  // tag 10
     // Moves past one value of any kind, nested ones included.
     void SkipValue();

@@ -40,8 +40,12 @@ namespace {
 IResourceSource* g_source = nullptr;
 }
 
-void SetResourceSource(IResourceSource* source) { g_source = source; }
+void SetResourceSource(IResourceSource* source) {
+    g_source = source;
+}
 
-IResourceSource& ResourceSource() { return g_source ? *g_source : HostResources(); }
+IResourceSource& ResourceSource() {
+    return g_source ? *g_source : HostResources();
+}
 
 }  // namespace fw

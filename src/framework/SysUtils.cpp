@@ -60,7 +60,8 @@ std::string Format(std::string_view fmt, std::initializer_list<FormatArg> args) 
             out += c;
             continue;
         }
-        if (++i >= fmt.size()) throw EConvertError("Format '" + std::string(fmt) + "' invalid or incompatible with argument");
+        if (++i >= fmt.size())
+            throw EConvertError("Format '" + std::string(fmt) + "' invalid or incompatible with argument");
         if (fmt[i] == '%') {
             out += '%';
             continue;
@@ -71,7 +72,8 @@ std::string Format(std::string_view fmt, std::initializer_list<FormatArg> args) 
         for (; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++i) width = width * 10 + (fmt[i] - '0');
         if (i < fmt.size() && fmt[i] == '.') {
             precision = 0;
-            for (++i; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++i) precision = precision * 10 + (fmt[i] - '0');
+            for (++i; i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++i)
+                precision = precision * 10 + (fmt[i] - '0');
         }
         if (i >= fmt.size() || arg == args.end())
             throw EConvertError("Format '" + std::string(fmt) + "' invalid or incompatible with argument");
@@ -99,7 +101,9 @@ std::string Format(std::string_view fmt, std::initializer_list<FormatArg> args) 
     return out;
 }
 
-std::string IntToStr(int64_t v) { return FormatInt(v, 'd', false, false, 0, -1); }
+std::string IntToStr(int64_t v) {
+    return FormatInt(v, 'd', false, false, 0, -1);
+}
 
 std::string IntToHex(uint64_t v, int digits) {
     std::string s;
@@ -132,10 +136,14 @@ bool TryStrToInt(std::string_view s, int32_t& out) {
     for (; i < s.size(); ++i) {
         char c = s[i];
         unsigned d;
-        if (c >= '0' && c <= '9') d = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f') d = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F') d = static_cast<unsigned>(c - 'A' + 10);
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return false;
         v = v * base + d;
         if (v > 0xFFFFFFFFull) return false;
     }
@@ -192,7 +200,9 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
     return a.size() == b.size() && CompareTextAscii(a, b) == 0;
 }
 
-void SetResStringLoader(ResStringLoader loader) { g_loader = loader; }
+void SetResStringLoader(ResStringLoader loader) {
+    g_loader = loader;
+}
 
 std::string LoadResString(int id, std::string_view english) {
     std::string s;

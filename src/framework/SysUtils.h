@@ -24,12 +24,13 @@ private:
 };
 
 // Base may be qualified (fw::Exception): the constructors are inherited through an alias.
-#define FW_DECLARE_EXCEPTION(Name, Base)                                    \
-    class Name : public Base {                                              \
-        using BaseType_ = Base;                                             \
-    public:                                                                 \
-        using BaseType_::BaseType_;                                         \
-        const char* ClassName() const noexcept override { return #Name; }   \
+#define FW_DECLARE_EXCEPTION(Name, Base)                                  \
+    class Name : public Base {                                            \
+        using BaseType_ = Base;                                           \
+                                                                          \
+    public:                                                               \
+        using BaseType_::BaseType_;                                       \
+        const char* ClassName() const noexcept override { return #Name; } \
     }
 
 // The run-time library's own errors.

@@ -8,18 +8,30 @@ namespace fw {
 
 const char* TypeKindName(TTypeKind kind) {
     switch (kind) {
-        case TTypeKind::tkInteger: return "tkInteger";
-        case TTypeKind::tkChar: return "tkChar";
-        case TTypeKind::tkEnumeration: return "tkEnumeration";
-        case TTypeKind::tkFloat: return "tkFloat";
-        case TTypeKind::tkString: return "tkString";
-        case TTypeKind::tkSet: return "tkSet";
-        case TTypeKind::tkClass: return "tkClass";
-        case TTypeKind::tkMethod: return "tkMethod";
-        case TTypeKind::tkWChar: return "tkWChar";
-        case TTypeKind::tkLString: return "tkLString";
-        case TTypeKind::tkWString: return "tkWString";
-        default: return "tkUnknown";
+        case TTypeKind::tkInteger:
+            return "tkInteger";
+        case TTypeKind::tkChar:
+            return "tkChar";
+        case TTypeKind::tkEnumeration:
+            return "tkEnumeration";
+        case TTypeKind::tkFloat:
+            return "tkFloat";
+        case TTypeKind::tkString:
+            return "tkString";
+        case TTypeKind::tkSet:
+            return "tkSet";
+        case TTypeKind::tkClass:
+            return "tkClass";
+        case TTypeKind::tkMethod:
+            return "tkMethod";
+        case TTypeKind::tkWChar:
+            return "tkWChar";
+        case TTypeKind::tkLString:
+            return "tkLString";
+        case TTypeKind::tkWString:
+            return "tkWString";
+        default:
+            return "tkUnknown";
     }
 }
 
@@ -67,7 +79,9 @@ std::map<std::string, const TClassInfo*>& ClassRegistry() {
 
 }  // namespace
 
-void RegisterClass(const TClassInfo& cls) { ClassRegistry()[UpperCaseAscii(cls.Name())] = &cls; }
+void RegisterClass(const TClassInfo& cls) {
+    ClassRegistry()[UpperCaseAscii(cls.Name())] = &cls;
+}
 
 const TClassInfo* GetClass(std::string_view name) {
     RegisterStandardClasses();
@@ -103,8 +117,7 @@ namespace {
 const TPropInfo& Need(const TObject* obj, std::string_view name, bool ok(TTypeKind)) {
     const TPropInfo* p = GetPropInfo(obj, name);
     if (!p) throw EPropertyError(Format("Property %s does not exist", {name}));
-    if (!ok(p->Kind))
-        throw EPropertyError(Format("Property %s is of kind %s", {name, TypeKindName(p->Kind)}));
+    if (!ok(p->Kind)) throw EPropertyError(Format("Property %s is of kind %s", {name, TypeKindName(p->Kind)}));
     return *p;
 }
 
@@ -112,13 +125,27 @@ bool IsOrd(TTypeKind k) {
     return k == TTypeKind::tkInteger || k == TTypeKind::tkChar || k == TTypeKind::tkEnumeration ||
            k == TTypeKind::tkSet || k == TTypeKind::tkWChar;
 }
-bool IsStr(TTypeKind k) { return k == TTypeKind::tkString || k == TTypeKind::tkLString; }
-bool IsWStr(TTypeKind k) { return k == TTypeKind::tkWString; }
-bool IsFloat(TTypeKind k) { return k == TTypeKind::tkFloat; }
-bool IsClass(TTypeKind k) { return k == TTypeKind::tkClass; }
-bool IsMethod(TTypeKind k) { return k == TTypeKind::tkMethod; }
-bool IsEnum(TTypeKind k) { return k == TTypeKind::tkEnumeration; }
-bool IsSet(TTypeKind k) { return k == TTypeKind::tkSet; }
+bool IsStr(TTypeKind k) {
+    return k == TTypeKind::tkString || k == TTypeKind::tkLString;
+}
+bool IsWStr(TTypeKind k) {
+    return k == TTypeKind::tkWString;
+}
+bool IsFloat(TTypeKind k) {
+    return k == TTypeKind::tkFloat;
+}
+bool IsClass(TTypeKind k) {
+    return k == TTypeKind::tkClass;
+}
+bool IsMethod(TTypeKind k) {
+    return k == TTypeKind::tkMethod;
+}
+bool IsEnum(TTypeKind k) {
+    return k == TTypeKind::tkEnumeration;
+}
+bool IsSet(TTypeKind k) {
+    return k == TTypeKind::tkSet;
+}
 
 }  // namespace
 
@@ -127,23 +154,41 @@ TTypeKind PropType(const TObject* obj, std::string_view name) {
     return p ? p->Kind : TTypeKind::tkUnknown;
 }
 
-int64_t GetOrdProp(TObject* obj, std::string_view name) { return Need(obj, name, IsOrd).GetOrd(obj); }
-void SetOrdProp(TObject* obj, std::string_view name, int64_t v) { Need(obj, name, IsOrd).SetOrd(obj, v); }
-std::string GetStrProp(TObject* obj, std::string_view name) { return Need(obj, name, IsStr).GetStr(obj); }
-void SetStrProp(TObject* obj, std::string_view name, const std::string& v) { Need(obj, name, IsStr).SetStr(obj, v); }
-std::u16string GetWideStrProp(TObject* obj, std::string_view name) { return Need(obj, name, IsWStr).GetWStr(obj); }
+int64_t GetOrdProp(TObject* obj, std::string_view name) {
+    return Need(obj, name, IsOrd).GetOrd(obj);
+}
+void SetOrdProp(TObject* obj, std::string_view name, int64_t v) {
+    Need(obj, name, IsOrd).SetOrd(obj, v);
+}
+std::string GetStrProp(TObject* obj, std::string_view name) {
+    return Need(obj, name, IsStr).GetStr(obj);
+}
+void SetStrProp(TObject* obj, std::string_view name, const std::string& v) {
+    Need(obj, name, IsStr).SetStr(obj, v);
+}
+std::u16string GetWideStrProp(TObject* obj, std::string_view name) {
+    return Need(obj, name, IsWStr).GetWStr(obj);
+}
 void SetWideStrProp(TObject* obj, std::string_view name, const std::u16string& v) {
     Need(obj, name, IsWStr).SetWStr(obj, v);
 }
-double GetFloatProp(TObject* obj, std::string_view name) { return Need(obj, name, IsFloat).GetFloat(obj); }
-void SetFloatProp(TObject* obj, std::string_view name, double v) { Need(obj, name, IsFloat).SetFloat(obj, v); }
-TObject* GetObjectProp(TObject* obj, std::string_view name) { return Need(obj, name, IsClass).GetObj(obj); }
+double GetFloatProp(TObject* obj, std::string_view name) {
+    return Need(obj, name, IsFloat).GetFloat(obj);
+}
+void SetFloatProp(TObject* obj, std::string_view name, double v) {
+    Need(obj, name, IsFloat).SetFloat(obj, v);
+}
+TObject* GetObjectProp(TObject* obj, std::string_view name) {
+    return Need(obj, name, IsClass).GetObj(obj);
+}
 void SetObjectProp(TObject* obj, std::string_view name, TObject* v) {
     const TPropInfo& p = Need(obj, name, IsClass);
     if (!p.SetObj) throw EPropertyError(Format("Property %s is read-only", {name}));
     p.SetObj(obj, v);
 }
-TNotifyEvent GetMethodProp(TObject* obj, std::string_view name) { return Need(obj, name, IsMethod).GetMethod(obj); }
+TNotifyEvent GetMethodProp(TObject* obj, std::string_view name) {
+    return Need(obj, name, IsMethod).GetMethod(obj);
+}
 void SetMethodProp(TObject* obj, std::string_view name, TNotifyEvent v) {
     Need(obj, name, IsMethod).SetMethod(obj, std::move(v));
 }
@@ -186,7 +231,8 @@ void SetSetProp(TObject* obj, std::string_view name, std::string_view value) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
-        std::string item = Trim(std::string_view(text).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string item =
+            Trim(std::string_view(text).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (!item.empty()) {
             size_t i = 0;
             while (i < p.EnumNames.size() && !SameTextAscii(p.EnumNames[i], item)) ++i;

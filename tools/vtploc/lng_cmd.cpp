@@ -21,9 +21,9 @@
 namespace vtploc {
 namespace {
 
-using nlohmann::ordered_json;
 using langres::TLangFileImage;
 using langres::TLFRecord;
+using nlohmann::ordered_json;
 
 const char* const KindNames[] = {"float", "integer", "string", "list", "stringList", "binary", "ident", "set"};
 
@@ -53,10 +53,14 @@ std::u16string Utf8ToUtf16(const std::string& s) {
         uint8_t b = static_cast<uint8_t>(s[i]);
         uint32_t c;
         int n;
-        if (b < 0x80) c = b, n = 0;
-        else if (b < 0xE0) c = b & 0x1F, n = 1;
-        else if (b < 0xF0) c = b & 0x0F, n = 2;
-        else c = b & 0x07, n = 3;
+        if (b < 0x80)
+            c = b, n = 0;
+        else if (b < 0xE0)
+            c = b & 0x1F, n = 1;
+        else if (b < 0xF0)
+            c = b & 0x0F, n = 2;
+        else
+            c = b & 0x07, n = 3;
         ++i;
         for (int k = 0; k < n && i < s.size(); ++k, ++i) c = (c << 6) | (static_cast<uint8_t>(s[i]) & 0x3F);
         if (c >= 0x10000) {
@@ -132,20 +136,23 @@ public:
         return *it;
     }
 
-    uint64_t Unsigned(const ordered_json& o, const std::string& where, const char* key, uint64_t max, bool optional = false) const {
+    uint64_t Unsigned(const ordered_json& o, const std::string& where, const char* key, uint64_t max,
+                      bool optional = false) const {
         if (optional && (!o.is_object() || !o.contains(key))) return 0;
         const ordered_json& v = At(o, where, key);
         if (!v.is_number_unsigned() && !(v.is_number_integer() && v.get<int64_t>() >= 0))
             Fail(where, std::string("\"") + key + "\" must be a whole number from 0 to " + std::to_string(max));
         uint64_t x = v.get<uint64_t>();
-        if (x > max) Fail(where, std::string("\"") + key + "\" must be a whole number from 0 to " + std::to_string(max));
+        if (x > max)
+            Fail(where, std::string("\"") + key + "\" must be a whole number from 0 to " + std::to_string(max));
         return x;
     }
 
     int64_t Signed(const ordered_json& o, const std::string& where, const char* key) const {
         const ordered_json& v = At(o, where, key);
         if (!v.is_number_integer()) Fail(where, std::string("\"") + key + "\" must be a whole number");
-        if (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) Fail(where, std::string("\"") + key + "\" is out of range");
+        if (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX)
+            Fail(where, std::string("\"") + key + "\" is out of range");
         int64_t x = v.get<int64_t>();
         if (x < INT32_MIN || x > INT32_MAX) Fail(where, std::string("\"") + key + "\" is out of range");
         return x;
@@ -387,7 +394,8 @@ TLangFileImage ImageFromJson(const ordered_json& j, const std::string& source, b
         unit.Name = rd.Get8(u, "unit", "name");
         const std::string at = "unit \"" + unit.Name + "\"";
         unit.Flags = static_cast<uint16_t>(rd.Unsigned(u, at, "flags", 0xFFFF, true));
-        for (const auto& c : rd.Array(u, at, "constants")) unit.Constants.push_back(RecordFromJson(rd, c, at + ", constant", 0));
+        for (const auto& c : rd.Array(u, at, "constants"))
+            unit.Constants.push_back(RecordFromJson(rd, c, at + ", constant", 0));
         img.Units.push_back(std::move(unit));
     }
     for (const auto& f : rd.Array(j, "top level", "forms")) {
@@ -395,13 +403,15 @@ TLangFileImage ImageFromJson(const ordered_json& j, const std::string& source, b
         form.Name = rd.Get8(f, "form", "name");
         const std::string at = "form \"" + form.Name + "\"";
         form.Flags = static_cast<uint16_t>(rd.Unsigned(f, at, "flags", 0xFFFF, true));
-        for (const auto& p : rd.Array(f, at, "properties")) form.Properties.push_back(RecordFromJson(rd, p, at + ", property", 1));
+        for (const auto& p : rd.Array(f, at, "properties"))
+            form.Properties.push_back(RecordFromJson(rd, p, at + ", property", 1));
         for (const auto& c : rd.Array(f, at, "components")) {
             langres::TLFComponent comp;
             comp.Name = rd.Get8(c, at + ", component", "name");
             const std::string cat = at + ", component \"" + comp.Name + "\"";
             comp.Flags = static_cast<uint16_t>(rd.Unsigned(c, cat, "flags", 0xFFFF, true));
-            for (const auto& p : rd.Array(c, cat, "properties")) comp.Properties.push_back(RecordFromJson(rd, p, cat + ", property", 1));
+            for (const auto& p : rd.Array(c, cat, "properties"))
+                comp.Properties.push_back(RecordFromJson(rd, p, cat + ", property", 1));
             form.Components.push_back(std::move(comp));
         }
         img.Forms.push_back(std::move(form));
@@ -411,7 +421,8 @@ TLangFileImage ImageFromJson(const ordered_json& j, const std::string& source, b
         group.Name = rd.Get8(g, "group", "name");
         const std::string at = "group \"" + group.Name + "\"";
         group.Flags = static_cast<uint16_t>(rd.Unsigned(g, at, "flags", 0xFFFF, true));
-        for (const auto& e : rd.Array(g, at, "externals")) group.Externals.push_back(RecordFromJson(rd, e, at + ", external", 2));
+        for (const auto& e : rd.Array(g, at, "externals"))
+            group.Externals.push_back(RecordFromJson(rd, e, at + ", external", 2));
         img.Groups.push_back(std::move(group));
     }
     if (j.contains("trailing")) {
@@ -443,7 +454,8 @@ struct LngArgs {
 
 void Info(const LngArgs& a) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(a.file, ec)) throw UsageError("Cannot open file \"" + a.file + "\": no such file");
+    if (!std::filesystem::is_regular_file(a.file, ec))
+        throw UsageError("Cannot open file \"" + a.file + "\": no such file");
     langres::TLangFile lf(a.file);  // the header as the program reads it
     bool compressed = false;
     TLangFileImage img = ReadImage(a.file, compressed);
@@ -459,13 +471,16 @@ void Info(const LngArgs& a) {
     if (!Utf16ToUtf8(lf.NativeLangName, nativeName)) nativeName = langres::WideToAscii(lf.NativeLangName);
     std::printf("File:            %s\n", a.file.c_str());
     std::printf("Format:          language file version %u%s\n", lf.Version, compressed ? ", LZK-compressed" : "");
-    std::printf("Language:        0x%04X, %s / %s\n", static_cast<unsigned>(lf.LangId), lf.EnglishLangName.c_str(), nativeName.c_str());
+    std::printf("Language:        0x%04X, %s / %s\n", static_cast<unsigned>(lf.LangId), lf.EnglishLangName.c_str(),
+                nativeName.c_str());
     std::printf("Native:          %s\n", lf.IsNative ? "yes" : "no");
     std::printf("Revision:        %u\n", static_cast<unsigned>(lf.Revision));
     std::printf("Build:           %u\n", static_cast<unsigned>(lf.Build));
-    std::printf("Options:         0x%04X%s\n", lf.Options, lf.HasOption(langres::loKeepCharset) ? " (keep charset)" : "");
-    std::printf("Last ids:        constants %u, properties %u, externals %u\n", static_cast<unsigned>(lf.LastConstantId),
-                static_cast<unsigned>(lf.LastPropertyId), static_cast<unsigned>(lf.LastExternalId));
+    std::printf("Options:         0x%04X%s\n", lf.Options,
+                lf.HasOption(langres::loKeepCharset) ? " (keep charset)" : "");
+    std::printf("Last ids:        constants %u, properties %u, externals %u\n",
+                static_cast<unsigned>(lf.LastConstantId), static_cast<unsigned>(lf.LastPropertyId),
+                static_cast<unsigned>(lf.LastExternalId));
     std::printf("Units:           %zu (%zu constants)\n", img.Units.size(), constants);
     std::printf("Forms:           %zu (%zu components, %zu properties)\n", img.Forms.size(), comps, props);
     std::printf("External groups: %zu (%zu externals)\n", img.Groups.size(), externals);
@@ -497,7 +512,8 @@ void Build(const LngArgs& a) {
     if (version < 1 || version > langres::LangFileMaxVersion)
         throw UsageError("language files of version " + std::to_string(version) + " can not be written (1 to 7)");
     if (version < 7 && !img.Groups.empty())
-        std::fprintf(stderr, "vtploc: warning: version %u has no external groups; %zu group(s) left out\n", version, img.Groups.size());
+        std::fprintf(stderr, "vtploc: warning: version %u has no external groups; %zu group(s) left out\n", version,
+                     img.Groups.size());
     if (version < 4) {
         size_t numbers = 0;
         auto count = [&](const std::vector<TLFRecord>& list) {
@@ -509,7 +525,8 @@ void Build(const LngArgs& a) {
             for (const auto& c : f.Components) count(c.Properties);
         }
         if (numbers)
-            std::fprintf(stderr, "vtploc: warning: version %u stores no numbers; %zu number value(s) left out\n", version, numbers);
+            std::fprintf(stderr, "vtploc: warning: version %u stores no numbers; %zu number value(s) left out\n",
+                         version, numbers);
     }
     img.Header.Version = version;
     std::vector<uint8_t> out;

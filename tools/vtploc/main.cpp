@@ -1,5 +1,5 @@
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "Command.h"
@@ -12,13 +12,17 @@ std::vector<Registrar>& Registrars() {
     return r;
 }
 
-CommandGroup::CommandGroup(Registrar r) { Registrars().push_back(r); }
+CommandGroup::CommandGroup(Registrar r) {
+    Registrars().push_back(r);
+}
 
 void WriteOutput(const std::string& fileName, const std::vector<uint8_t>& data) {
     fw::WriteFileAtomically(fileName, data.data(), data.size());
 }
 
-std::vector<uint8_t> ReadInput(const std::string& fileName) { return fw::ReadFileBytes(fileName); }
+std::vector<uint8_t> ReadInput(const std::string& fileName) {
+    return fw::ReadFileBytes(fileName);
+}
 
 std::optional<uint32_t> SourceDateEpoch() {
     const char* v = std::getenv("SOURCE_DATE_EPOCH");

@@ -21,7 +21,9 @@ Bytes ToBinary(const std::string& text) {
     return out.Bytes();
 }
 
-std::string ToText(const Bytes& b) { return ObjectBinaryToText(b.data(), b.size()); }
+std::string ToText(const Bytes& b) {
+    return ObjectBinaryToText(b.data(), b.size());
+}
 
 // The bytes of one property value in the binary form of "object A: TA\r\n P = <value>\r\nend".
 Bytes ValueBytes(const std::string& value) {
@@ -43,7 +45,9 @@ Bytes Cat(Bytes a, const Bytes& b) {
     return a;
 }
 
-Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes Str(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 std::string ParserErrorOf(const std::string& text) {
     try {
@@ -127,8 +131,7 @@ TEST(FormParser, ErrorMessagesCarryTheLine) {
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = {012}\nend"), "Invalid binary value on line 2");
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = {01"), "Invalid binary value on line 2");
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = <\n  thing\n  end>\nend"), "item expected on line 3");
-    EXPECT_EQ(ParserErrorOf("object A: TA\n P = 1.2.3\nend"),
-              "'1.2.3' is not a valid floating point value on line 2");
+    EXPECT_EQ(ParserErrorOf("object A: TA\n P = 1.2.3\nend"), "'1.2.3' is not a valid floating point value on line 2");
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = 99999999999999999999\nend"),
               "'99999999999999999999' is not a valid integer value on line 2");
     EXPECT_EQ(ParserErrorOf("object A: TA\n P = #70000\nend"), "Invalid string constant on line 2");
@@ -253,8 +256,11 @@ TEST(FormBinaryToText, Layout) {
         "  When = 45000.25d\r\n"
         "  Wide = 'x'#1234\r\n"
         "  Long = \r\n"
-        "    '" + std::string(64, 'a') + "' +\r\n"
-        "    '" + std::string(36, 'a') + "'\r\n";
+        "    '" +
+        std::string(64, 'a') +
+        "' +\r\n"
+        "    '" +
+        std::string(36, 'a') + "'\r\n";
     std::string tail =
         "  object Button1: TButton [2]\r\n"
         "    Tag = -1\r\n"
@@ -278,8 +284,8 @@ TEST(FormBinaryToText, StringSplitting) {
     std::string s64(64, 'b');
     EXPECT_EQ(ToText(ToBinary("object A: TA\n P = '" + s64 + "'\nend")),
               "object A: TA\r\n  P = '" + s64 + "'\r\nend\r\n");
-    std::string t = ToText(ToBinary("object A: TA\n P = '" + std::string(70, 'c') + "'#13#10'" +
-                                    std::string(70, 'd') + "'\nend"));
+    std::string t =
+        ToText(ToBinary("object A: TA\n P = '" + std::string(70, 'c') + "'#13#10'" + std::string(70, 'd') + "'\nend"));
     EXPECT_EQ(t, "object A: TA\r\n  P = \r\n    '" + std::string(64, 'c') + "' +\r\n    '" + std::string(6, 'c') +
                      "'#13#10'" + std::string(56, 'd') + "' +\r\n    '" + std::string(14, 'd') + "'\r\nend\r\n");
     // 8-bit text keeps its high bytes inside the quotes.
@@ -300,13 +306,14 @@ TEST(FormBinaryToText, EveryTagRoundTrips) {
         w.WriteValue(vaNull);
         prop("List");
         w.WriteListBegin();
-        for (int64_t v : std::initializer_list<int64_t>{0, -1, 127, -129, 40000, -2147483648LL, 5000000000LL, INT64_MIN, INT64_MAX})
+        for (int64_t v :
+             std::initializer_list<int64_t>{0, -1, 127, -129, 40000, -2147483648LL, 5000000000LL, INT64_MIN, INT64_MAX})
             w.WriteInteger(v);
         w.WriteListBegin();
         w.WriteListEnd();
         w.WriteListEnd();
-        for (long double v : {0.0L, -0.0L, 0.1L, 1.0L / 3, 12.5L, -1e-300L, 1e300L, 123456789012345678.0L,
-                              1e18L, 3.4e-4900L, 1.1e4930L, 0.00012L}) {
+        for (long double v : {0.0L, -0.0L, 0.1L, 1.0L / 3, 12.5L, -1e-300L, 1e300L, 123456789012345678.0L, 1e18L,
+                              3.4e-4900L, 1.1e4930L, 0.00012L}) {
             prop("Ext");
             w.WriteExtended(LongDoubleToExtended(v));
         }

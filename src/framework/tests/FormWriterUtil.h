@@ -64,7 +64,8 @@ public:
         return *this;
     }
     // A collection: each item a list of (property, text) pairs.
-    FormBuilder& Collection(const std::string& prop, const std::vector<std::vector<std::pair<std::string, std::string>>>& items) {
+    FormBuilder& Collection(const std::string& prop,
+                            const std::vector<std::vector<std::pair<std::string, std::string>>>& items) {
         w_.WriteStr(prop);
         w_.WriteValue(fw::vaCollection);
         for (const auto& item : items) {

@@ -21,7 +21,8 @@ public:
             auto* c = new TClassInfo("TKindProbe", &TComponent::StaticClass(), FW_CLASS_FACTORY(TKindProbe));
             c->AddProperty(Ord("Count", TTypeKind::tkInteger, &TKindProbe::Count));
             c->AddProperty(Ord("Letter", TTypeKind::tkChar, &TKindProbe::Letter));
-            c->AddProperty(Ord("Shape", TTypeKind::tkEnumeration, &TKindProbe::Shape, {"shNone", "shRound", "shSquare"}));
+            c->AddProperty(
+                Ord("Shape", TTypeKind::tkEnumeration, &TKindProbe::Shape, {"shNone", "shRound", "shSquare"}));
             c->AddProperty(Float("Ratio", &TKindProbe::Ratio));
             c->AddProperty(Str("Short", &TKindProbe::Short, true));
             c->AddProperty(Ord("Flags", TTypeKind::tkSet, &TKindProbe::Flags, {"fA", "fB", "fC"}));
@@ -218,11 +219,18 @@ struct ResourceFixture : ::testing::Test {
 std::vector<uint8_t> BaseForm(const std::string& caption, const std::string& item) {
     FormBuilder b;
     b.Begin("TRBaseForm", "RBaseForm").Str("Caption", caption).Int("Width", 300).EndProps();
-    b.Begin("TPanel", "Panel1").Ident("BevelOuter", "bvLowered").Set("Font.Style", {"fsBold"}).Ident("Font.Charset", "RUSSIAN_CHARSET").EndProps();
+    b.Begin("TPanel", "Panel1")
+        .Ident("BevelOuter", "bvLowered")
+        .Set("Font.Style", {"fsBold"})
+        .Ident("Font.Charset", "RUSSIAN_CHARSET")
+        .EndProps();
     b.Begin("TButton", "Button1").Str("Caption", "OK").Ident("Default", "True").EndProps().EndChildren();
     b.EndChildren();
     b.Begin("TListBox", "ListBox1").Strings("Items.Strings", {item, "two"}).EndProps().EndChildren();
-    b.Begin("TStatusBar", "StatusBar1").Collection("Panels", {{{"Text", "p0"}}, {{"Text", "p1"}}}).EndProps().EndChildren();
+    b.Begin("TStatusBar", "StatusBar1")
+        .Collection("Panels", {{{"Text", "p0"}}, {{"Text", "p1"}}})
+        .EndProps()
+        .EndChildren();
     b.EndChildren();
     return b.Bytes();
 }

@@ -50,7 +50,8 @@ TEST(StrToInt, RuntimeRules) {
 TEST(Utf8, PairsJoinedLoneSurrogatesReplaced) {
     EXPECT_EQ(Utf16ToUtf8(u"A\u00e4\u20ac\U0001F600"), "A\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80");
     EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', char16_t(0xD800), u'b', char16_t(0xDC00)}),
-              "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
     EXPECT_EQ(Utf16ToUtf8(std::u16string{char16_t(0xDBFF)}), "\xEF\xBF\xBD");  // cut at the end
 }
 

@@ -303,7 +303,9 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
     }
     if (maxId > LastConstantId) LastConstantId = maxId;
     if (native)
-        NumberUnnumbered(unnumbered, consts, [&](TLinearConstantList& f) { model->Units->CollectConstants(f, true); }, LastConstantId);
+        NumberUnnumbered(
+            unnumbered, consts, [&](TLinearConstantList& f) { model->Units->CollectConstants(f, true); },
+            LastConstantId);
 
     // Forms, their own properties and their components' properties.
     maxId = 0;
@@ -364,7 +366,9 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
     }
     if (maxId > LastPropertyId) LastPropertyId = maxId;
     if (native)
-        NumberUnnumbered(unnumbered, props, [&](TLinearPropertyList& fl) { model->Forms->CollectProperties(fl, true); }, LastPropertyId);
+        NumberUnnumbered(
+            unnumbered, props, [&](TLinearPropertyList& fl) { model->Forms->CollectProperties(fl, true); },
+            LastPropertyId);
 
     // External groups.
     unnumbered = false;
@@ -402,7 +406,9 @@ void TLangFile::LoadPlain(const uint8_t* data, size_t size, TLangResource* model
         if (maxId > LastExternalId) LastExternalId = maxId;
     }
     if (native)
-        NumberUnnumbered(unnumbered, exts, [&](TLinearExternalList& fl) { model->ExtGroups->CollectExternals(fl, true); }, LastExternalId);
+        NumberUnnumbered(
+            unnumbered, exts, [&](TLinearExternalList& fl) { model->ExtGroups->CollectExternals(fl, true); },
+            LastExternalId);
 }
 
 }  // namespace langres

@@ -1,11 +1,11 @@
 #include "LangFormat.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <bit>
 
 #include "framework/Classes.h"
 #include "localizer/kutils/KLocales.h"
@@ -50,7 +50,9 @@ void WriteCounter(std::vector<uint8_t>& out, uint32_t n, uint16_t version) {
     }
 }
 
-std::string ReadS8(fw::TByteReader& r, uint16_t version) { return r.Str(ReadCounter(r, version)); }
+std::string ReadS8(fw::TByteReader& r, uint16_t version) {
+    return r.Str(ReadCounter(r, version));
+}
 namespace {
 
 // UTF-16LE code units straight into the string (every target of this program is little-endian).
@@ -63,9 +65,15 @@ std::u16string ReadUnits(fw::TByteReader& r, size_t count) {
 
 }  // namespace
 
-std::u16string ReadS16(fw::TByteReader& r, uint16_t version) { return ReadUnits(r, ReadCounter(r, version)); }
-std::string ReadH8(fw::TByteReader& r) { return r.Str(r.U16()); }
-std::u16string ReadH16(fw::TByteReader& r) { return ReadUnits(r, r.U16()); }
+std::u16string ReadS16(fw::TByteReader& r, uint16_t version) {
+    return ReadUnits(r, ReadCounter(r, version));
+}
+std::string ReadH8(fw::TByteReader& r) {
+    return r.Str(r.U16());
+}
+std::u16string ReadH16(fw::TByteReader& r) {
+    return ReadUnits(r, r.U16());
+}
 
 // ---------------------------------------------------------------------------------------------
 // Number texts
@@ -264,7 +272,9 @@ void ReadExternalRecord(fw::TByteReader& r, uint16_t version, TLFRecord& rec) {
 // ---------------------------------------------------------------------------------------------
 // Whole images
 
-bool IsCompressedImage(const uint8_t* data, size_t size) { return size >= 5 && std::memcmp(data, "LZK00", 5) == 0; }
+bool IsCompressedImage(const uint8_t* data, size_t size) {
+    return size >= 5 && std::memcmp(data, "LZK00", 5) == 0;
+}
 
 std::vector<uint8_t> DecompressImage(const uint8_t* data, size_t size) {
     if (!IsCompressedImage(data, size)) return std::vector<uint8_t>(data, data + size);

@@ -184,9 +184,13 @@ void TKObjectList::NotifyChanged() {
 
 TLResValue::TLResValue(TLResValueList* owner) : Owner(owner), LangId(UserDefaultLangId()) {}
 
-TLResValueKind TLResValue::Kind() const { return Owner ? Owner->Kind : vkString; }
+TLResValueKind TLResValue::Kind() const {
+    return Owner ? Owner->Kind : vkString;
+}
 
-bool TLResValue::IsNativeValue() const { return Owner && Owner->Count() > 1 && Owner->Items(0) == this; }
+bool TLResValue::IsNativeValue() const {
+    return Owner && Owner->Count() > 1 && Owner->Items(0) == this;
+}
 
 void TLResValue::SetText(const std::u16string& text) {
     Text = text;
@@ -214,9 +218,13 @@ void TLResValue::FollowNative() {
     }
 }
 
-std::string TLResValue::GetAnsiText() const { return LangWideToAnsi(Text, LangId); }
+std::string TLResValue::GetAnsiText() const {
+    return LangWideToAnsi(Text, LangId);
+}
 
-void TLResValue::SetAnsiText(const std::string& text) { SetText(LangAnsiToWide(text, LangId)); }
+void TLResValue::SetAnsiText(const std::string& text) {
+    SetText(LangAnsiToWide(text, LangId));
+}
 
 const std::vector<std::string>& TLResValue::GetLines() {
     if (!lines_) lines_ = std::make_unique<std::vector<std::string>>();
@@ -233,7 +241,9 @@ const std::vector<std::string>& TLResValue::GetLines() {
     return *lines_;
 }
 
-int32_t TLResValue::AsInteger() const { return kutils::StrToIntZero(GetAnsiText()); }
+int32_t TLResValue::AsInteger() const {
+    return kutils::StrToIntZero(GetAnsiText());
+}
 
 namespace {
 
@@ -276,7 +286,9 @@ void TLResValue::ReadFromStream(fw::TByteReader& reader, uint16_t version) {
     if (v.Present) SetText(v.Text);
 }
 
-TLResValueList::TLResValueList(TLResValueKind kind) : Kind(kind) { Add(new TLResValue(this)); }
+TLResValueList::TLResValueList(TLResValueKind kind) : Kind(kind) {
+    Add(new TLResValue(this));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Named lists
@@ -351,7 +363,9 @@ void TLResNamedItemList::Clear() {
     TKObjectList::Clear();
 }
 
-TLResNamedItem* TLResNamedItemList::CreateItem(const std::string& name) { return new TLResNamedItem(name); }
+TLResNamedItem* TLResNamedItemList::CreateItem(const std::string& name) {
+    return new TLResNamedItem(name);
+}
 
 void TLResNamedItemList::TraverseAll(int32_t value) {
     for (int i = 0; i < Count(); ++i) Items(i)->Traverse(value);
@@ -448,16 +462,22 @@ TLResPropertyItem* TLResPropertyList::EnsureProperty(uint32_t id, const std::str
 TLResComponentItem::TLResComponentItem(std::string name, TLResFormItem* form)
     : TLResNamedItem(std::move(name)), Form(form), Properties(new TLResPropertyList(this)) {}
 
-TLResComponentItem::~TLResComponentItem() { delete Properties; }
+TLResComponentItem::~TLResComponentItem() {
+    delete Properties;
+}
 
-void TLResComponentItem::Traverse(int32_t value) { Properties->TraverseAll(value); }
+void TLResComponentItem::Traverse(int32_t value) {
+    Properties->TraverseAll(value);
+}
 
 std::string TLResComponentItem::GetPath(char separator) const {
     if (Form) return Form->GetPath(separator) + separator + Name;
     return Name;
 }
 
-TLResNamedItem* TLResComponentList::CreateItem(const std::string& name) { return new TLResComponentItem(name, Owner); }
+TLResNamedItem* TLResComponentList::CreateItem(const std::string& name) {
+    return new TLResComponentItem(name, Owner);
+}
 
 void TLResComponentList::Pack() {
     for (int i = Count() - 1; i >= 0; --i) {
@@ -482,7 +502,8 @@ TLResComponentItem* TLResFormItem::FindComponent(const std::string* componentNam
     return Components->Find(*componentName, i) ? Components->Items(i) : nullptr;
 }
 
-TLResPropertyItem* TLResFormItem::FindProperty(const std::string* componentName, const std::string& propertyName) const {
+TLResPropertyItem* TLResFormItem::FindProperty(const std::string* componentName,
+                                               const std::string& propertyName) const {
     TLResComponentItem* c = FindComponent(componentName);
     if (!c) return nullptr;
     return static_cast<TLResPropertyItem*>(c->Properties->ItemByName(propertyName));
@@ -499,7 +520,9 @@ void TLResFormItem::Traverse(int32_t value) {
     Components->TraverseAll(value);
 }
 
-TLResNamedItem* TLResFormList::CreateItem(const std::string& name) { return new TLResFormItem(name, Resource); }
+TLResNamedItem* TLResFormList::CreateItem(const std::string& name) {
+    return new TLResFormItem(name, Resource);
+}
 
 void TLResFormList::Pack() {
     for (int i = Count() - 1; i >= 0; --i) {
@@ -542,11 +565,17 @@ TLResConstantItem* TLResConstantList::EnsureConstant(uint32_t id, const std::str
 TLResUnitItem::TLResUnitItem(std::string name, TLangResource* resource)
     : TLResNamedItem(std::move(name)), Constants(new TLResConstantList(this)), Resource(resource) {}
 
-TLResUnitItem::~TLResUnitItem() { delete Constants; }
+TLResUnitItem::~TLResUnitItem() {
+    delete Constants;
+}
 
-void TLResUnitItem::Traverse(int32_t value) { Constants->TraverseAll(value); }
+void TLResUnitItem::Traverse(int32_t value) {
+    Constants->TraverseAll(value);
+}
 
-TLResNamedItem* TLResUnitList::CreateItem(const std::string& name) { return new TLResUnitItem(name, Resource); }
+TLResNamedItem* TLResUnitList::CreateItem(const std::string& name) {
+    return new TLResUnitItem(name, Resource);
+}
 
 void TLResUnitList::Pack() {
     for (int i = Count() - 1; i >= 0; --i) {
@@ -584,11 +613,17 @@ TLResExternalItem* TLResExternalList::EnsureExternal(uint32_t id, const std::str
 TLResExtGroupItem::TLResExtGroupItem(std::string name, TLangResource* resource)
     : TLResNamedItem(std::move(name)), Externals(new TLResExternalList(this)), Resource(resource) {}
 
-TLResExtGroupItem::~TLResExtGroupItem() { delete Externals; }
+TLResExtGroupItem::~TLResExtGroupItem() {
+    delete Externals;
+}
 
-void TLResExtGroupItem::Traverse(int32_t value) { Externals->TraverseAll(value); }
+void TLResExtGroupItem::Traverse(int32_t value) {
+    Externals->TraverseAll(value);
+}
 
-TLResNamedItem* TLResExtGroupList::CreateItem(const std::string& name) { return new TLResExtGroupItem(name, Resource); }
+TLResNamedItem* TLResExtGroupList::CreateItem(const std::string& name) {
+    return new TLResExtGroupItem(name, Resource);
+}
 
 void TLResExtGroupList::Pack() {
     for (int i = Count() - 1; i >= 0; --i) {

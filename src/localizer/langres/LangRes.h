@@ -175,7 +175,9 @@ public:
     void SetLangId(uint16_t v) { LangId = v; }
     void SetStamp(uint64_t v) { Stamp = v; }
     bool HasFlags(uint16_t mask) const { return (Flags & mask) == mask; }
-    void SetFlags(uint16_t mask, bool on) { Flags = on ? static_cast<uint16_t>(Flags | mask) : static_cast<uint16_t>(Flags & ~mask); }
+    void SetFlags(uint16_t mask, bool on) {
+        Flags = on ? static_cast<uint16_t>(Flags | mask) : static_cast<uint16_t>(Flags & ~mask);
+    }
     bool SameAs(const std::u16string& text) const;
     void AssignVariant(const TVariant& value, int32_t revision);
     // One value in the language-file encoding of this value's kind.
@@ -289,7 +291,9 @@ public:
     TLResFormItem* Form;
     TLResPropertyList* Properties;
     uint16_t Flags = 0;
-    void SetFlags(uint16_t mask, bool on) { Flags = on ? static_cast<uint16_t>(Flags | mask) : static_cast<uint16_t>(Flags & ~mask); }
+    void SetFlags(uint16_t mask, bool on) {
+        Flags = on ? static_cast<uint16_t>(Flags | mask) : static_cast<uint16_t>(Flags & ~mask);
+    }
     void Traverse(int32_t value) override;
     virtual std::string GetPath(char separator) const;
     // The form node when this is a form, else none.
@@ -302,7 +306,9 @@ public:
     TLResFormItem* Owner;
     TLResComponentItem* Items(int index) const { return static_cast<TLResComponentItem*>(TKObjectList::Items(index)); }
     TLResNamedItem* CreateItem(const std::string& name) override;
-    TLResComponentItem* Ensure(const std::string& name) { return static_cast<TLResComponentItem*>(TLResNamedItemList::Ensure(name)); }
+    TLResComponentItem* Ensure(const std::string& name) {
+        return static_cast<TLResComponentItem*>(TLResNamedItemList::Ensure(name));
+    }
     void Pack() override;
 };
 
@@ -329,7 +335,9 @@ public:
     TLangResource* Resource;
     TLResFormItem* Items(int index) const { return static_cast<TLResFormItem*>(TKObjectList::Items(index)); }
     TLResNamedItem* CreateItem(const std::string& name) override;
-    TLResFormItem* Ensure(const std::string& name) { return static_cast<TLResFormItem*>(TLResNamedItemList::Ensure(name)); }
+    TLResFormItem* Ensure(const std::string& name) {
+        return static_cast<TLResFormItem*>(TLResNamedItemList::Ensure(name));
+    }
     void Pack() override;
     void CollectProperties(class TLinearPropertyList& flat, bool sort) const;
 };
@@ -367,7 +375,9 @@ public:
     TLangResource* Resource;
     TLResUnitItem* Items(int index) const { return static_cast<TLResUnitItem*>(TKObjectList::Items(index)); }
     TLResNamedItem* CreateItem(const std::string& name) override;
-    TLResUnitItem* Ensure(const std::string& name) { return static_cast<TLResUnitItem*>(TLResNamedItemList::Ensure(name)); }
+    TLResUnitItem* Ensure(const std::string& name) {
+        return static_cast<TLResUnitItem*>(TLResNamedItemList::Ensure(name));
+    }
     void Pack() override;
     void CollectConstants(class TLinearConstantList& flat, bool sort) const;
 };
@@ -403,7 +413,9 @@ public:
     TLangResource* Resource;
     TLResExtGroupItem* Items(int index) const { return static_cast<TLResExtGroupItem*>(TKObjectList::Items(index)); }
     TLResNamedItem* CreateItem(const std::string& name) override;
-    TLResExtGroupItem* Ensure(const std::string& name) { return static_cast<TLResExtGroupItem*>(TLResNamedItemList::Ensure(name)); }
+    TLResExtGroupItem* Ensure(const std::string& name) {
+        return static_cast<TLResExtGroupItem*>(TLResNamedItemList::Ensure(name));
+    }
     void Pack() override;
     void CollectExternals(class TLinearExternalList& flat, bool sort) const;
 };

@@ -26,7 +26,8 @@ public:
     }
     void Count(size_t n, const char* what) {
         if (n > 0xFFFF)
-            throw ELFProcError(fw::Format("Too many %s for a language file (%u, at most 65535)", {what, static_cast<unsigned long long>(n)}));
+            throw ELFProcError(fw::Format("Too many %s for a language file (%u, at most 65535)",
+                                          {what, static_cast<unsigned long long>(n)}));
         U16(static_cast<uint16_t>(n));
     }
     void Counter(size_t n) {
@@ -171,8 +172,8 @@ TLangFileImage ImageFromModel(const TLangResource& model, int langIndex, const T
         for (int c = 0; c < unit->Constants->Count(); ++c) {
             const TLResConstantItem* item = unit->Constants->Items(c);
             if (item->ResId > 0xFFFF)
-                throw ELFProcError(fw::Format("Constant %s has the resource id %u, beyond 65535",
-                                              {item->GetPath('.'), item->ResId}));
+                throw ELFProcError(
+                    fw::Format("Constant %s has the resource id %u, beyond 65535", {item->GetPath('.'), item->ResId}));
             TLFRecord r = RecordOf(item, langIndex);
             r.ResId = static_cast<uint16_t>(item->ResId);
             fu.Constants.push_back(std::move(r));
@@ -191,7 +192,8 @@ TLangFileImage ImageFromModel(const TLangResource& model, int langIndex, const T
     for (int g = 0; g < model.ExtGroups->Count(); ++g) {
         const TLResExtGroupItem* group = model.ExtGroups->Items(g);
         TLFGroup fg{group->Name, 0, {}};
-        for (int e = 0; e < group->Externals->Count(); ++e) fg.Externals.push_back(RecordOf(group->Externals->Items(e), langIndex));
+        for (int e = 0; e < group->Externals->Count(); ++e)
+            fg.Externals.push_back(RecordOf(group->Externals->Items(e), langIndex));
         img.Groups.push_back(std::move(fg));
     }
     return img;

@@ -23,11 +23,11 @@ constexpr const char* SReturnExport = "BackToModuleRes";
 
 // The block a library's switch export fills: fixed offsets, same on every build.
 struct TDLLInfoRecord {
-    char ModuleFile[260];          // 8-bit, ends at the first zero or the field's end
+    char ModuleFile[260];  // 8-bit, ends at the first zero or the field's end
     uint32_t LangId;
     uint32_t Revision;
-    char EnglishLangName[1024];    // 8-bit, as above
-    char16_t NativeLangName[1024]; // UTF-16, as above
+    char EnglishLangName[1024];     // 8-bit, as above
+    char16_t NativeLangName[1024];  // UTF-16, as above
     uint32_t Build;
 };
 static_assert(sizeof(TDLLInfoRecord) == 3344);

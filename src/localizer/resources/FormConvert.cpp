@@ -64,11 +64,17 @@ std::string TKWriter::Utf8FormOf(const std::string& ansi) const {
     return fw::Utf16ToUtf8(AnsiToWideKeepingZeros(ansi, langCodePage_));
 }
 
-int DetectFormFormat(fw::TStream& stream) { return fw::DetectFormStreamFormat(stream); }
+int DetectFormFormat(fw::TStream& stream) {
+    return fw::DetectFormStreamFormat(stream);
+}
 
-void FormResourceToText(fw::TStream& input, fw::TStream& output) { fw::ObjectResourceToText(input, output); }
+void FormResourceToText(fw::TStream& input, fw::TStream& output) {
+    fw::ObjectResourceToText(input, output);
+}
 
-void FormBinaryToText(fw::TStream& input, fw::TStream& output) { fw::ObjectBinaryToText(input, output); }
+void FormBinaryToText(fw::TStream& input, fw::TStream& output) {
+    fw::ObjectBinaryToText(input, output);
+}
 
 void FormTextToBinary(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId) {
     // Float text always uses "."; the tokeniser and the writer never consult the locale.

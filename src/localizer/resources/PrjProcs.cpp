@@ -17,25 +17,44 @@ using fw::toWString;
 
 std::string CharsetIdent(uint8_t charset) {
     switch (charset) {
-        case 0: return "ANSI_CHARSET";
-        case 1: return "DEFAULT_CHARSET";
-        case 2: return "SYMBOL_CHARSET";
-        case 77: return "MAC_CHARSET";
-        case 128: return "SHIFTJIS_CHARSET";
-        case 129: return "HANGEUL_CHARSET";
-        case 130: return "JOHAB_CHARSET";
-        case 134: return "GB2312_CHARSET";
-        case 136: return "CHINESEBIG5_CHARSET";
-        case 161: return "GREEK_CHARSET";
-        case 162: return "TURKISH_CHARSET";
-        case 177: return "HEBREW_CHARSET";
-        case 178: return "ARABIC_CHARSET";
-        case 186: return "BALTIC_CHARSET";
-        case 204: return "RUSSIAN_CHARSET";
-        case 222: return "THAI_CHARSET";
-        case 238: return "EASTEUROPE_CHARSET";
-        case 255: return "OEM_CHARSET";
-        default: return "";
+        case 0:
+            return "ANSI_CHARSET";
+        case 1:
+            return "DEFAULT_CHARSET";
+        case 2:
+            return "SYMBOL_CHARSET";
+        case 77:
+            return "MAC_CHARSET";
+        case 128:
+            return "SHIFTJIS_CHARSET";
+        case 129:
+            return "HANGEUL_CHARSET";
+        case 130:
+            return "JOHAB_CHARSET";
+        case 134:
+            return "GB2312_CHARSET";
+        case 136:
+            return "CHINESEBIG5_CHARSET";
+        case 161:
+            return "GREEK_CHARSET";
+        case 162:
+            return "TURKISH_CHARSET";
+        case 177:
+            return "HEBREW_CHARSET";
+        case 178:
+            return "ARABIC_CHARSET";
+        case 186:
+            return "BALTIC_CHARSET";
+        case 204:
+            return "RUSSIAN_CHARSET";
+        case 222:
+            return "THAI_CHARSET";
+        case 238:
+            return "EASTEUROPE_CHARSET";
+        case 255:
+            return "OEM_CHARSET";
+        default:
+            return "";
     }
 }
 

@@ -91,10 +91,9 @@ TEST(LocalizerGlue, SuccessfulRunConfiguresInOrderAndLogsTwoLines) {
     EXPECT_TRUE(r.Configured);
     EXPECT_FALSE(r.Failed);
     EXPECT_EQ(r.Step, "LNG_Done");
-    EXPECT_EQ(loc.calls, (std::vector<std::string>{"ShowErrors=0", "DeleteOldDLLs=0",
-                                                   "AppFileName=C:\\VP\\bin\\brmkVTPStart.exe",
-                                                   "DLLFolder=C:\\Temp\\VantraProLang\\", "Init=C:\\VP\\lang\\",
-                                                   "Switch=DEU"}));
+    EXPECT_EQ(loc.calls,
+              (std::vector<std::string>{"ShowErrors=0", "DeleteOldDLLs=0", "AppFileName=C:\\VP\\bin\\brmkVTPStart.exe",
+                                        "DLLFolder=C:\\Temp\\VantraProLang\\", "Init=C:\\VP\\lang\\", "Switch=DEU"}));
     EXPECT_EQ(env.log, (std::vector<std::string>{"VTP Loc starting for C:\\VP\\bin\\brmkVTPStart.exe",
                                                  "VTP Loc ended for C:\\VP\\bin\\brmkVTPStart.exe"}));
     EXPECT_TRUE(env.boxes.empty());
@@ -228,7 +227,8 @@ TEST(LocalizerGlueReal, MissingLanguageFileFailsTheSwitch) {
     auto r = RunLocalizerGlue("", *OnFlyAccess(loc), env.Env());
     EXPECT_EQ(r.Step, "LNG_SwitchExt");
     ASSERT_EQ(env.boxes.size(), 1u);
-    EXPECT_NE(r.Report.find("\r\nError: Language \"German (Germany)\" is not found\r\n"), std::string::npos) << r.Report;
+    EXPECT_NE(r.Report.find("\r\nError: Language \"German (Germany)\" is not found\r\n"), std::string::npos)
+        << r.Report;
     EXPECT_NE(r.Report.find("\r\nLang Folder from object: " + env.langFolder + "\r\n"), std::string::npos);
     EXPECT_NE(r.Report.find("\r\nDLL Folder from object: " + env.moduleFolder + "\r\n"), std::string::npos);
     EXPECT_FALSE(loc.ShowErrors);

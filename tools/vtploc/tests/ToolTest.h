@@ -55,8 +55,8 @@ struct Result {
 // tool's environment, or "-u NAME" to remove one.
 inline Result Vtploc(const std::string& args, const std::string& env = "") {
     static std::atomic<int> serial{0};
-    const fs::path base = fs::temp_directory_path() / ("vtploc_run_" + std::to_string(::getpid()) + "_" +
-                                                       std::to_string(serial++));
+    const fs::path base =
+        fs::temp_directory_path() / ("vtploc_run_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
     const std::string out = base.string() + ".out", err = base.string() + ".err";
     std::string cmd = env.empty() ? std::string() : "env " + env + " ";
     cmd += Q(VTPLOC_EXE) + " " + args + " >" + Q(out) + " 2>" + Q(err);

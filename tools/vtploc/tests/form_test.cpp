@@ -76,7 +76,10 @@ TEST_F(FormCommand, Utf8StringsWithALanguage) {
     std::string bin = Read("ru.bin");
     EXPECT_NE(bin.find(std::string("Caption\x14\x08\x00\x00\x00\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB", 20)),
               std::string::npos);
-    EXPECT_NE(bin.find(std::string("Hint\x06\x04" "File", 10)), std::string::npos);
+    EXPECT_NE(bin.find(std::string("Hint\x06\x04"
+                                   "File",
+                                   10)),
+              std::string::npos);
     // Without --utf8 the bytes are kept as they are.
     ASSERT_EQ(Run("form tobinary \"" + Path("ru.txt") + "\" \"" + Path("plain.bin") + "\""), 0) << err_;
     EXPECT_NE(Read("plain.bin").find(std::string("Caption\x06\x04\xD4\xE0\xE9\xEB", 13)), std::string::npos);
@@ -88,7 +91,9 @@ TEST_F(FormCommand, ErrorsNameTheFileAndWriteNothing) {
     EXPECT_EQ(err_, "vtploc: " + Path("bad.txt") + ": Invalid property value on line 3\n");
     EXPECT_FALSE(fs::exists(Path("bad.bin")));
 
-    Write("cut.bin", std::string("TPF0\x06TForm1\x05" "Fo", 14));
+    Write("cut.bin", std::string("TPF0\x06TForm1\x05"
+                                 "Fo",
+                                 14));
     EXPECT_EQ(Run("form totext \"" + Path("cut.bin") + "\" \"" + Path("cut.txt") + "\""), 2);
     EXPECT_EQ(err_.rfind("vtploc: " + Path("cut.bin") + ": Invalid stream format", 0), 0u) << err_;
     EXPECT_FALSE(fs::exists(Path("cut.txt")));

@@ -95,7 +95,8 @@ TEST_F(LauncherResources, GeneratedFilesAreTheirSources) {
 }
 
 TEST_F(LauncherResources, SettingsRecordsAreTheProgramsOwn) {
-    for (auto [file, sig] : {std::pair{"kexe.bin", langres::SExeSignature}, std::pair{"ldll.bin", langres::SLibSignature}}) {
+    for (auto [file, sig] :
+         {std::pair{"kexe.bin", langres::SExeSignature}, std::pair{"ldll.bin", langres::SLibSignature}}) {
         langres::TSettingsRecord r;
         r.Signature = sig;
         r.Revision = kRevision;

@@ -48,7 +48,10 @@ TLangFileImage AwkwardImage() {
     c1.ResId = 65229;
     c1.Flags = 0x0128;
     c1.Stamp = 0x0102030405060708ull;
-    TLFRecord c2 = Rec("S_Lone\xE9", 437, std::u16string(u"a\xD800" u"b"), -1);  // a lone surrogate, a non-ASCII name
+    TLFRecord c2 = Rec("S_Lone\xE9", 437,
+                       std::u16string(u"a\xD800"
+                                      u"b"),
+                       -1);  // a lone surrogate, a non-ASCII name
     c2.ResId = 1;
     TLFRecord c3 = Rec("S_Long", 438, std::u16string(20000, u'z'), 3);
     img.Units.push_back({"brmkVTPStart", 1, {c1, c2, c3}});
@@ -102,7 +105,9 @@ TEST_F(LngTool, DumpThenBuildGivesTheSameBytes) {
         ASSERT_EQ(Run("lng dump " + Q(Path("in.lng")), out, err), 0) << err;
         EXPECT_EQ(out, ReadText(Path("in.json")));
         EXPECT_NE(out.find("\"$appname2 Starter\""), std::string::npos);
-        EXPECT_NE(out.find("Tsch\xC3\xBC" "ss"), std::string::npos);  // UTF-8
+        EXPECT_NE(out.find("Tsch\xC3\xBC"
+                           "ss"),
+                  std::string::npos);  // UTF-8
         EXPECT_NE(out.find("\"kind\": \"stringList\""), std::string::npos);
         EXPECT_NE(out.find(compress ? "\"compressed\": true" : "\"compressed\": false"), std::string::npos);
     }
@@ -123,7 +128,9 @@ TEST_F(LngTool, BuildConvertsVersionsAndCompresses) {
     WriteFile(Path("in.lng"), WriteLangFile(AwkwardImage(), 7, false));
     ASSERT_EQ(Run("lng dump " + Q(Path("in.lng")) + " -o " + Q(Path("in.json")), out, err), 0) << err;
 
-    ASSERT_EQ(Run("lng build " + Q(Path("in.json")) + " -o " + Q(Path("v5.lng")) + " --version 5 --compress", out, err), 0) << err;
+    ASSERT_EQ(Run("lng build " + Q(Path("in.json")) + " -o " + Q(Path("v5.lng")) + " --version 5 --compress", out, err),
+              0)
+        << err;
     EXPECT_NE(err.find("version 5 has no external groups"), std::string::npos) << err;
     Bytes v5 = ReadFile(Path("v5.lng"));
     ASSERT_GE(v5.size(), 5u);

@@ -23,7 +23,6 @@ std::string FileText(const std::string& path) {
     return std::string(b.begin(), b.end());
 }
 
-
 }  // namespace
 
 TEST_F(VtplocPe, ListPrintsTheTree) {

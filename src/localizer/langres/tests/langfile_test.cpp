@@ -16,7 +16,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TLFRecord Const(std::string name, uint32_t id, uint16_t resId, std::u16string text, int32_t rev = 0, uint16_t flags = 0) {
+TLFRecord Const(std::string name, uint32_t id, uint16_t resId, std::u16string text, int32_t rev = 0,
+                uint16_t flags = 0) {
     TLFRecord r;
     r.Name = std::move(name);
     r.Id = id;
@@ -72,11 +73,14 @@ TLangFileImage NativeImage() {
     img.Header.LastConstantId = 3;
     img.Header.LastPropertyId = 4;
     img.Header.LastExternalId = 1;
-    img.Units.push_back({"Main", 1, {Const("SHello", 1, 65001, u"Hello", 5), Const("STitle", 2, 65000, u"Title", -1, vfConfirmed)}});
+    img.Units.push_back(
+        {"Main", 1, {Const("SHello", 1, 65001, u"Hello", 5), Const("STitle", 2, 65000, u"Title", -1, vfConfirmed)}});
     img.Units.push_back({"Tools", 0, {Const("SNew", 0, 65002, u"New", 7), Const("SOld", 0, 65003, u"Old", 7)}});
     TLFForm form{"MainForm", 2, {Str("Caption", 1, u"Main window", 3)}, {}};
-    form.Components.push_back({"OkButton", 9, {Str("Caption", 2, u"OK", -1), Int("Width", 3, 75, 2), Float("Ratio", 4, 1.5, 2),
-                                               Other("Anchors", 0, vkSet, 2)}});
+    form.Components.push_back({"OkButton",
+                               9,
+                               {Str("Caption", 2, u"OK", -1), Int("Width", 3, 75, 2), Float("Ratio", 4, 1.5, 2),
+                                Other("Anchors", 0, vkSet, 2)}});
     img.Forms.push_back(form);
     img.Groups.push_back({"Messages", 3, {Const("Bye", 1, 0, u"Goodbye", -1), Const("Hi", 0, 0, u"Hi", 4)}});
     return img;
@@ -100,7 +104,8 @@ TLResConstantItem* ConstantOf(TLangResource& m, const std::string& unit, const s
     return static_cast<TLResConstantItem*>(m.Units->Items(u)->Constants->ItemByName(name));
 }
 
-TLResPropertyItem* PropertyOf(TLangResource& m, const std::string& form, const std::string* comp, const std::string& name) {
+TLResPropertyItem* PropertyOf(TLangResource& m, const std::string& form, const std::string* comp,
+                              const std::string& name) {
     int f = m.Forms->IndexOf(form);
     return f < 0 ? nullptr : m.Forms->Items(f)->FindProperty(comp, name);
 }
@@ -115,7 +120,8 @@ class TTempDir {
 public:
     TTempDir() {
         static std::atomic<int> n{0};
-        path_ = fs::temp_directory_path() / ("langres_test_" + std::to_string(n++) + "_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+        path_ = fs::temp_directory_path() / ("langres_test_" + std::to_string(n++) + "_" +
+                                             std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -169,7 +175,8 @@ TEST(LangFormat, BodyCounters) {
         Bytes file = WriteLangFile(img, 7, false);
         // header (43 + 14) + unit count 2 + name 2 + flags 2 + count 2 + name 2 + flags 2 + resid 2 + id 4
         const size_t at = 57 + 2 + 2 + 2 + 2 + 2 + 2 + 2 + 4;
-        Bytes counter(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + enc(static_cast<uint32_t>(len), 7).size()));
+        Bytes counter(file.begin() + static_cast<long>(at),
+                      file.begin() + static_cast<long>(at + enc(static_cast<uint32_t>(len), 7).size()));
         EXPECT_EQ(counter, enc(static_cast<uint32_t>(len), 7)) << len;
         TLangResource m;
         LoadNative(m, file);
@@ -178,12 +185,13 @@ TEST(LangFormat, BodyCounters) {
 }
 
 TEST(LangFormat, HeaderOfTheEmbeddedNativeFile) {
-    Bytes expected = {0x4C, 0x46, 0x07, 0x00, 0x12, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                      0x09, 0x00, 0x00, 0x00, 0x07, 0x00};
+    Bytes expected = {0x4C, 0x46, 0x07, 0x00, 0x12, 0x00, 0x00, 0x00, 0x00,
+                      0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x07, 0x00};
     for (char c : std::string("English")) expected.push_back(static_cast<uint8_t>(c));
     expected.insert(expected.end(), {0x07, 0x00});
     for (char c : std::string("English")) expected.insert(expected.end(), {static_cast<uint8_t>(c), 0x00});
-    expected.insert(expected.end(), {0x01, 0x00, 0x00, 0x00, 0x35, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    expected.insert(expected.end(),
+                    {0x01, 0x00, 0x00, 0x00, 0x35, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
     ASSERT_EQ(expected.size(), 57u);
 
     TLangFileImage img;
@@ -195,7 +203,9 @@ TEST(LangFormat, HeaderOfTheEmbeddedNativeFile) {
     img.Header.IsNative = 1;
     img.Header.LastConstantId = 1077;
     std::vector<TLFRecord> constants{Const("S_AppTitle", 436, 65229, u"$appname2 Starter", 14)};
-    for (int i = 1; i < 15; ++i) constants.push_back(Const("S_Text" + std::to_string(i), 436 + i, static_cast<uint16_t>(65200 + i), u"text", 14));
+    for (int i = 1; i < 15; ++i)
+        constants.push_back(
+            Const("S_Text" + std::to_string(i), 436 + i, static_cast<uint16_t>(65200 + i), u"text", 14));
     img.Units.push_back({"brmkVTPStart", 1, constants});
     Bytes file = WriteLangFile(img, 7, false);
     ASSERT_GE(file.size(), 57u);
@@ -254,7 +264,8 @@ TEST(LangFormat, VersionsDifferInTheirFields) {
     empty.Header.NativeLangName.clear();
     // header sizes of versions 1..7 with empty names, plus the body counts
     const size_t headers[] = {24, 26, 28, 28, 32, 32, 36};
-    for (uint16_t v = 1; v <= 7; ++v) EXPECT_EQ(WriteLangFile(empty, v, false).size(), headers[v - 1] + (v == 7 ? 6 : 4)) << v;
+    for (uint16_t v = 1; v <= 7; ++v)
+        EXPECT_EQ(WriteLangFile(empty, v, false).size(), headers[v - 1] + (v == 7 ? 6 : 4)) << v;
 
     TLangFileImage img = NativeImage();
     img.Header.Build = 77;
@@ -391,13 +402,16 @@ TEST(LangFile, TranslationIntoAnAddedLanguage) {
 
     TLangFileImage tr;
     tr.Header = Header(0x0407, 21, false);
-    tr.Units.push_back({"Main", 0,
-                        {Const("SHello", 1, 0, u"Hallo", 6, vfConfirmed),           // newer than native: keeps vfConfirmed
-                         Const("STitle", 2, 0, u"ignored", -1, vfConfirmed),        // untranslated: text stays
-                         Const("SGone", 99, 0, u"nobody", 6)}});                   // not in the model
-    tr.Units.push_back({"Tools", 0, {Const("SNew", 4, 0, u"Neu", 3, vfConfirmed | vfWide)}});  // older: loses vfConfirmed
+    tr.Units.push_back({"Main",
+                        0,
+                        {Const("SHello", 1, 0, u"Hallo", 6, vfConfirmed),     // newer than native: keeps vfConfirmed
+                         Const("STitle", 2, 0, u"ignored", -1, vfConfirmed),  // untranslated: text stays
+                         Const("SGone", 99, 0, u"nobody", 6)}});              // not in the model
+    tr.Units.push_back(
+        {"Tools", 0, {Const("SNew", 4, 0, u"Neu", 3, vfConfirmed | vfWide)}});  // older: loses vfConfirmed
     TLFForm form{"MainForm", 0, {Str("Caption", 1, u"Hauptfenster", 5)}, {}};
-    form.Components.push_back({"OkButton", 0, {Str("Caption", 2, u"Ja", -1), Int("Width", 3, 90, 4), Float("Ratio", 4, 2.25, 4)}});
+    form.Components.push_back(
+        {"OkButton", 0, {Str("Caption", 2, u"Ja", -1), Int("Width", 3, 90, 4), Float("Ratio", 4, 2.25, 4)}});
     tr.Forms.push_back(form);
     tr.Groups.push_back({"Messages", 0, {Const("Bye", 1, 0, u"Tsch\u00fcss", 8), Const("Hi", 2, 0, u"x", -1)}});
 
@@ -464,11 +478,11 @@ TEST(LangFile, KindMismatchSkipsExactlyTheRecord) {
         form.Components.push_back({"OkButton",
                                    0,
                                    {
-                                       Float("Caption", 2, 3.5, 4),         // id of a string property, kind float
-                                       Str("Width", 3, u"wide", 4),          // id of an integer property, kind string
-                                       Int("Anything", 77, 5, 4),            // unknown id
-                                       Other("Anchors", 5, vkSet, 4),        // kind matches, no value stored
-                                       Str("Caption", 1, u"Fenster", 4),     // the form's caption, read after the skips
+                                       Float("Caption", 2, 3.5, 4),       // id of a string property, kind float
+                                       Str("Width", 3, u"wide", 4),       // id of an integer property, kind string
+                                       Int("Anything", 77, 5, 4),         // unknown id
+                                       Other("Anchors", 5, vkSet, 4),     // kind matches, no value stored
+                                       Str("Caption", 1, u"Fenster", 4),  // the form's caption, read after the skips
                                    }});
         tr.Forms.push_back(form);
         LoadInto(m, de, WriteLangFile(tr, v, false));
@@ -484,7 +498,8 @@ TEST(LangFile, NativeRecordsAreReadByTheirOwnKind) {
     // own encoding, so the records after it are read correctly.
     TLangFileImage img;
     img.Header = Header(9, 1, true);
-    img.Forms.push_back({"F", 0, {Str("Caption", 1, u"one", 1), Int("caption", 2, 0x00410041, 1), Str("Hint", 3, u"tip", 1)}, {}});
+    img.Forms.push_back(
+        {"F", 0, {Str("Caption", 1, u"one", 1), Int("caption", 2, 0x00410041, 1), Str("Hint", 3, u"tip", 1)}, {}});
     TLangResource m;
     LoadNative(m, WriteLangFile(img, 7, false));
     TLResPropertyItem* caption = PropertyOf(m, "F", nullptr, "Caption");
@@ -504,7 +519,8 @@ TEST(LangFile, OpeningFiles) {
     EXPECT_EQ(missing.FileName, dir.File("none.lng"));
 
     auto headerOnly = [](uint16_t sig, uint16_t version) {
-        Bytes b{static_cast<uint8_t>(sig), static_cast<uint8_t>(sig >> 8), static_cast<uint8_t>(version), static_cast<uint8_t>(version >> 8)};
+        Bytes b{static_cast<uint8_t>(sig), static_cast<uint8_t>(sig >> 8), static_cast<uint8_t>(version),
+                static_cast<uint8_t>(version >> 8)};
         b.resize(64, 0);
         return b;
     };
@@ -516,7 +532,8 @@ TEST(LangFile, OpeningFiles) {
             return e.Message();
         }
     };
-    EXPECT_EQ(messageOf(headerOnly(0x464C, 8)), "The language file can not be read. You need to download the latest Ravirive Zovivuz");
+    EXPECT_EQ(messageOf(headerOnly(0x464C, 8)),
+              "The language file can not be read. You need to download the latest Ravirive Zovivuz");
     EXPECT_EQ(messageOf(headerOnly(0x464C, 0)), "Invalid file format");
     EXPECT_EQ(messageOf(headerOnly(0x4C46, 7)), "Invalid file format");
 

@@ -102,7 +102,7 @@ TEST(NamedList, NameOrderFoldsAsciiOnly) {
     EXPECT_GT(CompareNames("A_", "Aa"), 0);
     EXPECT_GT(CompareNames("a_", "AB"), 0);
     EXPECT_LT(CompareNames("A0", "a_"), 0);
-    EXPECT_NE(CompareNames("\xE9", "\xC9"), 0);    // non-ASCII letters are not folded
+    EXPECT_NE(CompareNames("\xE9", "\xC9"), 0);  // non-ASCII letters are not folded
 
     TLResNamedItemList list;
     TLResNamedItem* b = list.Ensure("B");
@@ -181,7 +181,8 @@ TEST(Model, AddLanguageCopiesThroughBothCodePages) {
     int idx = m.res.AddLanguage(0, LangRussian);
     EXPECT_EQ(idx, 1);
     EXPECT_EQ(m.res.LanguageCount(), 2);
-    for (TLResItem* item : std::initializer_list<TLResItem*>{m.title, m.hello, m.caption, m.buttonCaption, m.width, m.ext}) {
+    for (TLResItem* item :
+         std::initializer_list<TLResItem*>{m.title, m.hello, m.caption, m.buttonCaption, m.width, m.ext}) {
         ASSERT_EQ(item->Values->Count(), 2) << item->Name;
         EXPECT_EQ(item->Values->Values(1)->Revision, -1);
         EXPECT_EQ(item->Values->Values(1)->LangId, LangRussian);

@@ -388,8 +388,7 @@ TEST_F(LibrariesTest, PreviousModulesAreDeletedWhenAsked) {
 
 TEST_F(LibrariesTest, OpenFormsOfALibraryAreTranslatedFromItsOwnLanguage) {
     Start();
-    WriteFile(AppPath("Shared." + Ger() + ".lng"),
-              FormLangFile(LibGerman(u"Hallo aus Shared"), u"Bibliotheksfenster"));
+    WriteFile(AppPath("Shared." + Ger() + ".lng"), FormLangFile(LibGerman(u"Hallo aus Shared"), u"Bibliotheksfenster"));
     WriteFile(LangPath("Shared.ntv.lng"), FormLangFile(Native(), u"Library window"));
     const fw::TClassInfo& c = fw::DefineComponentClass("TLibForm", fw::TForm::StaticClass());
     std::unique_ptr<fw::TForm> form(static_cast<fw::TForm*>(c.Create(nullptr)));

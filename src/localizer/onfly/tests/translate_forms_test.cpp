@@ -26,7 +26,10 @@ public:
             TPropInfo p;
             p.Name = "Mark";
             p.Kind = TTypeKind::tkLString;
-            p.GetStr = [](TObject* o) { return static_cast<TMarkProbe*>(o)->Log.empty() ? std::string() : static_cast<TMarkProbe*>(o)->Log.back(); };
+            p.GetStr = [](TObject* o) {
+                return static_cast<TMarkProbe*>(o)->Log.empty() ? std::string()
+                                                                : static_cast<TMarkProbe*>(o)->Log.back();
+            };
             p.SetStr = [](TObject* o, const std::string& v) { static_cast<TMarkProbe*>(o)->Log.push_back(v); };
             c->AddProperty(std::move(p));
             return c;
@@ -306,7 +309,9 @@ TEST(SetTranslatedProperty, CodePagesAndKinds) {
     bevel->Width = 10;
     TKLocalizerOnFly loc;
     loc.TranslateComponent(&m.res, form.get());
-    EXPECT_EQ(edit->Text, "Schlie\xDF" "en");  // code page 1252
+    EXPECT_EQ(edit->Text,
+              "Schlie\xDF"
+              "en");  // code page 1252
     EXPECT_EQ(edit->TextHint, u"\u0416\u00DF\U0001F600");
     EXPECT_EQ(edit->MaxLength, 42);
     EXPECT_EQ(edit->PasswordChar, 0);
@@ -364,11 +369,15 @@ TEST(TranslateForms, FormsFromTheSwitchedResourceModuleNeedNoPass) {
     const TClassInfo& cls = DefineComponentClass("TSwitchedForm", TForm::StaticClass());
     const_cast<TClassInfo&>(cls).Module = 0x10000;
     HostResources().Add(0x10000, "TSWITCHEDFORM", build("Close"));
-    HostResources().Add(0x20000, "TSWITCHEDFORM", build("Schlie\xDF" "en"));
+    HostResources().Add(0x20000, "TSWITCHEDFORM",
+                        build("Schlie\xDF"
+                              "en"));
     std::unique_ptr<TComponent> before(CreateComponent(cls, nullptr));
     HostResources().Redirect(0x10000, 0x20000);
     std::unique_ptr<TComponent> after(CreateComponent(cls, nullptr));
     HostResources().Redirect(0x10000, 0x10000);
     EXPECT_EQ(static_cast<TForm*>(before.get())->Caption, "Close");
-    EXPECT_EQ(static_cast<TForm*>(after.get())->Caption, "Schlie\xDF" "en");
+    EXPECT_EQ(static_cast<TForm*>(after.get())->Caption,
+              "Schlie\xDF"
+              "en");
 }

@@ -1,5 +1,6 @@
 // The process's modules and the exports of libraries with a runtime of their own, on Windows.
 #include <windows.h>
+// after windows.h, which it needs
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -33,8 +34,8 @@ std::vector<TModuleHandle> StatusModules() {
     std::vector<TModuleHandle> out;
     HMODULE psapi = LoadLibraryA("PSAPI.dll");
     if (!psapi) return out;
-    auto enumModules = reinterpret_cast<TEnumProcessModules>(
-        reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcessModules")));
+    auto enumModules =
+        reinterpret_cast<TEnumProcessModules>(reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcessModules")));
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId());
     if (enumModules && process) {
         HMODULE buf[4096 / sizeof(HMODULE)];

@@ -194,7 +194,10 @@ TEST_F(FormProcessor, AddedUntranslatedAndWideProperties) {
     fw::TMemoryStream b(bin);
     proc_.ProcessStream(b);
     std::string s(b.Bytes().begin(), b.Bytes().end());
-    EXPECT_NE(s.find(std::string("Hint\x14\x03\x00\x00\x00\xD0\x96" "x", 12)), std::string::npos);
+    EXPECT_NE(s.find(std::string("Hint\x14\x03\x00\x00\x00\xD0\x96"
+                                 "x",
+                                 12)),
+              std::string::npos);
 }
 
 TEST_F(FormProcessor, WideQuoting) {

@@ -26,7 +26,9 @@ struct Win32Source : ::testing::Test {
 TEST_F(Win32Source, FormComesFromTheResourceModuleOfTheMainModule) {
     DefineComponentClass("TWinResForm", TForm::StaticClass());
     std::unique_ptr<TComponent> form(CreateComponent("TWinResForm", nullptr));
-    EXPECT_EQ(static_cast<TForm*>(form.get())->Caption, "Gr\xFC\xDF" "e");
+    EXPECT_EQ(static_cast<TForm*>(form.get())->Caption,
+              "Gr\xFC\xDF"
+              "e");
     auto* edit = dynamic_cast<TEdit*>(form->FindComponent("Edit1"));
     ASSERT_NE(edit, nullptr);
     // 8-bit text for a wide property goes through the system code page (1252 here).
