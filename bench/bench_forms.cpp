@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSummary.h"
 #include "framework/Classes.h"
 #include "framework/FormStream.h"
 #include "localizer/langres/LangRes.h"
@@ -121,4 +122,9 @@ BENCHMARK(BM_CopyForms)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    using namespace benchsummary;
+    return Main(
+        argc, argv,
+        {{"form resources translated vs a plain copy", "BM_ProcessForms", "BM_CopyForms", kRateRatio, kNone, 0}});
+}

@@ -3,12 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "BenchSummary.h"
 #include "framework/Classes.h"
 #include "localizer/resources/ResProc.h"
 
@@ -81,37 +80,13 @@ void BM_PlainCopySameBytes(benchmark::State& state) {
 BENCHMARK(BM_SaveResourceModule)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainCopySameBytes)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table and then the ratio of the two throughputs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs) {
-            if (r.run_type != Run::RT_Iteration) continue;  // not the mean/median/stddev rows
-            auto it = r.counters.find("bytes_per_second");
-            if (it == r.counters.end()) continue;
-            auto& [sum, n] = rates[r.run_name.function_name];
-            sum += it->second;
-            ++n;
-        }
-    }
-    std::map<std::string, std::pair<double, int>> rates;  // sum of rates, runs
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    double save = 0, copy = 0;
-    for (const auto& [name, acc] : reporter.rates) {
-        if (name == "BM_SaveResourceModule") save = acc.first / acc.second;
-        if (name == "BM_PlainCopySameBytes") copy = acc.first / acc.second;
-    }
-    if (save > 0 && copy > 0)
-        std::printf("module written: %.1f MB/s, plain copy: %.1f MB/s, ratio %.3f (module bytes: %lld)\n", save / 1e6,
-                    copy / 1e6, save / copy, static_cast<long long>(ModuleBytes()));
-    benchmark::Shutdown();
-    return 0;
+    using namespace benchsummary;
+    return Main(
+        argc, argv,
+        {{"module write vs a plain copy", "BM_SaveResourceModule", "BM_PlainCopySameBytes", kRateRatio, kAtLeast,
+          0.52}},
+        [](const TReporter&) { std::printf("  (module bytes: %lld)\n", static_cast<long long>(ModuleBytes())); });
 }
