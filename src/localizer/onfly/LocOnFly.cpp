@@ -1,6 +1,8 @@
 #include "localizer/onfly/LocOnFly.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 
 #include "framework/ByteReader.h"
 #include "localizer/kutils/KLocales.h"
@@ -60,6 +62,76 @@ void ParseSegment(const std::string& path, std::string& name, int& index, std::s
     rest = close != std::string::npos && close + 2 < path.size() ? path.substr(close + 2) : std::string();
 }
 
+// The components a form owns, by name, for the many lookups of one form entry: a form of sixty
+// components would otherwise compare names sixty times per entry. Names compare without regard
+// to ASCII case and the first component of a name wins, as the framework's find-component does.
+class TComponentIndex {
+public:
+    explicit TComponentIndex(TComponent* owner) : owner_(owner) {}
+    TComponent* Owner() const { return owner_; }
+    TComponent* Find(std::string_view name) {
+        if (name.empty()) return nullptr;
+        if (!built_) Build();
+        auto it = map_.find(Key(name));
+        return it == map_.end() ? nullptr : it->second;
+    }
+    // After a property named "Name" was set: components may have new names.
+    void Invalidate() {
+        built_ = false;
+        map_.clear();
+    }
+
+private:
+    static std::string Key(std::string_view name) {
+        std::string k(name);
+        for (char& c : k)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return k;
+    }
+    void Build() {
+        map_.reserve(static_cast<size_t>(owner_->ComponentCount()));
+        for (int i = 0; i < owner_->ComponentCount(); ++i) {
+            TComponent* c = owner_->Components(i);
+            if (!c->Name().empty()) map_.emplace(Key(c->Name()), c);  // keeps the first
+        }
+        built_ = true;
+    }
+    TComponent* owner_;
+    bool built_ = false;
+    std::unordered_map<std::string, TComponent*> map_;
+};
+
+// FindComponentDeep with the owner's own components found through the index.
+TComponent* FindDeepIndexed(TComponentIndex& index, TComponent* owner, const std::string& name) {
+    if (owner != index.Owner()) return TKLocalizerOnFly::FindComponentDeep(owner, name);
+    if (TComponent* c = index.Find(name)) return c;
+    for (int i = 0; i < owner->ComponentCount(); ++i)
+        if (TComponent* c = TKLocalizerOnFly::FindComponentDeep(owner->Components(i), name)) return c;
+    return nullptr;
+}
+
+// FindComponentByPath, the same way.
+TComponent* FindByPathIndexed(TComponentIndex& index, TComponent* owner, const std::string& path, std::string& rest) {
+    size_t dot = path.find('.');
+    if (dot == std::string::npos) return FindDeepIndexed(index, owner, path);
+    TComponent* t = FindDeepIndexed(index, owner, path.substr(0, dot));
+    if (!t) return nullptr;
+    std::string tail = path.substr(dot + 1);
+    if (TComponent* t2 = TKLocalizerOnFly::FindComponentByPath(t, tail, rest)) return t2;
+    rest = tail;
+    return t;
+}
+
+// Whether applying the entry may rename components: one of its property paths starts with
+// "Name".
+bool MaySetName(TLResComponentItem* entry) {
+    for (int i = 0; i < entry->Properties->Count(); ++i) {
+        const std::string& n = entry->Properties->Items(i)->Name;
+        if (SameTextAscii(std::string_view(n).substr(0, n.find('.')), "Name")) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 TKLocalizerOnFly::TKLocalizerOnFly()
@@ -101,15 +173,17 @@ void TKLocalizerOnFly::TranslateFormEntry(TLangResource* res, TComponent* compon
         if (c->InheritsFrom(TCustomFrame::StaticClass())) TranslateComponent(res, c);
     }
     ApplyEntryProperties(entry, component, nullptr);
+    TComponentIndex index(component);
     for (int i = 0; i < entry->Components->Count(); ++i) {
         TLResComponentItem* k = entry->Components->Items(i);
         if (k->Name.find('[') != std::string::npos) {
             ApplyIndexedEntry(component, k, k->Name);
-            continue;
+        } else {
+            std::string rest;
+            if (TComponent* t = FindByPathIndexed(index, component, k->Name, rest))
+                ApplyEntryProperties(k, t, rest.empty() ? nullptr : &rest);
         }
-        std::string rest;
-        if (TComponent* t = FindComponentByPath(component, k->Name, rest))
-            ApplyEntryProperties(k, t, rest.empty() ? nullptr : &rest);
+        if (MaySetName(k)) index.Invalidate();
     }
 }
 

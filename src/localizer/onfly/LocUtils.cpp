@@ -117,14 +117,17 @@ TModuleHandle THostModuleSystem::LoadDataModule(const std::string& fileName) {
     }
     TModuleHandle h = AddModule(fileName, false);
     Module& m = modules_[h];
+    // The processor goes away with this call: its texts and data move into the module. Strings
+    // come in id order, so each goes to the end of the map.
     if (auto* rc = static_cast<resources::TResRCData*>(p.FindBlock(10))) {
         for (int i = 0; i < rc->Count(); ++i) {
             auto* item = rc->Items(i);
-            m.RCData[UpperName(item->Name)] = item->Data.Bytes();
+            m.RCData[UpperName(item->Name)] = std::move(item->Data.Bytes());
         }
     }
     if (auto* st = static_cast<resources::TResString*>(p.FindBlock(6))) {
-        for (int i = 0; i < st->Count(); ++i) m.Strings[st->Strings(i)->Id] = st->Strings(i)->Text;
+        for (int i = 0; i < st->Count(); ++i)
+            m.Strings.insert_or_assign(m.Strings.end(), st->Strings(i)->Id, std::move(st->Strings(i)->Text));
     }
     return h;
 }

@@ -257,7 +257,7 @@ TResStringItem* TResString::FindString(int32_t id) const {
     return i < 0 ? nullptr : strings_[static_cast<size_t>(i)].get();
 }
 
-int TResString::AddString(int32_t id, const std::u16string& text) {
+int TResString::AddString(int32_t id, std::u16string text) {
     // Resource string ids are 16-bit; anything else has no slot in a 16-string block.
     if (id < 0 || id > kMaxStringId)
         throw fw::EListError(fw::Format("String id %d is out of range (0 to %d)", {id, kMaxStringId}));
@@ -266,7 +266,7 @@ int TResString::AddString(int32_t id, const std::u16string& text) {
     if (it != strings_.end() && (*it)->Id == id) return -1;
     auto item = std::make_unique<TResStringItem>();
     item->Id = id;
-    item->Text = text;
+    item->Text = std::move(text);
     int pos = static_cast<int>(it - strings_.begin());
     strings_.insert(it, std::move(item));
 

@@ -109,7 +109,7 @@ public:
     TResStringItem* FindString(int32_t id) const;
     // Inserts in id order and returns the position; -1 when the id is already present (the
     // first text stays). EListError for an id outside 0..65535.
-    int AddString(int32_t id, const std::u16string& text);
+    int AddString(int32_t id, std::u16string text);
 
     int GroupCount() const { return static_cast<int>(groups_.size()); }
     const TResStringGroup* Groups(int index) const;

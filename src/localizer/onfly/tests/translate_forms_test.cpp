@@ -151,6 +151,35 @@ TEST(TranslateComponent, DottedPathsAndStringLists) {
     EXPECT_EQ(TKLocalizerOnFly::FindComponentByPath(form.get(), "Nope.Inner", rest), nullptr);
 }
 
+// Entries find the form's components by their names as they are when the entry is applied: in
+// any ASCII case, and after an earlier entry (or the frame's own pass) renamed them.
+TEST(TranslateComponent, EntriesSeeComponentNamesAsTheyAreNow) {
+    const TClassInfo& frameCls = DefineComponentClass("TRenamedFrame", TFrame::StaticClass());
+    auto form = NewForm("TRenameForm");
+    auto* frame = static_cast<TFrame*>(frameCls.Create(form.get()));
+    frame->SetName("OldFrame");
+    auto* inFrame = Make<TButton>(frame, "FrameButton");
+    auto* first = Make<TButton>(form.get(), "Alpha");
+    auto* second = Make<TButton>(form.get(), "Beta");
+    for (int i = 0; i < 40; ++i) Make<TLabel>(form.get(), "Filler" + std::to_string(i));
+    Model m;
+    m.Set("RenamedFrame", "", "Name", u"NewFrame");       // the frame renames itself first
+    m.Set("RenameForm", "alpha", "Name", u"Zeta");        // then Alpha becomes Zeta ...
+    m.Set("RenameForm", "BETA", "Caption", u"beta set");  // (any case finds Beta)
+    m.Set("RenameForm", "NewFrame.FrameButton", "Caption", u"through the new name");
+    m.Set("RenameForm", "OldFrame.FrameButton", "Caption", u"through the old name");
+    m.Set("RenameForm", "Zeta", "Caption", u"zeta set");  // ... and is found by its new name
+    m.Set("RenameForm", "Filler39", "Caption", u"last filler");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(frame->Name(), "NewFrame");
+    EXPECT_EQ(first->Name(), "Zeta");
+    EXPECT_EQ(first->Caption, "zeta set");
+    EXPECT_EQ(second->Caption, "beta set");
+    EXPECT_EQ(inFrame->Caption, "through the new name");
+    EXPECT_EQ(static_cast<TLabel*>(form->FindComponent("Filler39"))->Caption, "last filler");
+}
+
 TEST(ApplyIndexedEntry, StatusPanelsByIndexWithOneAndTwoPanels) {
     auto form = NewForm("TStatusForm");
     auto* bar = Make<TStatusBar>(form.get(), "StatusBar1");
