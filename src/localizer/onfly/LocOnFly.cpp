@@ -256,8 +256,10 @@ void TKLocalizerOnFly::ApplyEntryProperties(TLResComponentItem* entry, TObject* 
         TLResPropertyItem* p = entry->Properties->Items(i);
         int vi = p->ValueIndex();
         if (vi < 0 || vi >= p->Values->Count()) continue;  // no value for the current language
-        std::string path = prefix ? *prefix + "." + p->Name : p->Name;
-        if (SetTranslatedProperty(target, path, p->Values->Values(vi))) ++count;
+        // The entry's own name is the path unless a prefix goes in front: no copy per property.
+        std::string prefixed;
+        if (prefix) prefixed = *prefix + "." + p->Name;
+        if (SetTranslatedProperty(target, prefix ? prefixed : p->Name, p->Values->Values(vi))) ++count;
     }
     if (AdjustCharset && count == 0) {
         int32_t cs = kutils::LocaleCharset(CurrentLangId);
@@ -271,9 +273,7 @@ bool TKLocalizerOnFly::SetTranslatedProperty(TObject* target, const std::string&
     if (value->Flags & langres::vfDoNotTranslate) return false;
     if (SetSpecialProperty(target, path, value)) return false;
     size_t dot = path.find('.');
-    std::string head = path.substr(0, dot);
-    std::string tail = dot == std::string::npos ? std::string() : path.substr(dot + 1);
-    const TPropInfo* p = GetPropInfo(target, head);
+    const TPropInfo* p = GetPropInfo(target, std::string_view(path).substr(0, dot));
     if (!p) return false;
     switch (p->Kind) {
         case TTypeKind::tkInteger:
@@ -293,7 +293,8 @@ bool TKLocalizerOnFly::SetTranslatedProperty(TObject* target, const std::string&
             p->SetWStr(target, value->Text);
             break;
         case TTypeKind::tkClass:
-            if (TObject* held = p->GetObj(target)) SetTranslatedProperty(held, tail, value);
+            if (TObject* held = p->GetObj(target))
+                SetTranslatedProperty(held, dot == std::string::npos ? std::string() : path.substr(dot + 1), value);
             break;
         default:
             break;
