@@ -64,8 +64,7 @@ private:
             std::string name = r_.ReadStr();
             std::string saved = inline_;
             if (flags & fw::ffInline) inline_ = kutils::JoinDotted(inline_, name);
-            bool unnamed = name.empty() || name == className;
-            WalkObjectBody(unnamed ? path + "." + className + std::to_string(n) : name);
+            WalkObjectBody(langres::ChildObjectKey(path, name, className, n));
             inline_ = saved;
         }
         r_.ReadListEnd();
@@ -136,8 +135,7 @@ private:
             fw::TValueType t = r_.NextValue();
             if (t == fw::vaInt8 || t == fw::vaInt16 || t == fw::vaInt32 || t == fw::vaInt64) r_.ReadInteger();
             if (r_.ReadValue() != fw::vaList) r_.Fail("collection item expected");
-            std::string itemPath =
-                kutils::JoinDotted(inline_, kutils::JoinDotted(path, prop) + "[" + std::to_string(n) + "]");
+            std::string itemPath = kutils::JoinDotted(inline_, langres::CollectionItemKey(path, prop, n));
             WalkProperties(itemPath);
             r_.ReadListEnd();
         }

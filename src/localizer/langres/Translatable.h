@@ -16,6 +16,7 @@
 
 #include "LangRes.h"
 #include "framework/SysUtils.h"
+#include "localizer/kutils/KStrings.h"
 
 namespace langres {
 
@@ -44,6 +45,19 @@ inline bool IsTranslatableProperty(std::string_view path, TLResValueKind kind) {
             if (fw::SameTextAscii(head, n)) return true;
     }
     return false;
+}
+
+// Keys of the objects of a form, as the dictionary holds them and the module builder looks them
+// up: a named child by its name alone, an unnamed one (no name, or its class as its name) by its
+// parent's key + "." + class + its 1-based position among the parent's children; an item of a
+// collection property by the object's key + "." + property + "[index]".
+inline std::string ChildObjectKey(const std::string& parentKey, const std::string& name, const std::string& className,
+                                  int position) {
+    if (name.empty() || name == className) return parentKey + "." + className + std::to_string(position);
+    return name;
+}
+inline std::string CollectionItemKey(const std::string& objectKey, const std::string& property, int index) {
+    return kutils::JoinDotted(objectKey, property) + "[" + std::to_string(index) + "]";
 }
 
 }  // namespace langres
