@@ -24,6 +24,15 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A missing, cut or damaged input (translator-facing commands): one line naming the file and
+// what is wrong, exit status 1, nothing written.
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The command group of that name, made on first use (several files add commands to "lng").
+CLI::App* Group(CLI::App& app, const std::string& name, const std::string& description);
+
 // Writes the whole output under a temporary name and renames it: nothing half-written is left.
 void WriteOutput(const std::string& fileName, const std::vector<uint8_t>& data);
 std::vector<uint8_t> ReadInput(const std::string& fileName);

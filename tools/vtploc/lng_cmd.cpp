@@ -539,7 +539,7 @@ void Build(const LngArgs& a) {
 }
 
 void Register(CLI::App& app) {
-    CLI::App* lng = app.add_subcommand("lng", "Read, dump and build language files");
+    CLI::App* lng = Group(app, "lng", "Language files: read, dump, build; extract, update, stats, PO, pseudo");
     lng->require_subcommand(1);
     auto args = std::make_shared<LngArgs>();
 

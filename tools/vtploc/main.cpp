@@ -24,6 +24,18 @@ std::vector<uint8_t> ReadInput(const std::string& fileName) {
     return fw::ReadFileBytes(fileName);
 }
 
+CLI::App* Group(CLI::App& app, const std::string& name, const std::string& description) {
+    try {
+        CLI::App* g = app.get_subcommand(name);
+        g->description(description);
+        return g;
+    } catch (const CLI::OptionNotFound&) {
+        CLI::App* g = app.add_subcommand(name, description);
+        g->require_subcommand(1);
+        return g;
+    }
+}
+
 std::optional<uint32_t> SourceDateEpoch() {
     const char* v = std::getenv("SOURCE_DATE_EPOCH");
     if (!v || !*v) return std::nullopt;
@@ -50,6 +62,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.what());
         return 2;
+    } catch (const vtploc::InputError& e) {
+        std::fprintf(stderr, "vtploc: %s\n", e.what());
+        return 1;
     } catch (const vtploc::UsageError& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.what());
         return 2;

@@ -4,6 +4,7 @@
 
 #include "localizer/kutils/KLocales.h"
 #include "localizer/kutils/KStrings.h"
+#include "localizer/langres/Translatable.h"
 #include "localizer/resources/ResProc.h"
 
 namespace resources {
@@ -217,7 +218,7 @@ void TFormProcessor::WalkObject(const std::string& path) {
         std::string name, className;
         bool isInline = false;
         ReadObjectHeader(name, className, isInline);
-        std::string childPath = name == className ? path + "." + className + std::to_string(n) : name;
+        std::string childPath = langres::ChildObjectKey(path, name, className, n);
         WalkObject(childPath);
         if (isInline) {
             size_t dot = InlinePath.rfind('.');
@@ -275,8 +276,7 @@ void TFormProcessor::WalkCollection(const std::string& path, const std::string& 
             if (p.Token() != ']') FormError("Wrong DFM Format");
             p.NextToken();
         }
-        std::string itemPath =
-            kutils::JoinDotted(InlinePath, kutils::JoinDotted(path, propName) + "[" + std::to_string(n) + "]");
+        std::string itemPath = kutils::JoinDotted(InlinePath, langres::CollectionItemKey(path, propName, n));
         WalkProperties(itemPath);
         WriteAddedProperties(itemPath);
         if (p.Token() != toSymbol || p.TokenString() != "end") FormError("Wrong DFM Format");

@@ -31,8 +31,10 @@ TEST_F(SampleAppFixture, FormsAreTheirTexts) {
     }
 }
 
+// The native dictionary is extracted from the program in the Windows build (following
+// sampleapp.ntv.lng, the previous one); the translations are written from their dumps.
 TEST_F(SampleAppFixture, LanguageFilesAreTheirSources) {
-    for (const char* lang : {"sampleapp.ntv", "sampleapp.de", "sampleapp.fr"}) {
+    for (const char* lang : {"sampleapp.de", "sampleapp.fr"}) {
         std::string out = Out(lang);
         ASSERT_EQ(RunTool("lng build '" + kDir + lang + ".json' -o '" + out + "'"), 0) << lang;
         EXPECT_EQ(fw::ReadFileBytes(out), fw::ReadFileBytes(kDir + lang + ".lng")) << lang;

@@ -1,0 +1,37 @@
+// PO files (the format of every translation editor and platform) for language files, read and
+// written with gettext's own library. One entry per item: msgctxt its path, msgid the native
+// text, msgstr the translation ("" when untranslated), "fuzzy" when not confirmed; string lists
+// as one entry with "\n" between the lines. An extracted comment carries the kind, the
+// string-table id and the item's revision, flags and stamp, so that an import gives back the
+// same language file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Catalog.h"
+
+namespace catalog {
+
+// The PO text of a translation (aligned to the native dictionary as UpdateTranslation does), or
+// of the native dictionary itself when translation is null (every msgstr empty). The
+// application's name goes into Project-Id-Version.
+std::vector<uint8_t> ExportPo(const TLangFileImage& native, const TLangFileImage* translation,
+                              const std::string& project);
+
+struct TImportResult {
+    TLangFileImage Image;
+    size_t Entries = 0, Translated = 0, Fuzzy = 0;
+    std::vector<std::string> Skipped;  // entries for items the native dictionary lacks
+};
+
+// Reads a PO file against the native dictionary. A PO the library finds invalid raises
+// ECatalogError "FILE:LINE: message" (the library's message). langId 0: the language from the
+// PO header ("X-Language-Id", else "Language").
+TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId);
+
+// The ISO 639 code of a language id for the "Language" header ("" when unknown), and back.
+std::string IsoLanguage(uint16_t langId);
+uint16_t LangIdFromIso(const std::string& code);
+
+}  // namespace catalog

@@ -1,0 +1,241 @@
+// Translations against a native dictionary: carrying them to a new one, statistics and
+// pseudo-translation.
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "Catalog.h"
+#include "localizer/langres/LangRes.h"
+
+namespace catalog {
+
+namespace {
+
+std::string Key(TItemCategory c, uint32_t id) {
+    return std::to_string(static_cast<int>(c)) + ":" + std::to_string(id);
+}
+
+}  // namespace
+
+TLangFileImage UpdateTranslation(const TLangFileImage& nativeIn, const TLangFileImage& oldIn, TUpdateCounts& counts) {
+    counts = {};
+    TLangFileImage out = nativeIn;  // the native layout; values replaced below
+    TLangFileImage old = oldIn;
+    std::vector<TItemRef> was = Items(old);
+    std::map<std::string, size_t> byPath, byId;
+    for (size_t i = 0; i < was.size(); ++i) {
+        byPath.emplace(std::to_string(was[i].Category) + fw::UpperCaseAscii(was[i].Path()), i);
+        byId.emplace(Key(was[i].Category, was[i].Record->Id), i);
+    }
+    std::set<size_t> used;
+    for (TItemRef& item : Items(out)) {
+        TLFRecord& rec = *item.Record;
+        long m = -1;
+        auto p = byPath.find(std::to_string(item.Category) + fw::UpperCaseAscii(item.Path()));
+        if (p != byPath.end() && !used.count(p->second)) m = static_cast<long>(p->second);
+        if (m < 0) {
+            auto q = byId.find(Key(item.Category, rec.Id));
+            if (q != byId.end() && !used.count(q->second)) m = static_cast<long>(q->second);
+        }
+        if (m >= 0 && was[static_cast<size_t>(m)].Record->Kind != rec.Kind) m = -1;
+        const int32_t nativeRevision = rec.Revision;
+        if (m >= 0) used.insert(static_cast<size_t>(m));
+        if (m < 0 || was[static_cast<size_t>(m)].Record->Revision < 0) {
+            // Untranslated: follows the native text.
+            rec.Revision = -1;
+            rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
+            if (m >= 0) rec.Stamp = was[static_cast<size_t>(m)].Record->Stamp;
+            ++counts.Untranslated;
+            continue;
+        }
+        const TLFRecord& t = *was[static_cast<size_t>(m)].Record;
+        rec.Value = t.Value;
+        rec.Revision = t.Revision;
+        rec.Flags = t.Flags;
+        rec.Stamp = t.Stamp;
+        if (nativeRevision > t.Revision) {
+            rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
+            ++counts.Unconfirmed;
+        } else {
+            ++counts.Translated;
+        }
+    }
+    counts.Obsolete = was.size() - used.size();
+    auto& H = out.Header;
+    const auto& O = oldIn.Header;
+    H.LangId = O.LangId;
+    H.EnglishLangName = O.EnglishLangName;
+    H.NativeLangName = O.NativeLangName;
+    H.Build = O.Build;
+    H.Options = O.Options;
+    H.Word = O.Word;
+    H.IsNative = 0;
+    out.Trailing.clear();
+    return out;
+}
+
+TStats Statistics(TLangFileImage& file, TLangFileImage* native) {
+    TStats stats;
+    stats.All.Section = "all";
+    std::map<std::string, size_t> byId;
+    std::vector<TItemRef> own = Items(file);
+    for (size_t i = 0; i < own.size(); ++i) byId.emplace(Key(own[i].Category, own[i].Record->Id), i);
+    std::vector<TItemRef> items = native ? Items(*native) : own;
+    std::map<std::string, size_t> lineOf;
+    for (const TItemRef& item : items) {
+        const char* section = item.Category == icConstant ? "unit" : item.Category == icProperty ? "form" : "group";
+        std::string key = std::string(section) + " " + item.Owner;
+        auto l = lineOf.find(key);
+        if (l == lineOf.end()) {
+            l = lineOf.emplace(key, stats.Lines.size()).first;
+            stats.Lines.push_back({section, item.Owner});
+        }
+        TStatsLine& line = stats.Lines[l->second];
+        const TLFRecord* t = item.Record;
+        if (native) {
+            auto f = byId.find(Key(item.Category, item.Record->Id));
+            t = f == byId.end() || own[f->second].Record->Kind != item.Record->Kind ? nullptr : own[f->second].Record;
+        }
+        for (TStatsLine* s : {&line, &stats.All}) {
+            ++s->Total;
+            if (!t || t->Revision < 0) continue;
+            ++s->Translated;
+            bool outdated = native && item.Record->Revision > t->Revision;
+            if (outdated) ++s->Outdated;
+            if (!outdated && (t->Flags & langres::vfConfirmed)) ++s->Confirmed;
+        }
+    }
+    return stats;
+}
+
+// ---- pseudo-translation
+
+namespace {
+
+// Accented look-alikes within Latin-1 (so that modules written in 8-bit text keep them).
+char16_t Accented(char16_t c) {
+    static const char16_t upper1[] = u"ÀBÇÐÉFGHÎJKLMÑÖPQRSTÛVWXÝZ";
+    static const char16_t lower1[] = u"åbçðéfghîjklmñöþqrstûvwxýz";
+    if (c >= 'A' && c <= 'Z') return upper1[c - 'A'];
+    if (c >= 'a' && c <= 'z') return lower1[c - 'a'];
+    return c;
+}
+
+bool IsDigit(char16_t c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char16_t c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The length of a format specifier at s[i] ('%'), 0 when it is not one: "%%", "%s", "%d",
+// "%0:s", "%-10.2f", "%*d", "%.8x".
+size_t SpecifierLength(const std::u16string& s, size_t i) {
+    size_t j = i + 1;
+    if (j < s.size() && s[j] == '%') return 2;
+    auto digits = [&] {
+        while (j < s.size() && (IsDigit(s[j]) || s[j] == '*')) ++j;
+    };
+    size_t k = j;
+    digits();
+    if (j < s.size() && s[j] == ':' && j > k)
+        ++j;
+    else
+        j = k;
+    if (j < s.size() && s[j] == '-') ++j;
+    digits();
+    if (j < s.size() && s[j] == '.') {
+        ++j;
+        digits();
+    }
+    if (j < s.size() && IsLetter(s[j])) return j + 1 - i;
+    return 0;
+}
+
+std::u16string PseudoCore(const std::u16string& s) {
+    std::u16string out;
+    for (size_t i = 0; i < s.size();) {
+        char16_t c = s[i];
+        if (c == '%') {
+            size_t n = SpecifierLength(s, i);
+            if (n) {
+                out.append(s, i, n);
+                i += n;
+                continue;
+            }
+        }
+        if (c == '&' && i + 1 < s.size()) {  // the accelerator and its key stay as they are
+            out += c;
+            out += s[i + 1];
+            i += 2;
+            continue;
+        }
+        out += Accented(c);
+        ++i;
+    }
+    return out;
+}
+
+bool IsBlank(char16_t c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// File filters ("Text files|*.txt"): only the descriptions change, never the masks.
+std::u16string PseudoSegments(const std::u16string& s) {
+    if (s.find(u'|') == std::u16string::npos) return PseudoCore(s);
+    std::u16string out;
+    size_t start = 0;
+    for (int n = 0;; ++n) {
+        size_t bar = s.find(u'|', start);
+        std::u16string part = s.substr(start, bar == std::u16string::npos ? std::u16string::npos : bar - start);
+        bool mask = part.find(u'*') != std::u16string::npos || part.find(u'?') != std::u16string::npos;
+        out += mask ? part : PseudoCore(part);
+        if (bar == std::u16string::npos) break;
+        out += u'|';
+        start = bar + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::u16string PseudoText(const std::u16string& text, int expandPercent) {
+    size_t a = 0, b = text.size();
+    while (a < b && IsBlank(text[a])) ++a;
+    while (b > a && IsBlank(text[b - 1])) --b;
+    if (a == b) return text;
+    std::u16string core = text.substr(a, b - a);
+    size_t pad = static_cast<size_t>(std::ceil(core.size() * std::max(expandPercent, 0) / 100.0));
+    return text.substr(0, a) + u"[" + PseudoSegments(core) + std::u16string(pad, u'\u00B7') + u"]" + text.substr(b);
+}
+
+TLangFileImage PseudoTranslation(const TLangFileImage& native, uint16_t langId, int expandPercent) {
+    TLangFileImage out = native;
+    for (TItemRef& item : Items(out)) {
+        TLFRecord& r = *item.Record;
+        if (r.Kind == langres::vkString) {
+            r.Value.Text = PseudoText(r.Value.Text, expandPercent);
+        } else if (r.Kind == langres::vkStringList) {
+            std::u16string result;
+            size_t start = 0;
+            while (true) {
+                size_t eol = r.Value.Text.find(u"\r\n", start);
+                result += PseudoText(r.Value.Text.substr(start, eol == std::u16string::npos ? eol : eol - start),
+                                     expandPercent);
+                if (eol == std::u16string::npos) break;
+                result += u"\r\n";
+                start = eol + 2;
+            }
+            r.Value.Text = result;
+        }
+        r.Flags = static_cast<uint16_t>(r.Flags | langres::vfConfirmed);
+    }
+    auto& H = out.Header;
+    H.LangId = langId;
+    H.EnglishLangName = "Pseudo";
+    H.NativeLangName = u"Pseudo";
+    H.IsNative = 0;
+    return out;
+}
+
+}  // namespace catalog

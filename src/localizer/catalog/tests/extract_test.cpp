@@ -1,0 +1,309 @@
+// Extracting the native dictionary of a program, following a previous one, and the keys agreeing
+// with what the module builder looks up.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <filesystem>
+
+#include "CatalogTestUtil.h"
+#include "localizer/langres/LFProc.h"
+#include "localizer/langres/LangRes.h"
+#include "localizer/langres/LangWriter.h"
+
+using namespace cattest;
+using catalog::TExtractOptions;
+using catalog::TLangFileImage;
+
+namespace {
+
+const char* const kMainForm = R"(object MainForm: TMainForm
+  Caption = 'Main window'
+  Hint = ''
+  Font.Name = 'Tahoma'
+  Width = 300
+  object OkButton: TButton
+    Caption = '&OK'
+    Hint = 'Closes the window'
+    Tag = 5
+  end
+  object Panel1: TPanel
+    Caption = ''
+    object InnerLabel: TLabel
+      Caption = 'Inner'
+    end
+  end
+  object Book: TTabbedNotebook
+    object TTabPage
+      Caption = 'First'
+    end
+    object TTabPage
+      Caption = 'Second'
+    end
+  end
+  inline Frame1: TAddressFrame
+    inherited CityLabel: TLabel
+      Caption = 'City'
+    end
+  end
+  object List: TListBox
+    Items.Strings = (
+      'One'
+      'Two')
+  end
+  object Numbers: TListBox
+    Items.Strings = (
+      1
+      2)
+  end
+  object Bar: TStatusBar
+    Panels = <
+      item
+        Text = 'Ready'
+        Width = 50
+      end
+      item
+        Width = 20
+      end
+      item
+        Text = 'Third'
+      end>
+  end
+  object Wide: TLabel
+    Caption = #1044#1072' '#1085#1077#1090
+  end
+  object Menu: TMainMenu
+    object FileItem: TMenuItem
+      Caption = '&File'
+      object SaveItem: TMenuItem
+        Caption = '&Save %s'
+        ShortCut = 16467
+      end
+    end
+  end
+end
+)";
+
+const char* const kAboutForm = R"(object AboutForm: TAboutForm
+  Caption = 'About'
+end
+)";
+
+Program Sample() {
+    Program p;
+    p.Strings = {{100, u"Hello"}, {101, u"Goodbye"}, {4000, u"Open %s"}};
+    p.RCData = {{"TMAINFORM", FormResource(kMainForm)}, {"TABOUTFORM", FormBinary(kAboutForm)}};
+    return p;
+}
+
+catalog::TExtractResult Extract(const Program& prog, const TExtractOptions& opt = {}) {
+    resources::TResProcessor p;
+    prog.Fill(p);
+    return catalog::ExtractNative(p, "app.exe", opt);
+}
+
+std::filesystem::path Scratch() {
+    static auto dir = [] {
+        auto d = std::filesystem::temp_directory_path() / ("vtp_catalog_" + std::to_string(getpid()));
+        std::filesystem::create_directories(d);
+        return d;
+    }();
+    return dir;
+}
+
+}  // namespace
+
+TEST(Extract, FormsGiveEveryTranslatablePropertyUnderTheBuildersKey) {
+    auto r = Extract(Sample());
+    TLangFileImage& img = r.Image;
+    std::vector<std::string> expected = {
+        "Strings.S100",
+        "Strings.S101",
+        "Strings.S4000",
+        "AboutForm.Caption",
+        "MainForm.Caption",
+        "MainForm.Bar.Panels[0].Text",
+        "MainForm.Bar.Panels[2].Text",
+        "MainForm.Book.TTabPage1.Caption",
+        "MainForm.Book.TTabPage2.Caption",
+        "MainForm.FileItem.Caption",
+        "MainForm.Frame1.CityLabel.Caption",
+        "MainForm.InnerLabel.Caption",
+        "MainForm.List.Items.Strings",
+        "MainForm.OkButton.Caption",
+        "MainForm.OkButton.Hint",
+        "MainForm.SaveItem.Caption",
+        "MainForm.Wide.Caption",
+    };
+    EXPECT_EQ(Paths(img), expected);
+    EXPECT_EQ(Find(img, "MainForm.List.Items.Strings")->Kind, langres::vkStringList);
+    EXPECT_EQ(Find(img, "MainForm.List.Items.Strings")->Value.Text, u"One\r\nTwo");
+    EXPECT_EQ(Find(img, "MainForm.OkButton.Caption")->Value.Text, u"&OK");
+    EXPECT_EQ(Find(img, "MainForm.Wide.Caption")->Value.Text, u"\u0414\u0430 \u043D\u0435\u0442");
+    EXPECT_EQ(Find(img, "MainForm.Wide.Caption")->Flags, langres::vfWide);
+    EXPECT_EQ(Find(img, "MainForm.Caption")->Flags, 0);
+    EXPECT_EQ(Find(img, "Strings.S4000")->ResId, 4000);
+    // A first extract: revision 1 everywhere, ids 1, 2, ... per category in file order.
+    EXPECT_EQ(img.Header.Revision, 1u);
+    EXPECT_EQ(img.Header.IsNative, 1);
+    EXPECT_EQ(img.Header.LangId, 0x0409);
+    EXPECT_EQ(img.Header.EnglishLangName, "English");
+    EXPECT_EQ(img.Header.LastConstantId, 3u);
+    EXPECT_EQ(img.Header.LastPropertyId, 14u);
+    uint32_t constantId = 0, propertyId = 0;
+    for (const auto& it : catalog::Items(img)) {
+        EXPECT_EQ(it.Record->Revision, 1) << it.Path();
+        EXPECT_EQ(it.Record->Id, it.Category == catalog::icConstant ? ++constantId : ++propertyId) << it.Path();
+    }
+    EXPECT_EQ(r.Counts.Forms, 2u);
+    EXPECT_TRUE(r.Notes.empty());
+}
+
+TEST(Extract, SameProgramSameBytes) {
+    auto a = langres::WriteLangFile(Extract(Sample()).Image);
+    auto b = langres::WriteLangFile(Extract(Sample()).Image);
+    EXPECT_EQ(a, b);
+    // The file reads back as the program reads it.
+    auto img = langres::ParseLangFileImage(a.data(), a.size());
+    EXPECT_EQ(img.Forms.size(), 2u);
+}
+
+TEST(Extract, NamesFromAResourceHeader) {
+    std::string header =
+        "// strings\n#define IDS_HELLO 100\n#define IDC_OTHER 100\n# define  S_BYE   (0x65) /* bye */\n"
+        "#define VERSION \"1.0\"\n#define IDD_MAIN 4000U\n";
+    auto names = catalog::ParseResourceHeader(header, "res.h");
+    EXPECT_EQ(names.at(100), "IDS_HELLO");
+    EXPECT_EQ(names.at(101), "S_BYE");
+    EXPECT_EQ(names.at(4000), "IDD_MAIN");
+    EXPECT_EQ(names.size(), 3u);
+    TExtractOptions opt;
+    opt.Names = names;
+    opt.UnitName = "res";
+    auto r = Extract(Sample(), opt);
+    EXPECT_NE(Find(r.Image, "res.IDS_HELLO"), nullptr);
+    EXPECT_NE(Find(r.Image, "res.S_BYE"), nullptr);
+    EXPECT_EQ(Find(r.Image, "res.IDD_MAIN")->Value.Text, u"Open %s");
+    try {
+        catalog::ParseResourceHeader("#define A 1\n\n#define IDS_BIG 70000\n", "big.h");
+        FAIL() << "no error";
+    } catch (const catalog::ECatalogError& e) {
+        EXPECT_EQ(e.Message(), "big.h:3: IDS_BIG = 70000 is not a string id (0 to 65535)");
+    }
+}
+
+TEST(Extract, WhatAProgramLacks) {
+    Program none;
+    none.LangId = 0;
+    none.Strings = {{1, u"x"}};
+    EXPECT_THROW(Extract(none), catalog::ECatalogError);  // no language anywhere
+    TExtractOptions opt;
+    opt.LangId = 0x0407;
+    auto r = Extract(none, opt);
+    EXPECT_EQ(r.Image.Header.LangId, 0x0407);
+    EXPECT_EQ(r.Notes, std::vector<std::string>{"no form resources"});
+    EXPECT_EQ(r.Image.Units.size(), 1u);
+
+    Program formsOnly;
+    formsOnly.RCData = {{"TABOUTFORM", FormBinary(kAboutForm)}};
+    r = Extract(formsOnly);
+    EXPECT_EQ(r.Notes, std::vector<std::string>{"no string table"});
+    EXPECT_EQ(Paths(r.Image), std::vector<std::string>{"AboutForm.Caption"});
+
+    // A form stream cut short names the form.
+    Program broken;
+    auto bytes = FormBinary(kMainForm);
+    bytes.resize(bytes.size() / 2);
+    broken.RCData = {{"TMAINFORM", bytes}};
+    try {
+        Extract(broken);
+        FAIL() << "no error";
+    } catch (const catalog::ECatalogError& e) {
+        EXPECT_EQ(e.Message().rfind("app.exe: form resource TMAINFORM: ", 0), 0u) << e.Message();
+    }
+}
+
+TEST(Extract, UpdateKeepsIdsAndRevisionsOfUnchangedItems) {
+    TLangFileImage first = Extract(Sample()).Image;
+    first.Header.Revision = 7;  // a dictionary that has seen a few releases
+    for (auto& it : catalog::Items(first)) it.Record->Revision = 7;
+    catalog::Items(first)[0].Record->Flags = langres::vfDoNotTranslate;  // set by hand, kept
+
+    // Nothing changed: the same dictionary, byte for byte.
+    TExtractOptions opt;
+    opt.Previous = &first;
+    auto same = Extract(Sample(), opt);
+    EXPECT_EQ(langres::WriteLangFile(same.Image), langres::WriteLangFile(first));
+    EXPECT_EQ(same.Counts.Unchanged, 17u);
+    EXPECT_EQ(same.Counts.Added + same.Counts.Changed + same.Counts.Removed, 0u);
+
+    // One text changed, one string added, one form removed.
+    Program next = Sample();
+    next.Strings[1].second = u"Bye";
+    next.Strings.push_back({102, u"New"});
+    next.RCData.pop_back();
+    auto r = Extract(next, opt);
+    EXPECT_EQ(r.Counts.Unchanged, 15u);
+    EXPECT_EQ(r.Counts.Changed, 1u);
+    EXPECT_EQ(r.Counts.Added, 1u);
+    EXPECT_EQ(r.Counts.Removed, 1u);
+    TLangFileImage& img = r.Image;
+    EXPECT_EQ(img.Header.Revision, 8u);
+    EXPECT_EQ(Find(img, "Strings.S100")->Revision, 7);
+    EXPECT_EQ(Find(img, "Strings.S100")->Flags, langres::vfDoNotTranslate);
+    EXPECT_EQ(Find(img, "Strings.S101")->Revision, 8);
+    EXPECT_EQ(Find(img, "Strings.S101")->Id, Find(first, "Strings.S101")->Id);
+    EXPECT_EQ(Find(img, "Strings.S102")->Revision, 8);
+    EXPECT_EQ(Find(img, "Strings.S102")->Id, 4u);  // after the previous last constant id
+    EXPECT_EQ(img.Header.LastConstantId, 4u);
+    EXPECT_EQ(Find(img, "AboutForm.Caption"), nullptr);
+    EXPECT_EQ(Find(img, "MainForm.Caption")->Id, Find(first, "MainForm.Caption")->Id);
+    // Ids of removed items are not given out again.
+    EXPECT_EQ(img.Header.LastPropertyId, first.Header.LastPropertyId);
+
+    // A string renamed in the header is still the same string.
+    TExtractOptions renamed = opt;
+    renamed.Names = {{100, "IDS_HELLO"}};
+    auto rn = Extract(Sample(), renamed);
+    EXPECT_EQ(Find(rn.Image, "Strings.IDS_HELLO")->Id, Find(first, "Strings.S100")->Id);
+    EXPECT_EQ(Find(rn.Image, "Strings.IDS_HELLO")->Revision, 7);
+}
+
+// What the extract keys is what the module builder translates: a module built from a pseudo
+// translation has every extracted text changed, in forms and string table alike.
+TEST(Extract, KeysAgreeWithTheModuleBuilder) {
+    Program prog = Sample();
+    TLangFileImage native = Extract(prog).Image;
+    TLangFileImage pseudo = catalog::PseudoTranslation(native, 0x0407, 35);
+    auto nativeBytes = langres::WriteLangFile(native);
+    auto pseudoBytes = langres::WriteLangFile(pseudo);
+
+    std::string app = (Scratch() / "app.exe").string();
+    auto module = prog.Module();
+    fw::WriteFileAtomically(app, module.data(), module.size());
+    langres::TLangResource model;
+    langres::TLangFile nf;
+    fw::TMemoryStream ns(nativeBytes);
+    nf.LoadFromStream(ns, &model, -1);
+    langres::TLangFile pf;
+    fw::TMemoryStream ps(pseudoBytes);
+    int index = model.AddLanguage(0, 0x0407);
+    pf.LoadFromStream(ps, &model, index);
+    pf.DllLangIndex = index;
+    fw::TMemoryStream out;
+    pf.BuildResourceModule(0, out, &model, app);
+    std::string dll = (Scratch() / "app.pseudo.dll").string();
+    fw::WriteFileAtomically(dll, out.Memory(), static_cast<size_t>(out.Size()));
+
+    resources::TResProcessor translated;
+    translated.LoadFromFile(dll);
+    TExtractOptions opt;
+    opt.LangId = 0x0409;  // the module carries the translation's language in its record
+    TLangFileImage again = catalog::ExtractNative(translated, dll, opt).Image;
+    EXPECT_EQ(Paths(again), Paths(pseudo));
+    for (const auto& it : catalog::Items(pseudo)) {
+        const langres::TLFRecord* got = Find(again, it.Path());
+        ASSERT_NE(got, nullptr) << it.Path();
+        EXPECT_EQ(got->Value.Text, it.Record->Value.Text) << it.Path();
+        EXPECT_NE(got->Value.Text, Find(native, it.Path())->Value.Text) << it.Path();
+    }
+}

@@ -1,0 +1,144 @@
+// The translators' loop through the tool: extract, update, stats, pseudo, PO export and import,
+// and what bad input gives (one line, exit status 1, no output file).
+#include <gtest/gtest.h>
+
+#include "ToolTest.h"
+#include "localizer/catalog/tests/CatalogTestUtil.h"
+#include "localizer/langres/LangFormat.h"
+
+namespace {
+
+using tooltest::Q;
+using tooltest::Vtploc;
+
+class Catalog : public tooltest::ToolTest {
+protected:
+    std::string App(const cattest::Program& p, const char* name = "app.exe") {
+        std::string file = Path(name);
+        tooltest::WriteBytes(file, p.Module());
+        return file;
+    }
+    static cattest::Program Sample(const char* caption = "Main window") {
+        cattest::Program p;
+        p.Strings = {{100, u"Hello %s"}, {101, u"Goodbye"}};
+        p.RCData = {
+            {"TMAINFORM", cattest::FormBinary(std::string("object MainForm: TMainForm\n  Caption = '") + caption +
+                                              "'\n  object Ok: TButton\n    Caption = '&OK'\n  end\nend\n")}};
+        return p;
+    }
+    static catalog::TLangFileImage Image(const std::string& file) {
+        auto b = tooltest::ReadBytes(file);
+        return langres::ParseLangFileImage(b.data(), b.size());
+    }
+};
+
+}  // namespace
+
+TEST_F(Catalog, TheWholeLoop) {
+    std::string app = App(Sample());
+    tooltest::WriteText(Path("res.h"), "#define IDS_HELLO 100\n#define IDS_BYE 101\n");
+    auto r = Vtploc("lng extract --app " + Q(app) + " --names " + Q(Path("res.h")) + " -o " + Q(Path("v1.ntv.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 forms, 2 properties, 2 constants, revision 1\n");
+    auto ntv = Image(Path("v1.ntv.lng"));
+    EXPECT_NE(cattest::Find(ntv, "res.IDS_HELLO"), nullptr);
+    EXPECT_EQ(ntv.Header.LangId, 0x0409);
+    // Same input, same bytes.
+    ASSERT_EQ(
+        Vtploc("lng extract --app " + Q(app) + " --names " + Q(Path("res.h")) + " -o " + Q(Path("again.lng"))).status,
+        0);
+    EXPECT_EQ(tooltest::ReadBytes(Path("again.lng")), tooltest::ReadBytes(Path("v1.ntv.lng")));
+
+    // A translation through PO: the native dictionary as template, translated, imported.
+    r = Vtploc("lng export --po " + Q(Path("v1.ntv.lng")) + " -o " + Q(Path("app.pot")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string pot = tooltest::ReadText(Path("app.pot"));
+    for (auto [from, to] : {std::pair<std::string, std::string>{"msgid \"Hello %s\"\nmsgstr \"\"",
+                                                                "msgid \"Hello %s\"\nmsgstr \"Hallo %s\""},
+                            {"msgid \"Main window\"\nmsgstr \"\"", "msgid \"Main window\"\nmsgstr \"Hauptfenster\""}}) {
+        size_t at = pot.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        pot.replace(at, from.size(), to);
+    }
+    tooltest::WriteText(Path("de.po"), pot);
+    r = Vtploc("lng import --po " + Q(Path("de.po")) + " --native " + Q(Path("v1.ntv.lng")) + " --lang 0x0407 -o " +
+               Q(Path("v1.de.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "4 entries, 2 translated (0 not confirmed), 0 skipped\n");
+    r = Vtploc("lng stats " + Q(Path("v1.de.lng")) + " --native " + Q(Path("v1.ntv.lng")) + " --min 50");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("50.0% translated"), std::string::npos) << r.out;
+    r = Vtploc("lng stats " + Q(Path("v1.de.lng")) + " --min 75");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("below the 75"), std::string::npos) << r.err;
+
+    // The next release changes the caption: extract --update, then update the translation.
+    std::string app2 = App(Sample("Main view"), "app2.exe");
+    r = Vtploc("lng extract --app " + Q(app2) + " --names " + Q(Path("res.h")) + " --update " + Q(Path("v1.ntv.lng")) +
+               " -o " + Q(Path("v2.ntv.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("3 unchanged, 0 added, 1 changed, 0 removed"), std::string::npos) << r.out;
+    r = Vtploc("lng update --native " + Q(Path("v2.ntv.lng")) + " " + Q(Path("v1.de.lng")) + " -o " +
+               Q(Path("v2.de.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1 translated, 1 unconfirmed, 2 untranslated, 0 obsolete\n");
+    auto de2 = Image(Path("v2.de.lng"));
+    EXPECT_EQ(cattest::Find(de2, "MainForm.Caption")->Value.Text, u"Hauptfenster");
+    EXPECT_EQ(de2.Header.Revision, 2u);
+
+    // Pseudo: a language like any other, through PO and back unchanged.
+    r = Vtploc("lng pseudo " + Q(Path("v2.ntv.lng")) + " -o " + Q(Path("qps.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto qps = Image(Path("qps.lng"));
+    EXPECT_EQ(qps.Header.LangId, 0x0501);
+    EXPECT_EQ(cattest::Find(qps, "res.IDS_HELLO")->Value.Text, u"[Héllö %s\u00B7\u00B7\u00B7]");
+    ASSERT_EQ(Vtploc("lng export --po " + Q(Path("qps.lng")) + " --native " + Q(Path("v2.ntv.lng")) + " -o " +
+                     Q(Path("qps.po")))
+                  .status,
+              0);
+    ASSERT_EQ(std::system(("msgfmt --check -o /dev/null " + Q(Path("qps.po"))).c_str()), 0);
+    ASSERT_EQ(Vtploc("lng import --po " + Q(Path("qps.po")) + " --native " + Q(Path("v2.ntv.lng")) + " -o " +
+                     Q(Path("qps2.lng")))
+                  .status,
+              0);
+    EXPECT_EQ(tooltest::ReadBytes(Path("qps2.lng")), tooltest::ReadBytes(Path("qps.lng")));
+}
+
+TEST_F(Catalog, BadInputGivesOneLineAndNoOutput) {
+    std::string app = App(Sample());
+    ASSERT_EQ(Vtploc("lng extract --app " + Q(app) + " -o " + Q(Path("ntv.lng"))).status, 0);
+    auto ntv = tooltest::ReadBytes(Path("ntv.lng"));
+    auto cut = ntv;
+    cut.resize(cut.size() - 7);
+    tooltest::WriteBytes(Path("cut.lng"), cut);
+    tooltest::WriteText(Path("bad.po"), "msgid \"a\"\nmsgstr \"b\"\nmsgid\n");
+    tooltest::WriteText(Path("notpe.exe"), "MZ but nothing else");
+    tooltest::WriteText(Path("big.h"), "#define IDS_X 99999\n");
+    struct Case {
+        std::string args, names;
+    } cases[] = {
+        {"lng extract --app " + Q(Path("missing.exe")), "missing.exe: no such file"},
+        {"lng extract --app " + Q(Path("notpe.exe")), "notpe.exe: not a readable program"},
+        {"lng extract --app " + Q(app) + " --names " + Q(Path("big.h")), "big.h:1: IDS_X = 99999"},
+        {"lng extract --app " + Q(app) + " --update " + Q(Path("cut.lng")), "cut.lng: not a valid language file"},
+        {"lng update --native " + Q(Path("ntv.lng")) + " " + Q(Path("cut.lng")), "cut.lng: not a valid"},
+        {"lng pseudo " + Q(Path("cut.lng")), "cut.lng: not a valid"},
+        {"lng export --po " + Q(Path("cut.lng")), "cut.lng: not a valid"},
+        {"lng import --po " + Q(Path("bad.po")) + " --native " + Q(Path("ntv.lng")), "bad.po:4: syntax error"},
+        {"lng import --po " + Q(Path("none.po")) + " --native " + Q(Path("ntv.lng")), "none.po: no such file"},
+    };
+    for (const auto& c : cases) {
+        auto r = Vtploc(c.args + " -o " + Q(Path("out")));
+        EXPECT_EQ(r.status, 1) << c.args << "\n" << r.err;
+        EXPECT_EQ(tooltest::Lines(r.err), 1) << r.err;
+        EXPECT_NE(r.err.find(c.names), std::string::npos) << r.err;
+        EXPECT_FALSE(tooltest::fs::exists(Path("out"))) << c.args;
+    }
+    // A program with no forms and no strings extracts what it has and says so.
+    cattest::Program empty;
+    auto r = Vtploc("lng extract --app " + Q(App(empty, "empty.exe")) + " -o " + Q(Path("empty.lng")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("no string table"), std::string::npos);
+    EXPECT_NE(r.err.find("no form resources"), std::string::npos);
+    EXPECT_EQ(r.out, "0 forms, 0 properties, 0 constants, revision 1\n");
+}
