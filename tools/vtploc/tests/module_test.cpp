@@ -219,12 +219,13 @@ TEST_F(VtplocModule, BuildListExtract) {
 namespace {
 
 // Runs vtploc with its files limited to `limit` bytes and the signal of an oversized write
-// ignored, so that writing past the limit fails with an error (as on a full disk).
+// ignored, so that writing past the limit fails with an error (as on a full disk). Modules get a
+// fixed time stamp.
 Result VtplocWithFileLimit(const std::string& args, uint64_t limit) {
     const fs::path base = fs::temp_directory_path() / ("vtploc_limit_" + std::to_string(::getpid()));
     const std::string out = base.string() + ".out", err = base.string() + ".err";
-    std::string cmd = "trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " + Q(VTPLOC_EXE) + " " + args +
-                      " >" + Q(out) + " 2>" + Q(err);
+    std::string cmd = "trap '' XFSZ; SOURCE_DATE_EPOCH=1 exec prlimit --fsize=" + std::to_string(limit) + " " +
+                      Q(VTPLOC_EXE) + " " + args + " >" + Q(out) + " 2>" + Q(err);
     int st = std::system(cmd.c_str());
     Result r;
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -252,7 +253,9 @@ TEST_F(VtplocModule, WritesCutShortLeaveTheTargetUntouched) {
     std::string app = Put("full.exe", App(18, true));
     std::string de = Put("full.de.lng", LangFile(0x0407, "German", u"Hallo", 31));
     std::string probe = Path("probe.dll");
-    ASSERT_EQ(Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(probe)).status, 0);
+    ASSERT_EQ(
+        Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(probe), "SOURCE_DATE_EPOCH=1").status,
+        0);
     const uint64_t moduleSize = fs::file_size(probe);
     std::string out = Put("full.de.dll", std::string("previous module"));
     Result r =
