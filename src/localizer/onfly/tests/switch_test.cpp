@@ -296,12 +296,16 @@ TEST_F(SwitchTest, ContainerIsReadLikeTheToolReadsIt) {
             } catch (const fw::Exception&) {
                 directoryDamaged = true;
             }
-            if (directoryDamaged) EXPECT_EQ(loc->Languages()->Count(), 0) << what << " " << id;
+            if (directoryDamaged) {
+                EXPECT_EQ(loc->Languages()->Count(), 0) << what << " " << id;
+            }
             if (!toolError.empty()) {
                 EXPECT_EQ(error, toolError) << what << " " << id;
             } else {
                 EXPECT_EQ(error, "(no error)") << what << " " << id;
-                if (toolFound) EXPECT_EQ(out.Bytes(), tool) << what << " " << id;
+                if (toolFound) {
+                    EXPECT_EQ(out.Bytes(), tool) << what << " " << id;
+                }
             }
         }
     }
