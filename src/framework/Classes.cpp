@@ -268,17 +268,28 @@ void WriteFileAtomically(const std::string& fileName, const void* data, size_t s
     // Devices, pipes and the like (or a link that leads nowhere one can rename to) cannot be
     // replaced by renaming; they are written in place.
     const fs::file_status st = fs::status(target, ec);
+    // Every byte must have reached the file, the buffered ones included, before it counts.
+    auto write = [&](const std::string& name) {
+        errno = 0;
+        // As TFileStream creates: read-write, which also opens a pipe without waiting for a reader.
+        std::FILE* f = std::fopen(name.c_str(), "w+b");
+        if (!f) throw EFCreateError("Cannot create file \"" + fileName + "\". " + SystemErrorText(errno));
+        bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+        ok = std::fflush(f) == 0 && ok && !std::ferror(f);
+        int err = errno;
+        if (std::fclose(f) != 0 && ok) {
+            ok = false;
+            err = errno;
+        }
+        if (!ok) throw EWriteError("Cannot write file \"" + fileName + "\". " + SystemErrorText(err ? err : EIO));
+    };
     if (fs::is_symlink(fs::symlink_status(target, ec)) || (fs::exists(st) && !fs::is_regular_file(st))) {
-        TFileStream f(target, fmCreate);
-        f.WriteBuffer(data, static_cast<int64_t>(size));
+        write(target);
         return;
     }
     std::string tmp = target + ".tmp~";
     try {
-        {
-            TFileStream f(tmp, fmCreate);
-            f.WriteBuffer(data, static_cast<int64_t>(size));
-        }
+        write(tmp);
         fs::rename(tmp, target, ec);
         if (ec) throw EFCreateError("Cannot create file \"" + fileName + "\". " + ec.message());
     } catch (...) {

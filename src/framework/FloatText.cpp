@@ -243,7 +243,46 @@ bool RoundDecimal(std::string_view s, int mantBits, int minExp, int maxExp, TRou
 
 }  // namespace
 
+namespace {
+
+// The text form of a value that has no decimal one: ["-"] "1.#INF", or ["-"] "1.#NAN" and the
+// decimal bits of the significand (all bits below the exponent), so that any NaN comes back as
+// it was. negative, infinite and the bits are returned; false for other text.
+bool ParseNonFinite(std::string_view text, bool& negative, bool& infinite, uint64_t& bits) {
+    negative = !text.empty() && text[0] == '-';
+    if (negative) text.remove_prefix(1);
+    if (text.substr(0, 6) == "1.#INF" && text.size() == 6) {
+        infinite = true;
+        bits = 0;
+        return true;
+    }
+    if (text.substr(0, 6) != "1.#NAN" || text.size() == 6 || text.size() > 6 + 20) return false;
+    infinite = false;
+    bits = 0;
+    for (char c : text.substr(6)) {
+        if (c < '0' || c > '9') return false;
+        uint64_t next = bits * 10 + static_cast<uint64_t>(c - '0');
+        if ((next - static_cast<uint64_t>(c - '0')) / 10 != bits) return false;  // beyond 64 bits
+        bits = next;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool DecimalToExtended(std::string_view text, TExtended80& out) {
+    bool negative, infinite;
+    uint64_t bits;
+    if (ParseNonFinite(text, negative, infinite, bits)) {
+        // The significand carries its integer bit; a NaN's is whatever the value had.
+        uint64_t mant = infinite ? uint64_t(1) << 63 : bits;
+        if (!infinite && mant == uint64_t(1) << 63) return false;  // that is the infinity
+        uint16_t se = 0x7FFF | (negative ? 0x8000 : 0);
+        for (int i = 0; i < 8; ++i) out.bytes[i] = static_cast<uint8_t>(mant >> (8 * i));
+        out.bytes[8] = static_cast<uint8_t>(se);
+        out.bytes[9] = static_cast<uint8_t>(se >> 8);
+        return true;
+    }
     TRounded r;
     if (!RoundDecimal(text, 64, -16382, 16383, r)) return false;
     uint64_t mant = 0;
@@ -260,6 +299,15 @@ bool DecimalToExtended(std::string_view text, TExtended80& out) {
 }
 
 bool DecimalToDouble(std::string_view text, double& out) {
+    bool negative, infinite;
+    uint64_t payload;
+    if (ParseNonFinite(text, negative, infinite, payload)) {
+        const uint64_t fraction = (uint64_t(1) << 52) - 1;
+        if (!infinite && (payload == 0 || payload > fraction)) return false;
+        uint64_t bits = (uint64_t(0x7FF) << 52) | payload | (negative ? uint64_t(1) << 63 : 0);
+        std::memcpy(&out, &bits, 8);
+        return true;
+    }
     TRounded r;
     if (!RoundDecimal(text, 53, -1022, 1023, r)) return false;
     uint64_t bits = 0;
@@ -275,6 +323,15 @@ bool DecimalToDouble(std::string_view text, double& out) {
 }
 
 bool DecimalToSingle(std::string_view text, float& out) {
+    bool negative, infinite;
+    uint64_t payload;
+    if (ParseNonFinite(text, negative, infinite, payload)) {
+        const uint64_t fraction = (uint64_t(1) << 23) - 1;
+        if (!infinite && (payload == 0 || payload > fraction)) return false;
+        uint32_t bits = (0xFFu << 23) | static_cast<uint32_t>(payload) | (negative ? 0x80000000u : 0);
+        std::memcpy(&out, &bits, 4);
+        return true;
+    }
     TRounded r;
     if (!RoundDecimal(text, 24, -126, 127, r)) return false;
     uint32_t bits = 0;

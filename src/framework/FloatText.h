@@ -11,6 +11,8 @@ namespace fw {
 // Text: ["-"] digits ["." digits] [("e"|"E") ["+"|"-"] digits]. False for other text and for
 // values too large for the format; values too small become zero or subnormal.
 // Inputs with more than 64 significant digits are rounded from their first 64 digits.
+// Values without a decimal form are ["-"] "1.#INF" and ["-"] "1.#NAN" followed by the decimal
+// bits of the significand below the exponent (the text form writes them so).
 bool DecimalToExtended(std::string_view text, TExtended80& out);
 bool DecimalToDouble(std::string_view text, double& out);
 bool DecimalToSingle(std::string_view text, float& out);

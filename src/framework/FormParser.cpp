@@ -108,6 +108,12 @@ char TParser::NextToken() {
             ++pos_;
             token_ = toFloat;
         }
+        // "1.#INF", "1.#NAN<digits>": the values that have no decimal form.
+        if (Peek(pos_) == '#' && (text_.substr(pos_ + 1, 3) == "INF" || text_.substr(pos_ + 1, 3) == "NAN")) {
+            pos_ += 4;
+            while (pos_ < end_ && IsDigit(text_[pos_])) ++pos_;
+            token_ = toFloat;
+        }
         c = Peek(pos_);
         if (c == 'c' || c == 'C' || c == 'd' || c == 'D' || c == 's' || c == 'S') {
             token_ = toFloat;

@@ -515,11 +515,23 @@ void BinaryToResourceForm(const std::vector<uint8_t>& binary, TStream& output) {
 
 // ---- floats as text
 
+namespace {
+
+// Infinities and NaNs as the text reader takes them back, bit for bit (see FloatText.h).
+std::string NonFiniteText(bool negative, bool infinite, uint64_t bits) {
+    std::string s = negative ? "-1.#" : "1.#";
+    return infinite ? s + "INF" : s + "NAN" + std::to_string(bits);
+}
+
+}  // namespace
+
 std::string ExtendedToText(const TExtended80& e) {
+    uint64_t mant = 0;
+    for (int i = 0; i < 8; ++i) mant |= static_cast<uint64_t>(e.bytes[i]) << (8 * i);
+    if ((e.bytes[8] | (e.bytes[9] & 0x7F) << 8) == 0x7FFF)
+        return NonFiniteText((e.bytes[9] & 0x80) != 0, mant == uint64_t(1) << 63, mant);
     long double v = ExtendedToLongDouble(e);
     char buf[128];
-    if (std::isnan(v)) return "NAN";
-    if (std::isinf(v)) return v < 0 ? "-INF" : "INF";
     long double a = std::fabs(v);
     // Fixed notation with 18 decimals while the shortest exact digits fit in it; otherwise the
     // shortest scientific form. Both read back to the same 80-bit value.
@@ -541,12 +553,19 @@ std::string ExtendedToText(const TExtended80& e) {
 }
 
 std::string SingleToText(float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    if ((bits >> 23 & 0xFF) == 0xFF) return NonFiniteText(bits >> 31, (bits & 0x7FFFFF) == 0, bits & 0x7FFFFF);
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
 }
 
 std::string DoubleToText(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    const uint64_t fraction = (uint64_t(1) << 52) - 1;
+    if ((bits >> 52 & 0x7FF) == 0x7FF) return NonFiniteText(bits >> 63, (bits & fraction) == 0, bits & fraction);
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);

@@ -404,6 +404,70 @@ TEST(FormBinaryToText, ExtendedTextReadsBackExactly) {
     EXPECT_EQ(DoubleToText(45000.25), "45000.25");
 }
 
+// Infinities and NaNs (any payload, either sign) of every float tag: binary -> text -> binary
+// gives the same bytes, so a form holding one still loads after a pass through the text form.
+TEST(FormBinaryToText, NonFiniteFloatsReadBackBitForBit) {
+    auto roundTrip = [](const Bytes& value) {
+        Bytes form = Cat(Cat(Str("TPF0"), B({2, 'T', 'A', 1, 'A', 1, 'P'})), Cat(value, B({0, 0})));
+        std::string text = ToText(form);
+        Bytes back;
+        try {
+            back = ToBinary(text);
+        } catch (const Exception& e) {
+            ADD_FAILURE() << e.Message() << "\n" << text;
+        }
+        EXPECT_EQ(back, form) << text;
+        return text;
+    };
+    auto ext = [](uint64_t mant, uint16_t se) {
+        Bytes b{5};
+        for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(mant >> (8 * i)));
+        b.push_back(static_cast<uint8_t>(se));
+        b.push_back(static_cast<uint8_t>(se >> 8));
+        return b;
+    };
+    auto single = [](uint32_t bits) {
+        Bytes b{15};
+        for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+        return b;
+    };
+    auto date = [](uint64_t bits) {
+        Bytes b{17};
+        for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+        return b;
+    };
+    const uint64_t top = uint64_t(1) << 63;
+    EXPECT_NE(roundTrip(ext(top, 0x7FFF)).find("P = 1.#INF\r\n"), std::string::npos);
+    EXPECT_NE(roundTrip(ext(top, 0xFFFF)).find("P = -1.#INF\r\n"), std::string::npos);
+    roundTrip(ext(0xC000000000000000ull, 0xFFFF));  // the default NaN
+    roundTrip(ext(0xC000000000000000ull, 0x7FFF));
+    roundTrip(ext(0x8000000000000001ull, 0x7FFF));  // a signalling one
+    roundTrip(ext(0xFFFFFFFFFFFFFFFFull, 0xFFFF));
+    roundTrip(ext(0x0000000000000001ull, 0x7FFF));  // without its integer bit
+    roundTrip(ext(0, 0x7FFF));
+    EXPECT_NE(roundTrip(single(0x7F800000u)).find("P = 1.#INFs\r\n"), std::string::npos);
+    roundTrip(single(0xFF800000u));
+    roundTrip(single(0x7FC00000u));
+    roundTrip(single(0xFFFFFFFFu));
+    roundTrip(single(0x7F800001u));
+    EXPECT_NE(roundTrip(date(0xFFF0000000000000ull)).find("P = -1.#INFd\r\n"), std::string::npos);
+    roundTrip(date(0x7FF0000000000000ull));
+    roundTrip(date(0x7FF8000000000000ull));
+    roundTrip(date(0xFFFFFFFFFFFFFFFFull));
+    roundTrip(date(0x7FF0000000000001ull));
+
+    // Inside a list and next to ordinary values.
+    Bytes list = Cat(Cat(Cat(B({1}), ext(top, 0x7FFF)), Cat(single(0x7FC00001u), date(0x3FF0000000000000ull))), B({0}));
+    roundTrip(list);
+
+    // What is no such value stays an error, and identifiers keep their tag.
+    for (const char* bad : {"1.#NAN", "1.#NAN0s", "1.#NAN99999999999999999999", "1.#NAN8388608s", "1.#INF5", "1.#INFc",
+                            "1.#NAN9223372036854775808"})
+        EXPECT_NE(ParserErrorOf("object A: TA\r\n  P = " + std::string(bad) + "\r\nend\r\n"), "(no error)") << bad;
+    EXPECT_EQ(ValueBytes("INF"), Cat(B({7, 3}), Str("INF")));
+    EXPECT_EQ(ValueBytes("NAN"), Cat(B({7, 3}), Str("NAN")));
+}
+
 TEST(FormResource, HeaderBytes) {
     Bytes bin = ToBinary("object Form1: TForm1\nend");
     TMemoryStream res;

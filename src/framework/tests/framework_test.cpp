@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include <cstdio>
@@ -80,7 +84,9 @@ TEST(MemoryStream, ReadWriteSeek) {
 }
 
 TEST(FileStream, CreateReadAndErrors) {
-    auto dir = std::filesystem::temp_directory_path() / "vtp_fw_test";
+    // A folder of its own: other builds run the same test at the same time.
+    auto dir = std::filesystem::temp_directory_path() / ("vtp_fw_test_" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::string name = (dir / "a.bin").string();
     {

@@ -1,10 +1,17 @@
 #include "LFProc.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "localizer/kutils/kcompress.h"
+
+#ifdef _WIN32
+#include <share.h>
+#endif
 
 namespace langres {
 
@@ -16,6 +23,54 @@ constexpr size_t MaxHeaderSize = 2 + 2 + 4 + 4 + 2 + 2 + (2 + 65535) + (2 + 2 * 
 constexpr size_t CompressedHeadSize = 1024;
 // A block cut inside a token ends in up to this many undefined bytes.
 constexpr size_t CutTokenTail = 127;
+
+// A language file open for reading; while it is open nobody else may write it (on Windows: no
+// write sharing), so a file being rewritten is never read half-way.
+class TLangFileStream : public fw::TStream {
+public:
+    explicit TLangFileStream(const std::string& fileName) {
+        errno = 0;
+#ifdef _WIN32
+        f_ = _fsopen(fileName.c_str(), "rb", _SH_DENYWR);
+#else
+        f_ = std::fopen(fileName.c_str(), "rb");
+#endif
+        if (!f_) {
+            std::string reason = std::strerror(errno ? errno : EACCES);
+            throw fw::EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
+        }
+    }
+    ~TLangFileStream() override {
+        std::fclose(f_);
+    }
+    TLangFileStream(const TLangFileStream&) = delete;
+    TLangFileStream& operator=(const TLangFileStream&) = delete;
+
+    int64_t Read(void* buffer, int64_t count) override {
+        return count <= 0 ? 0 : static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), f_));
+    }
+    int64_t Write(const void*, int64_t) override {
+        throw fw::EWriteError("Stream write error");
+    }
+    int64_t Seek(int64_t offset, fw::TSeekOrigin origin) override {
+        int whence = origin == fw::TSeekOrigin::soBeginning ? SEEK_SET
+                     : origin == fw::TSeekOrigin::soCurrent ? SEEK_CUR
+                                                            : SEEK_END;
+#ifdef _WIN32
+        if (_fseeki64(f_, offset, whence) != 0) throw fw::EStreamError("Stream seek error");
+        return _ftelli64(f_);
+#else
+        if (fseeko(f_, offset, whence) != 0) throw fw::EStreamError("Stream seek error");
+        return ftello(f_);
+#endif
+    }
+    void SetSize(int64_t) override {
+        throw fw::EStreamError("Stream is read-only");
+    }
+
+private:
+    std::FILE* f_ = nullptr;
+};
 
 std::vector<uint8_t> ReadStreamPart(fw::TStream& s, int64_t from, int64_t count) {
     s.SetPosition(from);
@@ -50,7 +105,7 @@ auto TLangFile::Named(F f) -> decltype(f()) {
 }
 
 void TLangFile::ReadHeaderOfFile() {
-    fw::TFileStream f(FileName, fw::fmOpenRead);
+    TLangFileStream f(FileName);
     const int64_t size = f.Size();
     Named([&] {
         std::vector<uint8_t> magic = ReadStreamPart(f, 0, std::min<int64_t>(size, 5));
@@ -177,7 +232,11 @@ void TLangFile::LoadFromFile(TLangResource* model, int index) {
     // The arguments are checked first; the model is cleared only once the file could be read.
     if (!model) throw ELFProcError("Invalid LangResources");
     if (index >= model->LanguageCount()) throw ELFProcError("Invalid index");
-    std::vector<uint8_t> bytes = fw::ReadFileBytes(FileName);
+    std::vector<uint8_t> bytes;
+    {
+        TLangFileStream f(FileName);
+        bytes = ReadStreamPart(f, 0, f.Size());
+    }
     PrepareLoad(model, index);
     LoadImage(bytes.data(), bytes.size(), model, true, index);
 }

@@ -134,6 +134,9 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     IModuleSystem& sys = utils.System();
     ILibrarySystem& libs = LibrarySystem();
     if (!module) module = utils.MainModule;
+    // The code becomes part of file names that are deleted and written.
+    if (!IsPlainLangCode(code))
+        throw ELocOnFlyError(Format(Res(SLangNotFoundId, "Language \"%s\" is not found"), {code}));
 
     // 1-2: names
     std::string moduleFile = sys.ModuleFileName(module);
@@ -170,7 +173,9 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     auto callSwitch = [&](TDLLInfoItem& current) {
         auto record = std::make_unique<TDLLInfoRecord>();
         std::memset(record.get(), 0, sizeof(TDLLInfoRecord));
-        if (libs.CallSwitchExport(module, pf::OsName(resFile), *record)) CopyInfoRecord(*record, current);
+        if (!libs.CallSwitchExport(module, pf::OsName(resFile), *record)) return false;
+        CopyInfoRecord(*record, current);
+        return true;
     };
     auto deletePrevious = [&] {
         if (DeleteOldDLLs) pf::RemoveFile(pf::ChangeFileExt(resFile, "." + kutils::LocaleAbbrev(PrevLangId)));
@@ -187,7 +192,7 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     bool onDisk = pf::FileExists(langFile);
     std::unique_ptr<TLangFile> file;
     if (onDisk) {
-        file = std::make_unique<TLangFile>(pf::OsName(langFile));
+        file = NamingLangFile(langFile, [&] { return std::make_unique<TLangFile>(pf::OsName(langFile)); });
     } else {
         auto empty = std::make_unique<TLangFile>();
         TMemoryStream image;
@@ -204,20 +209,27 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     // 7: reuse a module built earlier
     bool upToDate = false;
     if (!SameTextAscii(code, kutils::LocaleAbbrev(current.LangId)) && pf::FileExists(resFile)) {
+        // Only a module that was loaded can be judged: after a failure `current` still
+        // describes the resources in use, which stay.
+        bool switched = false, described = false;
         try {
             if (sharesRuntime) {
                 TModuleHandle res = utils.LoadResourceModule(module, pf::OsName(resFile));
                 utils.SetModuleResources(module, res);
-                utils.ReadModuleInfo(sys.FindResourceModule(module), true, current);
+                switched = true;
+                TDLLInfoItem loaded;
+                utils.ReadModuleInfo(sys.FindResourceModule(module), true, loaded);
+                current = loaded;
+                described = true;
             } else {
-                callSwitch(current);
+                switched = described = callSwitch(current);
             }
         } catch (...) {
             // A stale or damaged module is rebuilt below.
         }
-        if (InfoMatches(own, current, file.get()))
+        if (described && InfoMatches(own, current, file.get()))
             upToDate = true;
-        else
+        else if (switched)
             undo();
     }
 
@@ -233,8 +245,10 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     std::string nativeFile = pf::ChangeFileExt(moduleFile, ".ntv.lng");
     if (!pf::FileExists(nativeFile)) nativeFile = kutils::JoinPath(LangFolderFull(), pf::ExtractFileName(nativeFile));
     if (pf::FileExists(nativeFile)) {
-        TLangFile native(pf::OsName(nativeFile));
-        native.LoadFromFile(model.get(), -1);
+        NamingLangFile(nativeFile, [&] {
+            TLangFile native(pf::OsName(nativeFile));
+            native.LoadFromFile(model.get(), -1);
+        });
     } else {
         TLangFile native;
         if (!ReadEmbeddedLanguage(module, 0, 0, model.get(), native)) return;
@@ -243,7 +257,7 @@ void TKLocalizerOnFly::SwitchModule(TModuleHandle module, const std::string& cod
     // 10
     if (onDisk) {
         int index = model->AddLanguage(0, static_cast<uint16_t>(file->LangId));
-        file->LoadFromFile(model.get(), index);
+        NamingLangFile(langFile, [&] { file->LoadFromFile(model.get(), index); });
     } else {
         ReadEmbeddedLanguage(module, file->LangId, 0, model.get(), *file);
     }

@@ -386,6 +386,14 @@ std::string AppName() {
 
 }  // namespace
 
+bool IsPlainLangCode(const std::string& code) {
+    if (code.size() > 32) return false;
+    for (char c : code)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'))
+            return false;
+    return true;
+}
+
 // ---- TLFInfoList
 
 void TLFInfoList::SetFolder(const std::string& folder) {
@@ -563,9 +571,11 @@ void TKLocalizerOnFly::LoadNativeLanguage() {
     std::string nativeFile = NativeLangFileName();
     bool loaded = false;
     if (pf::FileExists(nativeFile)) {
-        TLangFile file(pf::OsName(nativeFile));
-        file.LoadFromFile(langResource_.get(), -1);
-        AdjustCharset = !file.HasOption(langres::loKeepCharset);
+        NamingLangFile(nativeFile, [&] {
+            TLangFile file(pf::OsName(nativeFile));
+            file.LoadFromFile(langResource_.get(), -1);
+            AdjustCharset = !file.HasOption(langres::loKeepCharset);
+        });
         loaded = true;
     }
     TLangFile embedded;
@@ -583,72 +593,28 @@ void TKLocalizerOnFly::LoadNativeLanguage() {
 bool TKLocalizerOnFly::ExtractEmbeddedLanguage(TModuleHandle module, uint32_t langId, uint32_t flags, TStream* dest) {
     std::vector<uint8_t> data;
     if (!LocUtilsInstance().System().FindRCData(module, langres::SEmbeddedLangsName, data)) return false;
-    const std::string invalid = Res(SInvalidKLangsId, langres::SInvalidKLangs);
-    // Every count and size is checked against what is left of the resource.
-    TByteReader r(data);
-    if (r.Left() < 3 || std::memcmp(r.Data(), "KLL", 3) != 0) return false;
-    std::vector<uint32_t> ids;
-    uint16_t version;
+    if (!langres::IsLangContainer(data.data(), data.size())) return false;
+    // The container reader the tool uses too: every count and size is checked against what is
+    // left of the resource.
+    std::vector<uint8_t> image;
     try {
-        r.Skip(3);
-        version = r.U16();
-        r.U32();  // revision
-        uint16_t count = r.U16();
-        for (uint16_t i = 0; i < count; ++i) {
-            uint16_t id = r.U16();
-            std::string name;
-            if (version >= 3) {
-                // The 8-bit string with the counter of language-file version 6.
-                name = langres::ReadS8(r, 6);
-            } else {
-                name = kutils::LocaleEnglishName(id);
-            }
-            ids.push_back(id);
-            if ((flags & elRegister) && languages_->IndexOfLang(id) < 0) {
-                auto info = std::make_unique<TLFInfo>(languages_.get());
-                info->LangId = id;
-                info->EnglishLangName = name;
-                info->IsNative = i == 0;
-                languages_->AddSorted(info.release());
-            }
+        langres::TLangContainer directory = langres::ReadLangContainer(data.data(), data.size(), false);
+        for (size_t i = 0; i < directory.Entries.size() && (flags & elRegister); ++i) {
+            const langres::TLangContainerEntry& e = directory.Entries[i];
+            if (languages_->IndexOfLang(e.LangId) >= 0) continue;
+            auto info = std::make_unique<TLFInfo>(languages_.get());
+            info->LangId = e.LangId;
+            info->EnglishLangName = e.EnglishName;
+            info->IsNative = i == 0;
+            languages_->AddSorted(info.release());
         }
-    } catch (const EReadError&) {
-        throw ELocOnFlyError(invalid);
+        if (!dest || (flags & elRegisterOnly) || langId > 0xFFFF) return false;
+        if (!langres::ExtractContainerLanguage(data.data(), data.size(), static_cast<uint16_t>(langId), image))
+            return false;
+    } catch (const langres::ELFProcError&) {
+        throw ELocOnFlyError(Res(SInvalidKLangsId, langres::SInvalidKLangs));
     }
-    int index = -1;
-    if (langId == 0) {
-        index = 0;
-    } else {
-        for (size_t i = 0; i < ids.size(); ++i)
-            if (ids[i] == langId) {
-                index = static_cast<int>(i);
-                break;
-            }
-    }
-    // An empty container has no first language.
-    if (index < 0 || index >= static_cast<int>(ids.size()) || !dest || (flags & elRegisterOnly)) return false;
-    TMemoryStream block;
-    try {
-        for (int i = 0; i <= index; ++i) {
-            uint32_t size = version >= 2 ? r.U32() : r.U16();
-            if (size > r.Left()) throw ELocOnFlyError(invalid);
-            if (i < index) {
-                r.Skip(size);
-            } else {
-                block.WriteBuffer(r.Data() + r.Pos(), size);
-            }
-        }
-    } catch (const EReadError&) {
-        throw ELocOnFlyError(invalid);
-    }
-    block.SetPosition(0);
-    if (kutils::IsCompressedStream(block)) {
-        block.SetPosition(0);
-        kutils::DecompressStream(block, *dest);
-    } else {
-        block.SetPosition(0);
-        dest->CopyFrom(block, 0);
-    }
+    dest->WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
     dest->SetPosition(0);
     return true;
 }
@@ -661,6 +627,8 @@ bool TKLocalizerOnFly::ReadEmbeddedLanguage(TModuleHandle module, uint32_t langI
         int index = langId == 0 ? -1 : model->AddLanguage(0, static_cast<uint16_t>(langId));
         image.SetPosition(0);
         file.LoadFromStream(image, model, index);
+        if (model == langResource_.get() && index > 0)
+            modelSources_[index] = {std::string(), file.Revision, file.Build};
     }
     return found;
 }
@@ -679,6 +647,9 @@ void TKLocalizerOnFly::SwitchToLangCode(const std::string& code) {
 }
 
 void TKLocalizerOnFly::SwitchLanguage(uint32_t langId, const std::string& code) {
+    // A code that could lead a file name out of its folder names no language.
+    if (!IsPlainLangCode(code))
+        throw ELocOnFlyError(Format(Res(SLangNotFoundId, "Language \"%s\" is not found"), {code}));
     PrevLangId = CurrentLangId;
     DoBeforeSwitch();
     std::string file = LangFileName(code);
@@ -687,14 +658,13 @@ void TKLocalizerOnFly::SwitchLanguage(uint32_t langId, const std::string& code) 
     } else if (languages_->IsEmbeddedLang(langId)) {
         SwitchToEmbeddedLang(langId);
     } else {
-        throw ELocOnFlyError(
-            Format(Res(SLangNotFoundId, "Language \"%s\" is not found"), {kutils::LocaleEnglishName(langId)}));
+        // An unknown code has no language name: the code itself says what was asked for.
+        std::string name = langId == 0 && !code.empty() ? code : kutils::LocaleEnglishName(langId);
+        throw ELocOnFlyError(Format(Res(SLangNotFoundId, "Language \"%s\" is not found"), {name}));
     }
-    if (DeleteOldDLLs) {
-        std::string old =
-            pf::ChangeFileExt(kutils::JoinPath(dllFolder_, AppName()), "." + kutils::LocaleAbbrev(PrevLangId));
-        pf::RemoveFile(old);
-    }
+    // The previous language's module where it was written; never the one now in use.
+    if (DeleteOldDLLs && PrevLangId != LocUtilsInstance().CurrentModuleInfo().LangId)
+        pf::RemoveFile(ModuleFileNameOf(PrevLangId));
     if (TranslateLibraries) SwitchLibraries(code);
     DoAfterSwitch(languages_->IndexOfLang(langId));
 }
@@ -703,8 +673,10 @@ void TKLocalizerOnFly::SwitchToLangFile(const std::string& fileName) {
     if (!Initialized) throw ELocOnFlyError(Res(SNotInitializedId, "Localizer is not initialized"));
     if (!pf::FileExists(fileName))
         throw ELocOnFlyError(Format(Res(SLangFileNotFoundId, "Language file \"%s\" is not found"), {fileName}));
-    TLangFile file(pf::OsName(fileName));
-    ApplyLanguage(file);
+    NamingLangFile(fileName, [&] {
+        TLangFile file(pf::OsName(fileName));
+        ApplyLanguage(file);
+    });
 }
 
 void TKLocalizerOnFly::SwitchToEmbeddedLang(uint32_t langId) {
@@ -713,6 +685,30 @@ void TKLocalizerOnFly::SwitchToEmbeddedLang(uint32_t langId) {
     if (!ReadEmbeddedLanguage(MainModule(), langId, elRegister, langResource_.get(), file))
         throw ELocOnFlyError(Format("Can not load language %s from resources", {kutils::LocaleEnglishName(langId)}));
     ApplyLanguage(file);
+}
+
+TKLocalizerOnFly::TModelSource TKLocalizerOnFly::SourceOf(const TLangFile& file) {
+    return {file.FileName, file.Revision, file.Build};
+}
+
+int TKLocalizerOnFly::ModelIndexFor(TLangFile& file) {
+    const auto id = static_cast<uint16_t>(file.LangId);
+    int index = langResource_->IndexOfLangId(id);
+    if (index == 0) return index;  // the native language is the model's own
+    // The first model language of the id that holds this file's texts; a language loaded from
+    // another file or build of that language would put stale texts into the module.
+    const TModelSource want = SourceOf(file);
+    for (int i = index; i >= 0 && i < langResource_->LanguageCount(); ++i) {
+        if (langResource_->LangIds(i) != id) continue;
+        auto it = modelSources_.find(i);
+        if (it != modelSources_.end() && it->second.FileName == want.FileName && it->second.Revision == want.Revision &&
+            it->second.Build == want.Build)
+            return i;
+    }
+    index = langResource_->AddLanguage(0, id);
+    file.LoadFromFile(langResource_.get(), index);
+    modelSources_[index] = want;
+    return index;
 }
 
 void TKLocalizerOnFly::ApplyLanguage(TLangFile& file) {
@@ -738,14 +734,7 @@ void TKLocalizerOnFly::ApplyLanguage(TLangFile& file) {
         }
     }
 
-    if (!(Loading && upToDate)) {
-        int index = langResource_->IndexOfLangId(static_cast<uint16_t>(file.LangId));
-        if (index < 0) {
-            index = langResource_->AddLanguage(0, static_cast<uint16_t>(file.LangId));
-            file.LoadFromFile(langResource_.get(), index);
-        }
-        CurrentLangIndex = index;
-    }
+    if (!(Loading && upToDate)) CurrentLangIndex = ModelIndexFor(file);
 
     if (!upToDate) {
         if (ListNativeLangId() == file.LangId) {

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "framework/Classes.h"
 #include "framework/Components.h"
+#include "localizer/langres/LangFormat.h"
 #include "localizer/langres/LangRes.h"
 #include "localizer/onfly/LocUtils.h"
 
@@ -190,6 +192,32 @@ private:
     std::string dllFolder_;
     std::string dllFolderFull_;
     ILibrarySystem* librarySystem_ = nullptr;
+    // What each model language above the native one was loaded from: a module built from it
+    // must carry that file's texts, not those of an earlier file of the same language.
+    struct TModelSource {
+        std::string FileName;  // empty: the embedded container
+        uint32_t Revision = 0;
+        uint32_t Build = 0;
+    };
+    std::map<int, TModelSource> modelSources_;
+    static TModelSource SourceOf(const langres::TLangFile& file);
+    int ModelIndexFor(langres::TLangFile& file);
 };
+
+// Runs f; a language file that is no language file says which file it is.
+template <class F>
+auto NamingLangFile(const std::string& fileName, F f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (langres::ELFProcError& e) {
+        std::string prefix = "Language file \"" + fileName + "\": ";
+        if (e.Message().compare(0, prefix.size(), prefix) != 0) e.SetMessage(prefix + e.Message());
+        throw;
+    }
+}
+
+// Whether a language code may be put into a file name: a locale abbreviation (letters, digits,
+// '-' and '_') or empty; no separator, dot or drive can lead outside the folder.
+bool IsPlainLangCode(const std::string& code);
 
 }  // namespace onfly

@@ -119,10 +119,13 @@ void TFormProcessor::ProcessStream(fw::TStream& stream) {
     } else {
         try {
             fw::TMemoryStream temp(std::vector<uint8_t>(text.begin(), text.end()));
+            // Translated texts are written in the wide form; the 8-bit texts left are the
+            // untranslated ones, in the code page of the program's own language.
+            uint32_t textLang = LangResource && LangResource->NativeLangId ? LangResource->NativeLangId : LangId;
             if (format == fw::ffBinary)
-                FormTextToBinary(temp, result, UTF8Strings, LangId);
+                FormTextToBinary(temp, result, UTF8Strings, textLang);
             else
-                FormTextToResource(temp, result, UTF8Strings, LangId);
+                FormTextToResource(temp, result, UTF8Strings, textLang);
         } catch (const fw::Exception& e) {
             throw EPrjProcsError(fw::Format("Error while processing form \"%s\"\r\n%s", {FormName, e.Message()}));
         }
@@ -417,8 +420,21 @@ void TFormProcessor::WritePropertyLines(langres::TLResPropertyItem* prop) {
             break;
         case langres::vkStringList: {
             OutputLines.push_back(blanks + prop->Name + " = (");
-            for (const std::string& line : value->GetLines())
-                OutputLines.push_back(blanks + "  " + kutils::QuoteString(line, '\''));
+            if (UTF8Strings) {
+                // Wide, like translated strings: the 8-bit form would be read in another code page.
+                const std::u16string& t = value->Text;
+                size_t start = 0;
+                for (size_t i = 0; i < t.size(); ++i) {
+                    if (t[i] != u'\r' && t[i] != u'\n') continue;
+                    OutputLines.push_back(blanks + "  " + WideQuoteString(t.substr(start, i - start)));
+                    if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') ++i;
+                    start = i + 1;
+                }
+                if (start < t.size()) OutputLines.push_back(blanks + "  " + WideQuoteString(t.substr(start)));
+            } else {
+                for (const std::string& line : value->GetLines())
+                    OutputLines.push_back(blanks + "  " + kutils::QuoteString(line, '\''));
+            }
             OutputLines.back() += ")";
             break;
         }

@@ -215,3 +215,72 @@ TEST_F(VtplocModule, BuildListExtract) {
     EXPECT_NE(r.err.find("Invalid KLANGS resource"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(none));
 }
+
+namespace {
+
+// Runs vtploc with its files limited to `limit` bytes and the signal of an oversized write
+// ignored, so that writing past the limit fails with an error (as on a full disk). Modules get a
+// fixed time stamp.
+Result VtplocWithFileLimit(const std::string& args, uint64_t limit) {
+    const fs::path base = fs::temp_directory_path() / ("vtploc_limit_" + std::to_string(::getpid()));
+    const std::string out = base.string() + ".out", err = base.string() + ".err";
+    std::string cmd = "trap '' XFSZ; SOURCE_DATE_EPOCH=1 exec prlimit --fsize=" + std::to_string(limit) + " " +
+                      Q(VTPLOC_EXE) + " " + args + " >" + Q(out) + " 2>" + Q(err);
+    int st = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = tooltest::ReadText(out);
+    r.err = tooltest::ReadText(err);
+    fs::remove(out);
+    fs::remove(err);
+    return r;
+}
+
+bool NoTemporaryIn(const fs::path& dir) {
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().find(".tmp") != std::string::npos) return false;
+    return true;
+}
+
+}  // namespace
+
+// A write that the file system cuts short (here a file size limit; a full disk alike) fails
+// with the file's name, leaves the file that was there untouched and no temporary file behind.
+// The outputs are small enough to sit in the writer's buffer: the error shows only when it is
+// written out at the close.
+TEST_F(VtplocModule, WritesCutShortLeaveTheTargetUntouched) {
+    // Through the module builder: a limit one byte below the module's size.
+    std::string app = Put("full.exe", App(18, true));
+    std::string de = Put("full.de.lng", LangFile(0x0407, "German", u"Hallo", 31));
+    std::string probe = Path("probe.dll");
+    ASSERT_EQ(
+        Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(probe), "SOURCE_DATE_EPOCH=1").status,
+        0);
+    const uint64_t moduleSize = fs::file_size(probe);
+    std::string out = Put("full.de.dll", std::string("previous module"));
+    Result r =
+        VtplocWithFileLimit("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out), moduleSize - 1);
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("\"" + out + "\""), std::string::npos) << r.err;
+    EXPECT_EQ(tooltest::ReadText(out), "previous module");
+    EXPECT_TRUE(NoTemporaryIn(dir_));
+    // With room enough the same command replaces it.
+    r = VtplocWithFileLimit("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out), moduleSize);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(fw::ReadFileBytes(out), fw::ReadFileBytes(probe));
+
+    // Through any other output of the tool: an LZK block.
+    Bytes plain(3000);
+    uint32_t x = 12345;  // noise: the block is about as long as its input
+    for (auto& b : plain) {
+        x = x * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(x >> 16);
+    }
+    std::string in = Put("plain.bin", plain);
+    std::string lzk = Put("plain.lzk", std::string("previous block"));
+    r = VtplocWithFileLimit("lzk compress " + Q(in) + " " + Q(lzk), 1000);
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("\"" + lzk + "\""), std::string::npos) << r.err;
+    EXPECT_EQ(tooltest::ReadText(lzk), "previous block");
+    EXPECT_TRUE(NoTemporaryIn(dir_));
+}

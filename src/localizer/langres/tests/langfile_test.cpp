@@ -640,3 +640,44 @@ TEST(LangFile, TruncatedAndDamagedFilesFailCleanly) {
     TLangResource bm;
     EXPECT_THROW(LoadNative(bm, bad), fw::Exception);
 }
+
+#ifdef _WIN32
+// Windows' own view of the file: the declarations come last so that they touch nothing above.
+#include <windows.h>
+
+// While a language file is read nobody may write it: a file that another program holds open for
+// writing (a translator's editor saving it) is not read half-way, and is read again once it is
+// closed. Readers do not exclude each other.
+TEST(LangFileWin, FilesOpenForWritingElsewhereAreNotRead) {
+    TTempDir dir;
+    std::string name = dir.Write("busy.lng", WriteLangFile(NativeImage(), 7, false));
+    HANDLE writer = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    std::string error = "(no error)";
+    try {
+        TLangFile f(name);
+    } catch (const fw::Exception& e) {
+        error = e.Message();
+    }
+    EXPECT_NE(error.find("\"" + name + "\""), std::string::npos) << error;
+    CloseHandle(writer);
+
+    TLangFile f(name);
+    EXPECT_EQ(f.LangId, 0x0409u);
+    HANDLE reader = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    TLangResource m;
+    EXPECT_NO_THROW(f.LoadFromFile(&m, -1));
+    // ... but loading while someone writes fails and leaves the model as it was.
+    HANDLE writer2 = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer2, INVALID_HANDLE_VALUE);
+    int forms = m.Forms->Count();
+    EXPECT_THROW(f.LoadFromFile(&m, -1), fw::EFOpenError);
+    EXPECT_EQ(m.Forms->Count(), forms);
+    CloseHandle(writer2);
+    CloseHandle(reader);
+}
+#endif

@@ -133,6 +133,37 @@ TEST(NamedList, NameOrderFoldsAsciiOnly) {
     EXPECT_EQ(list.LastIndex, 0);
 }
 
+// The ends of the folded range: 'a' and 'z' fold on both sides, and what lies between 'Z' and 'a'
+// ('[', '_'), digits and bytes above 127 keep their values.
+TEST(NamedList, FoldingCoversAToZOnBothSides) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int sign;
+    };
+    const Case cases[] = {
+        {"z", "Z", 0},    {"zeta", "ZETA", 0}, {"a", "A", 0},  {"z", "_", -1},    {"Z", "_", -1},       {"z", "[", -1},
+        {"y", "Z", -1},   {"z", "0", 1},       {"9", "z", -1}, {"z", "\x80", -1}, {"\xFF", "z", 1},     {"z_", "Z0", 1},
+        {"za", "ZB", -1}, {"a", "@", 1},       {"`", "a", 1},  {"{", "z", 1},     {"\xDA", "\xFA", -1},
+    };
+    auto sign = [](int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sign(CompareNames(c.a, c.b)), c.sign) << c.a << " vs " << c.b;
+        EXPECT_EQ(sign(CompareNames(c.b, c.a)), -c.sign) << c.b << " vs " << c.a;
+    }
+
+    // Lookups through the sorted list, in either case, whatever order the names came in.
+    TLResNamedItemList list;
+    for (const char* n : {"_under", "zeta", "\xC4rger", "9lives", "Zulu", "alpha", "[x", "Z"}) list.Ensure(n);
+    EXPECT_EQ(Names(list),
+              (std::vector<std::string>{"9lives", "alpha", "Z", "zeta", "Zulu", "[x", "_under", "\xC4rger"}));
+    for (const char* n : {"ZETA", "zulu", "z", "ALPHA", "_under", "[x", "9LIVES", "\xC4rger"})
+        EXPECT_GE(list.IndexOf(n), 0) << n;
+    EXPECT_EQ(list.IndexOf("\xE4rger"), -1);
+    EXPECT_EQ(list.Ensure("zULU"), list.Items(4));
+    EXPECT_EQ(list.Count(), 8);
+}
+
 TEST(Model, CreationDefaultsAndLanguages) {
     TLangResource res;
     EXPECT_EQ(res.LanguageCount(), 1);

@@ -399,3 +399,65 @@ TEST_F(LibrariesTest, OpenFormsOfALibraryAreTranslatedFromItsOwnLanguage) {
     loc->SwitchToLangCode("ntv");
     EXPECT_EQ(form->Caption, "Library window");
 }
+
+TEST_F(LibrariesTest, ModuleThatFailsToLoadIsNeverTakenAsUpToDate) {
+    Start({}, {18, true, true, {Native(), LibGerman(u"Hallo aus Own", 0)}});
+    // The language file's build equals the library's own (0), and the module left in the folder
+    // was made for another revision: loading it fails, so it is rebuilt.
+    WriteFile(AppPath("Shared." + Ger() + ".lng"), LangFile(LibGerman(u"Hallo aus Shared", 0)));
+    std::string sharedMod = DllPath("Shared." + Ger());
+    WriteFile(sharedMod, StaleModule(17, kGerman, 0, kHelloId, u"Alt"));
+    loc->SwitchToLangCode(Ger());
+    EXPECT_EQ(Str(shared), u"Hallo aus Shared");
+    EXPECT_EQ(ModuleRecord(sharedMod).Revision, 18u);
+    EXPECT_EQ(ModuleString(sharedMod, kHelloId), u"Hallo aus Shared");
+
+    // The same through the export of a library with a runtime of its own that cannot load it.
+    loc->SwitchToLangCode("ntv");
+    std::string ownMod = DllPath("Own." + Ger());
+    WriteFile(ownMod, StaleModule(17, kGerman, 0, kHelloId, u"Alt"));
+    libs.SetSwitchExport(own.Module, [this](const std::string&, TDLLInfoRecord&) {
+        ++own.Switches;
+        throw fw::Exception("can not load");
+    });
+    EXPECT_NE(Error([&] { loc->SwitchToLangCode(Ger()); }), "(no error)");
+    // The stale module was not taken as current: it was replaced by one of this revision.
+    EXPECT_EQ(ModuleRecord(ownMod).Revision, 18u);
+}
+
+TEST_F(LibrariesTest, FailedReuseKeepsTheCurrentModule) {
+    Start();
+    WriteFile(LangPath("App.FRA.lng"), LangFile(French()));
+    WriteFile(AppPath("Shared.FRA.lng"), LangFile(French()));
+    loc->SwitchToLangCode(Ger());
+    ASSERT_EQ(Str(shared), u"Hallo aus Shared");
+    // French: the module left there cannot be loaded and the library's native file is gone,
+    // so nothing can be built: the library keeps the German module it shows.
+    WriteFile(DllPath("Shared.FRA"), {1, 2, 3});
+    fs::remove(LangPath("Shared.ntv.lng"));
+    loc->SwitchToLangCode("FRA");
+    EXPECT_EQ(Str(main), u"Bonjour");
+    EXPECT_EQ(Str(shared), u"Hallo aus Shared");
+}
+
+TEST_F(LibrariesTest, CodesThatCouldLeaveTheFolderAreRefused) {
+    Start();
+    // Modules beside the libraries; a language file and a file the code would reach outside.
+    loc = std::make_unique<TLibLocalizer>();
+    loc->ShowErrors = false;
+    loc->SetLibrarySystem(&libs);
+    loc->Init(langDir);
+    fs::create_directories(dir / "app" / "Shared.x");
+    std::string victim = (dir / "victim").string();
+    WriteFile(victim, {'k', 'e', 'e', 'p'});
+    WriteFile((dir / "victim.lng").string(), LangFile(LibGerman(u"Hallo")));
+    for (std::string code : {"x/../../victim", "x\\..\\..\\victim"}) {
+        EXPECT_EQ(Error([&] { loc->SwitchModule(shared, code, true); }), "Language \"" + code + "\" is not found")
+            << code;
+        EXPECT_EQ(Error([&] { loc->SwitchModule(own.Module, code, false); }), "Language \"" + code + "\" is not found")
+            << code;
+    }
+    EXPECT_EQ(fs::file_size(victim), 4u);
+    EXPECT_EQ(Str(shared), u"Hello");
+    EXPECT_EQ(own.Switches + own.Backs, 0);
+}

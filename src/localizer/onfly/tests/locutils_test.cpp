@@ -192,6 +192,22 @@ TEST_F(LocUtilsTest, LoadingChecksTheRevisionAndKeepsThePreviousModuleOnFailure)
     EXPECT_EQ(sys.LoadedCount(), loaded);  // nothing stays loaded
     EXPECT_EQ(Str(kHelloId), u"Hallo");    // the previous module is still in use
 
+    // Made for a newer program: refused just the same, only the same revision is accepted.
+    std::string newer = Module("newer.FRA", 19, kFrench);
+    try {
+        utils->SwitchMainResources(newer);
+        FAIL();
+    } catch (const ELUOutOfVersion& e) {
+        EXPECT_EQ(e.Message(), "The version of the resource file \"" + newer +
+                                   "\" is invalid. Please, update the file and try again");
+    }
+    TModuleHandle newerModule = sys.LoadDataModule(newer);
+    EXPECT_FALSE(utils->RevisionsMatch(0, newerModule));
+    sys.UnloadModule(newerModule);
+    EXPECT_EQ(sys.LoadedCount(), loaded);
+    EXPECT_EQ(Str(kHelloId), u"Hallo");
+    EXPECT_EQ(utils->CurrentModuleInfo().LangId, kGerman);
+
     // A module whose own record is damaged: the check raises, the module is unloaded.
     std::string bad = File("bad.DEU", App({18, true, false, {}}));
     EXPECT_THROW(utils->SwitchMainResources(bad), ELUInvalidResLibrary);

@@ -255,6 +255,62 @@ TEST_F(SwitchTest, DamagedContainersRaiseInvalidKLangs) {
     EXPECT_FALSE(loc->ExtractEmbeddedLanguage(main, 0, elRegister, &out));
 }
 
+// The program reads its container with the reader the tool uses: both give the same language
+// or both refuse the container, and a damaged directory registers no language at all.
+TEST_F(SwitchTest, ContainerIsReadLikeTheToolReadsIt) {
+    Start();
+    LangContent fr = French();
+    fr.Compress = true;
+    Bytes good = Container({Native(), German(), fr});
+    std::vector<std::pair<std::string, Bytes>> cases = {{"good", good}, {"old", Container({Native(), German()}, 1)}};
+    size_t dirEnd = 3 + 2 + 4 + 2 + (2 + 1 + 7) + (2 + 1 + 6) + (2 + 1 + 6);
+    for (size_t cut : {size_t(12), size_t(20), dirEnd - 1, dirEnd + 2, good.size() - 1})
+        cases.push_back({"cut at " + std::to_string(cut), Bytes(good.begin(), good.begin() + cut)});
+    Bytes name = good;
+    name[3 + 2 + 4 + 2 + 2 + 1 + 7 + 2] = 0xFF;  // the second name runs past the end
+    cases.push_back({"second name", name});
+    Bytes size = good;
+    size[dirEnd + 3] = 0x7F;
+    cases.push_back({"first size", size});
+    for (const auto& [what, data] : cases) {
+        for (uint16_t id : {uint16_t(0), kGerman, kFrench, kRussian}) {
+            loc = std::make_unique<TTestLocalizer>();
+            loc->ShowErrors = false;
+            sys.AddRCData(main, langres::SEmbeddedLangsName, data);
+            std::vector<uint8_t> tool;
+            std::string toolError;
+            bool toolFound = false;
+            try {
+                toolFound = langres::ExtractContainerLanguage(data.data(), data.size(), id, tool);
+            } catch (const fw::Exception& e) {
+                toolError = e.Message();
+            }
+            fw::TMemoryStream out;
+            std::string error = Error([&] {
+                bool found = loc->ExtractEmbeddedLanguage(main, id, elRegister, &out);
+                EXPECT_EQ(found, toolFound) << what << " " << id;
+            });
+            bool directoryDamaged = false;
+            try {
+                langres::ReadLangContainer(data.data(), data.size(), false);
+            } catch (const fw::Exception&) {
+                directoryDamaged = true;
+            }
+            if (directoryDamaged) {
+                EXPECT_EQ(loc->Languages()->Count(), 0) << what << " " << id;
+            }
+            if (!toolError.empty()) {
+                EXPECT_EQ(error, toolError) << what << " " << id;
+            } else {
+                EXPECT_EQ(error, "(no error)") << what << " " << id;
+                if (toolFound) {
+                    EXPECT_EQ(out.Bytes(), tool) << what << " " << id;
+                }
+            }
+        }
+    }
+}
+
 // ---- Init and switching
 
 TEST_F(SwitchTest, InitNeedsANativeLanguage) {
@@ -351,12 +407,22 @@ TEST_F(SwitchTest, FileLanguageBuildsAModuleOnceAndSwitchingBackRestoresTheProgr
     EXPECT_EQ(fs::last_write_time(module), stamp);
     EXPECT_EQ(Str(kHelloId), u"Hallo");
 
-    // A new build of the language file makes the module stale.
-    Lang(Code(kGerman), German(4));
+    // A new build of the language file makes the module stale; the new module carries the
+    // new file's texts with its build.
+    LangContent newer = German(4);
+    newer.Hello = u"Guten Tag";
+    Lang(Code(kGerman), newer);
     loc->SwitchToLangCode(Code(kGerman));
     EXPECT_NE(fs::last_write_time(module), stamp);
     EXPECT_EQ(ModuleRecord(module).Build, 4u);
-    EXPECT_EQ(Str(kHelloId), u"Hallo");
+    EXPECT_EQ(ModuleString(module, kHelloId), u"Guten Tag");
+    EXPECT_EQ(Str(kHelloId), u"Guten Tag");
+    // Back and forth again: the new file is not loaded a second time, its module is reused.
+    int languages = loc->LangResource()->LanguageCount();
+    loc->SwitchToLangCode("ntv");
+    loc->SwitchToLangCode(Code(kGerman));
+    EXPECT_EQ(loc->LangResource()->LanguageCount(), languages);
+    EXPECT_EQ(Str(kHelloId), u"Guten Tag");
 }
 
 TEST_F(SwitchTest, ModuleOfAnotherRevisionIsDeletedAndRebuilt) {
@@ -395,8 +461,9 @@ TEST_F(SwitchTest, EmbeddedLanguagesAppendAModelLanguagePerSwitch) {
     loc->SwitchToLangCode("ntv");
     loc->SwitchToLangCode(Code(kFrench));
     EXPECT_EQ(ModuleRecord(ModuleOf(kFrench)).Build, 6u);
-    // The model keeps the first French language it loaded (from the container).
-    EXPECT_EQ(Str(kHelloId), u"Bonjour");
+    // The module carries the file's build, so it carries the file's texts too.
+    EXPECT_EQ(ModuleString(ModuleOf(kFrench), kHelloId), u"Salut");
+    EXPECT_EQ(Str(kHelloId), u"Salut");
 
     EXPECT_EQ(Error([&] { loc->SwitchToEmbeddedLang(kGerman); }),
               "Can not load language " + kutils::LocaleEnglishName(kGerman) + " from resources");
@@ -405,8 +472,8 @@ TEST_F(SwitchTest, EmbeddedLanguagesAppendAModelLanguagePerSwitch) {
 TEST_F(SwitchTest, UnknownLanguagesAndShownErrors) {
     Start({18, true, true, {Native()}});
     loc->Init(langDir);
-    EXPECT_EQ(Error([&] { loc->SwitchToLangCode("zz-unknown"); }),
-              "Language \"" + kutils::LocaleEnglishName(0) + "\" is not found");
+    // An unknown code has no language name: the message says the code that was asked for.
+    EXPECT_EQ(Error([&] { loc->SwitchToLangCode("zz-unknown"); }), "Language \"zz-unknown\" is not found");
     EXPECT_EQ(Error([&] { loc->SwitchToLangCode(Code(kGerman)); }),
               "Language \"" + kutils::LocaleEnglishName(kGerman) + "\" is not found");
     std::string missing = (fs::path(langDir) / "App.none.lng").string();
@@ -490,4 +557,92 @@ TEST_F(SwitchTest, OpenFormsAreTranslatedAfterASwitch) {
     EXPECT_EQ(static_cast<fw::TForm*>(form.get())->Caption, "Fenster");
     loc->SwitchToLangCode("ntv");
     EXPECT_EQ(static_cast<fw::TForm*>(form.get())->Caption, "Window");
+}
+
+TEST_F(SwitchTest, DamagedLanguageFilesAreNamed) {
+    Start({18, true, true, {Native()}});
+    loc->Init(langDir);
+    std::string file = (fs::path(langDir) / ("App." + Code(kGerman) + ".lng")).string();
+    WriteFile(file, Bytes{'X', 'Y', 7, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    std::string e = Error([&] { loc->SwitchToLangCode(Code(kGerman)); });
+    EXPECT_EQ(e, "Language file \"" + loc->LangFileName(Code(kGerman)) + "\": Invalid file format");
+    EXPECT_EQ(Str(kHelloId), u"Hello");
+}
+
+TEST_F(SwitchTest, DamagedNativeLanguageFileIsNamed) {
+    Start({18, true, true, {Native()}});
+    WriteFile((fs::path(langDir) / "App.ntv.lng").string(), Bytes{'L', 'F', 0, 0, 0, 0, 0, 0});
+    std::string e = Error([&] { loc->Init(langDir); });
+    EXPECT_EQ(e, "Language file \"" + loc->NativeLangFileName() + "\": Invalid file format");
+}
+
+TEST_F(SwitchTest, CodesThatAreNoPlainAbbreviationAreRefusedBeforeAnyFileIsNamed) {
+    Start({18, true, true, {Native()}});
+    loc->Init(langDir);
+    // A language file outside the language folder that a path in the code would reach.
+    fs::create_directories(fs::path(langDir) / "App.x");
+    WriteFile((dir / "app" / "evil.lng").string(), LangFile(German()));
+    int before = 0;
+    loc->OnBeforeSwitch = [&](TKLocalizerOnFly*) { ++before; };
+    for (std::string code : {"x/../../evil", "x\\..\\..\\evil", "..", "GER.x", "C:GER", "a b", "GER/"}) {
+        EXPECT_EQ(Error([&] { loc->SwitchToLangCode(code); }), "Language \"" + code + "\" is not found") << code;
+        EXPECT_EQ(Error([&] { loc->SwitchLanguage(kGerman, code); }), "Language \"" + code + "\" is not found") << code;
+    }
+    EXPECT_EQ(before, 0);
+    EXPECT_EQ(Str(kHelloId), u"Hello");
+    EXPECT_EQ(loc->CurrentLangId, kEnglish);
+    EXPECT_TRUE(fs::is_empty(dllDir));
+    // A plain code still works.
+    Lang(Code(kGerman), German());
+    loc->SwitchToLangCode(Code(kGerman));
+    EXPECT_EQ(Str(kHelloId), u"Hallo");
+}
+
+// The module folder given relative to the application, or none at all (modules beside the
+// program): the previous language's module goes, a file of that name in the current directory
+// stays, and so does the module in use.
+struct PreviousModuleTest : SwitchTest {
+    void Check(const std::string& folder) {
+        fs::path cwd = dir / "cwd";
+        fs::create_directories(cwd / "dll");
+        fs::path saved = fs::current_path();
+        fs::current_path(cwd);
+        struct Back {
+            fs::path p;
+            ~Back() { fs::current_path(p); }
+        } back{saved};
+        Start({18, true, true, {Native()}});
+        if (folder.empty()) {
+            loc = std::make_unique<TTestLocalizer>();  // never set: modules beside the program
+            loc->ShowErrors = false;
+        } else {
+            loc->SetDLLFolder(folder);
+        }
+        loc->DeleteOldDLLs = true;
+        Lang(Code(kGerman), German());
+        Lang(Code(kFrench), French());
+        loc->Init(langDir);
+        std::string where = folder.empty() ? appDir : dllDir;
+        std::string german = (fs::path(where) / ("App." + Code(kGerman))).string();
+        std::string decoy = (cwd / folder / ("App." + Code(kGerman))).string();
+        WriteFile(decoy, Bytes{1});
+        loc->SwitchToLangCode(Code(kGerman));
+        ASSERT_TRUE(fs::exists(german));
+        loc->SwitchToLangCode(Code(kGerman));
+        EXPECT_TRUE(fs::exists(german));
+        EXPECT_EQ(Str(kHelloId), u"Hallo");
+        loc->SwitchToLangCode(Code(kFrench));
+        EXPECT_EQ(Str(kHelloId), u"Bonjour");
+        EXPECT_FALSE(fs::exists(german));
+        EXPECT_TRUE(fs::exists(decoy));
+        EXPECT_TRUE(fs::exists(fs::path(where) / ("App." + Code(kFrench))));
+    }
+};
+
+TEST_F(PreviousModuleTest, InAFolderRelativeToTheProgram) {
+    Check("dll");
+}
+
+TEST_F(PreviousModuleTest, BesideTheProgram) {
+    Check("");
 }

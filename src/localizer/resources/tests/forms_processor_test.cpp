@@ -267,3 +267,46 @@ TEST_F(FormProcessor, FormsOfAModule) {
     EXPECT_NE(t.find("  Caption = 'Translated'\r\n"), std::string::npos) << t;
     EXPECT_EQ(rc->FindByName("OTHER")->DataSize(), 3);
 }
+
+// Keeping the charset, a module for another language stores the translated texts as UTF-8 and
+// keeps the untranslated 8-bit texts in the characters they had in the native program: a German
+// "Größe" in the Russian module of a German program stays "Größe", read in the native language's
+// code page and not in the target's.
+TEST_F(FormProcessor, UntranslatedEightBitTextsKeepTheirCharacters) {
+    TLangResource model;
+    model.SetNativeLangId(0x0407);
+    model.AddLanguage(0, 0x0419);
+    proc_.LangResource = &model;
+    langres::TLResFormItem* form = model.Forms->Ensure("Form1");
+    std::string list = "ListBox1";
+    TLResPropertyItem* caption = form->EnsureProperty(1, nullptr, "Caption", langres::vkString);
+    caption->Values->Values(1)->SetText(u"\u0420\u0430\u0437\u043C\u0435\u0440");
+    TLResPropertyItem* items = form->EnsureProperty(2, &list, "Items.Strings", langres::vkStringList);
+    items->Values->Values(1)->SetText(u"\u043E\u0434\u0438\u043D\r\n\u0434\u0432\u0430");
+    proc_.UTF8Strings = true;
+    proc_.ReplaceCharset = false;
+    const std::string text =
+        "object Form1: TForm1\r\n"
+        "  Caption = 'Gr\xF6\xDF"
+        "e'\r\n"
+        "  Hint = 'Gr\xF6\xDF"
+        "e der Datei'\r\n"
+        "  object ListBox1: TListBox\r\n"
+        "    Items.Strings = (\r\n"
+        "      'eins'\r\n"
+        "      'zw\xF6lf')\r\n"
+        "  end\r\n"
+        "  object Label1: TLabel\r\n"
+        "    Caption = '\xC4nderung'\r\n"
+        "  end\r\n"
+        "end\r\n";
+    Bytes bin = ToBinary(text);
+    fw::TMemoryStream b(bin);
+    proc_.ProcessStream(b);
+    std::string out = ToText(b.Bytes());
+    // Translated: the Russian texts; untranslated: the German ones, whatever their encoding.
+    EXPECT_NE(out.find("  Caption = #1056#1072#1079#1084#1077#1088\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  Hint = 'Gr'#246#223'e der Datei'\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("      #1086#1076#1080#1085\r\n      #1076#1074#1072)\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("    Caption = #196'nderung'\r\n"), std::string::npos) << out;
+}
