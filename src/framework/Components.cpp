@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "StdCtrls.h"
+
 namespace fw {
 
 using namespace published;
@@ -439,6 +441,11 @@ const TClassInfo& TControl::StaticClass() {
             c.AddProperty(Ord("Visible", TTypeKind::tkEnumeration, &TControl::Visible, kBoolNames));
             c.AddProperty(Ord("Enabled", TTypeKind::tkEnumeration, &TControl::Enabled, kBoolNames));
             c.AddProperty(Object<TControl>("Font", [](TControl* o) { return o->Font(); }));
+            TPropInfo popup = Object<TControl>("PopupMenu", [](TControl* o) { return o->PopupMenu; });
+            popup.SetObj = [](TObject* o, TObject* v) {
+                static_cast<TControl*>(o)->PopupMenu = dynamic_cast<TPopupMenu*>(v);
+            };
+            c.AddProperty(std::move(popup));
         });
     return info;
 }
@@ -487,6 +494,11 @@ const TClassInfo& TCustomForm::StaticClass() {
         Define("TCustomForm", TScrollingWinControl::StaticClass(), nullptr, [](TClassInfo& c) {
             c.AddProperty(Ord("PixelsPerInch", TTypeKind::tkInteger, &TCustomForm::PixelsPerInch));
             c.AddProperty(Method("OnCreate", &TCustomForm::OnCreate));
+            TPropInfo menu = Object<TCustomForm>("Menu", [](TCustomForm* o) { return o->Menu; });
+            menu.SetObj = [](TObject* o, TObject* v) {
+                static_cast<TCustomForm*>(o)->Menu = dynamic_cast<TMainMenu*>(v);
+            };
+            c.AddProperty(std::move(menu));
         });
     return info;
 }
@@ -751,6 +763,7 @@ void RegisterStandardClasses() {
               &TEdit::StaticClass(), &TPanel::StaticClass(), &TBevel::StaticClass(), &TListBox::StaticClass(),
               &TStatusBar::StaticClass(), &TTabbedNotebook::StaticClass(), &TListView::StaticClass()})
             RegisterClass(*c);
+        RegisterStdCtrlClasses();
         return true;
     }();
     (void)done;

@@ -257,6 +257,8 @@ private:
 };
 
 class TControl;
+class TMainMenu;
+class TPopupMenu;
 
 // What shows a control on screen. It reads the control's state when told of a change; it is
 // owned by the control and destroyed with it (before the control's own members go).
@@ -279,6 +281,7 @@ public:
     bool Enabled = true;
     TFont* Font() const { return font_.get(); }
     TControl* Parent = nullptr;
+    TPopupMenu* PopupMenu = nullptr;  // shown on a right click; not owned
 
     void SetParentComponent(TComponent* parent) override;
     // Code that sets the fields above directly calls Changed() to show the change.
@@ -315,6 +318,7 @@ public:
 
     int32_t PixelsPerInch = 96;
     TNotifyEvent OnCreate;
+    TMainMenu* Menu = nullptr;  // the menu bar; not owned
     // Scales position, size and font of the form and of the controls it owns by m/d; the form's
     // pixels per inch stay as they are.
     void ScaleBy(int m, int d);
