@@ -253,13 +253,15 @@ public:
     }
 
     // A page of a notebook: shown only while it is the active page.
-    void SetPageShown(bool shown, const RECT& area) {
+    void SetPageShown(int index, bool shown, const RECT& area) {
         hiddenPage_ = !shown;
+        pageIndex_ = index;
         SetWindowPos(hwnd_, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(hwnd_, shown && c_->Visible ? SW_SHOWNA : SW_HIDE);
         pageArea_ = area;
         isPage_ = true;
+        SyncText();
     }
 
     // Shows the notebook's active page and hides the others.
@@ -270,10 +272,11 @@ public:
         TabCtrl_AdjustRect(hwnd_, FALSE, &area);
         int active = TabCtrl_GetCurSel(hwnd_);
         int i = 0;
-        for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            if (TWinView* v = ViewOf(child)) v->SetPageShown(i == active, area);
-            ++i;
-        }
+        for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (TWinView* v = ViewOf(child)) {  // not the tab control's scroll arrows
+                v->SetPageShown(i, i == active, area);
+                ++i;
+            }
     }
 
     // A button, check box or radio button inside this container was clicked.
@@ -365,7 +368,12 @@ private:
                 SyncRadioGroup(static_cast<TRadioGroup*>(c_));
                 break;
             default:
-                SetText(W(c_->Caption));
+                // A notebook's page shows its title as the notebook holds it.
+                if (auto* book = dynamic_cast<TTabbedNotebook*>(c_->Parent);
+                    book && isPage_ && pageIndex_ < book->Pages()->Count())
+                    SetText(W(book->Pages()->Strings(pageIndex_)));
+                else
+                    SetText(W(c_->Caption));
                 break;
         }
     }
@@ -604,6 +612,7 @@ private:
     bool isPage_ = false;
     bool hiddenPage_ = false;
     RECT pageArea_{};
+    int pageIndex_ = -1;
     int appliedTabOrder_ = -1;
     bool comboStarted_ = false;
     bool radioStarted_ = false;

@@ -131,8 +131,9 @@ void ReadTree(HWND h, const std::string& path, const TWindowReadOptions& o, std:
         int n = seen[cls]++;
         std::wstring ucls = cls;
         CharUpperW(ucls.data());
-        // The list view's own header is read through the list view.
-        if (Same(cls, WC_HEADERW)) continue;
+        // Parts of common controls (a list view's header, a tab control's scroll arrows) are
+        // read through their control.
+        if (Same(cls, WC_HEADERW) || Same(cls, UPDOWN_CLASSW)) continue;
         ReadTree(child, path + "/" + WideToUtf8(ucls) + "[" + std::to_string(n) + "]", o, hints, out);
     }
 }
