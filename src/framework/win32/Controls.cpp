@@ -323,7 +323,11 @@ private:
         int n = GetWindowTextLengthW(hwnd_);
         std::wstring now(static_cast<size_t>(n) + 1, L'\0');
         now.resize(static_cast<size_t>(GetWindowTextW(hwnd_, now.data(), n + 1)));
-        if (now != text) SetWindowTextW(hwnd_, text.c_str());
+        if (now == text) return;
+        SetWindowTextW(hwnd_, text.c_str());
+        // Our own containers paint their text themselves; labels may need another size.
+        if (kind_ == TKind::Panel || kind_ == TKind::GroupBox || kind_ == TKind::RadioGroup || kind_ == TKind::Label)
+            InvalidateRect(hwnd_, nullptr, TRUE);
     }
 
     void SyncText() {
