@@ -138,30 +138,31 @@ void ReadTree(HWND h, const std::string& path, const TWindowReadOptions& o, std:
     }
 }
 
+struct THintSearch {
+    HWND top;
+    std::map<HWND, std::wstring>* hints;
+};
+
+BOOL CALLBACK CollectHints(HWND w, LPARAM lp) {
+    auto* c = reinterpret_cast<THintSearch*>(lp);
+    if (GetWindow(w, GW_OWNER) != c->top || !Same(ClassOf(w), TOOLTIPS_CLASSW)) return TRUE;
+    int count = static_cast<int>(SendMessageW(w, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t buf[1024] = {};
+        TOOLINFOW ti{};
+        ti.cbSize = TTTOOLINFOW_V1_SIZE;
+        ti.lpszText = buf;
+        if (!SendMessageW(w, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti))) continue;
+        if (ti.uFlags & TTF_IDISHWND) (*c->hints)[reinterpret_cast<HWND>(ti.uId)] = buf;
+    }
+    return TRUE;
+}
+
 // The tools of the tooltip windows the top window owns: window -> hint text.
 std::map<HWND, std::wstring> Hints(HWND top) {
     std::map<HWND, std::wstring> hints;
-    struct Ctx {
-        HWND top;
-        std::map<HWND, std::wstring>* hints;
-    } ctx{top, &hints};
-    EnumThreadWindows(
-        GetWindowThreadProcessId(top, nullptr),
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            if (GetWindow(w, GW_OWNER) != c->top || !Same(ClassOf(w), TOOLTIPS_CLASSW)) return TRUE;
-            int count = static_cast<int>(SendMessageW(w, TTM_GETTOOLCOUNT, 0, 0));
-            for (int i = 0; i < count; ++i) {
-                wchar_t buf[1024] = {};
-                TOOLINFOW ti{};
-                ti.cbSize = TTTOOLINFOW_V1_SIZE;
-                ti.lpszText = buf;
-                if (!SendMessageW(w, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti))) continue;
-                if (ti.uFlags & TTF_IDISHWND) (*c->hints)[reinterpret_cast<HWND>(ti.uId)] = buf;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    THintSearch search{top, &hints};
+    EnumThreadWindows(GetWindowThreadProcessId(top, nullptr), CollectHints, reinterpret_cast<LPARAM>(&search));
     return hints;
 }
 
