@@ -46,10 +46,12 @@ public:
     void ReadRoot() {
         r_.ReadSignature();
         ReadComponent(root_, root_, nullptr, true);
+        // References to components stored after the property that names them.
+        for (const auto& f : fixups_) f.prop->SetObj(f.target, root_->FindComponent(f.name));
     }
 
 private:
-    void ReadComponent(TComponent* lookupOwner, TComponent* newOwner, TControl* parent, bool isRoot) {
+    void ReadComponent(TComponent* lookupOwner, TComponent* newOwner, TComponent* parent, bool isRoot) {
         r_.EnterNesting();
         uint8_t flags = 0;
         int64_t pos = -1;
@@ -73,14 +75,12 @@ private:
                 throw;
             }
         }
-        if (auto* ctl = dynamic_cast<TControl*>(obj); ctl && !isRoot && parent && !(flags & ffInherited))
-            ctl->Parent = parent;
+        if (!isRoot && parent && !(flags & ffInherited)) obj->SetParentComponent(parent);
         while (!r_.EndOfList()) ReadProperty(obj);
         r_.ReadListEnd();
         // Children of an embedded frame that it already has are looked up in the frame.
         TComponent* childLookup = (!isRoot && obj->InheritsFrom(TCustomFrame::StaticClass())) ? obj : lookupOwner;
-        auto* asParent = dynamic_cast<TControl*>(obj);
-        while (!r_.EndOfList()) ReadComponent(childLookup, newOwner, asParent, false);
+        while (!r_.EndOfList()) ReadComponent(childLookup, newOwner, obj, false);
         r_.ReadListEnd();
         r_.LeaveNesting();
     }
@@ -227,7 +227,12 @@ private:
                 } else if (t == vaIdent || t == vaNil) {
                     // A reference to another component of the form.
                     std::string ref = r_.ReadIdent();
-                    if (p.SetObj) p.SetObj(target, t == vaNil ? nullptr : root_->FindComponent(ref));
+                    if (!p.SetObj) break;
+                    TComponent* found = t == vaNil ? nullptr : root_->FindComponent(ref);
+                    if (t != vaNil && !found)
+                        fixups_.push_back({target, &p, ref});
+                    else
+                        p.SetObj(target, found);
                 } else {
                     r_.Fail(Format("object value expected for %s", {path}));
                 }
@@ -259,8 +264,14 @@ private:
         r_.LeaveNesting();
     }
 
+    struct TFixup {
+        TObject* target;
+        const TPropInfo* prop;
+        std::string name;
+    };
     TFormReader& r_;
     TComponent* root_;
+    std::vector<TFixup> fixups_;
 };
 
 }  // namespace

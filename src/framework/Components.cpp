@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "StdCtrls.h"
+
 namespace fw {
 
 using namespace published;
@@ -49,6 +51,10 @@ void TPersistent::Assign(TPersistent* source) {
 
 bool TPersistent::AssignTo(TPersistent*) {
     return false;
+}
+
+void TPersistent::Changed() {
+    if (changeOwner_) changeOwner_->Changed();
 }
 
 // ---- TComponent
@@ -99,6 +105,8 @@ TComponent* TComponent::FindComponent(std::string_view name) const {
     return nullptr;
 }
 
+void TComponent::SetParentComponent(TComponent*) {}
+
 void TComponent::InsertComponent(TComponent* c) {
     if (c->owner_) c->owner_->RemoveComponent(c);
     components_.push_back(c);
@@ -120,13 +128,17 @@ const TClassInfo& TCollectionItem::StaticClass() {
 
 TCollectionItem::TCollectionItem(TCollection* collection) : collection_(collection) {
     SetCompiledClass(StaticClass());
-    if (collection_) collection_->items_.push_back(this);
+    if (collection_) {
+        collection_->items_.push_back(this);
+        SetChangeOwner(collection_);
+    }
 }
 
 TCollectionItem::~TCollectionItem() {
     if (collection_) {
         auto& v = collection_->items_;
         v.erase(std::remove(v.begin(), v.end(), this), v.end());
+        if (!collection_->clearing_) collection_->Changed();
     }
 }
 
@@ -146,6 +158,7 @@ TCollection::TCollection(TItemFactory factory) : factory_(std::move(factory)) {
 }
 
 TCollection::~TCollection() {
+    SetChangeOwner(nullptr);  // the holder is going too
     Clear();
 }
 
@@ -155,7 +168,9 @@ TCollectionItem* TCollection::Items(int index) const {
 }
 
 TCollectionItem* TCollection::Add() {
-    return factory_(this);
+    TCollectionItem* item = factory_(this);
+    Changed();
+    return item;
 }
 
 void TCollection::Delete(int index) {
@@ -163,7 +178,11 @@ void TCollection::Delete(int index) {
 }
 
 void TCollection::Clear() {
+    if (items_.empty()) return;
+    clearing_ = true;
     while (!items_.empty()) delete items_.back();
+    clearing_ = false;
+    Changed();
 }
 
 void TCollection::Assign(TPersistent* source) {
@@ -172,6 +191,7 @@ void TCollection::Assign(TPersistent* source) {
     if (src == this) return;
     Clear();
     for (TCollectionItem* item : src->items_) Add()->Assign(item);
+    Changed();
 }
 
 // ---- String lists
@@ -183,6 +203,20 @@ const TClassInfo& TStrings::StaticClass() {
 
 TStrings::TStrings() {
     SetCompiledClass(StaticClass());
+}
+
+void TStrings::EndUpdate() {
+    if (updateCount_ > 0 && --updateCount_ == 0 && changedInUpdate_) {
+        changedInUpdate_ = false;
+        TPersistent::Changed();
+    }
+}
+
+void TStrings::Changed() {
+    if (updateCount_ > 0)
+        changedInUpdate_ = true;
+    else
+        TPersistent::Changed();
 }
 
 void TStrings::CheckIndex(int index, int limit) const {
@@ -197,22 +231,26 @@ std::string TStrings::Strings(int index) const {
 void TStrings::Put(int index, const std::string& s) {
     CheckIndex(index, Count());
     DoPut(index, s);
+    Changed();
 }
 
 int TStrings::Add(const std::string& s) {
     int n = Count();
     DoInsert(n, s);
+    Changed();
     return n;
 }
 
 void TStrings::Insert(int index, const std::string& s) {
     CheckIndex(index, Count() + 1);
     DoInsert(index, s);
+    Changed();
 }
 
 void TStrings::Delete(int index) {
     CheckIndex(index, Count());
     DoDelete(index);
+    Changed();
 }
 
 int TStrings::IndexOf(std::string_view s) const {
@@ -228,6 +266,11 @@ std::string TStrings::Text() const {
 }
 
 void TStrings::SetText(std::string_view text) {
+    BeginUpdate();
+    struct End {
+        TStrings* s;
+        ~End() { s->EndUpdate(); }
+    } end{this};
     Clear();
     size_t i = 0;
     while (i < text.size()) {
@@ -243,6 +286,11 @@ void TStrings::Assign(TPersistent* source) {
     auto* src = dynamic_cast<TStrings*>(source);
     if (!src) return TPersistent::Assign(source);
     if (src == this) return;
+    BeginUpdate();
+    struct End {
+        TStrings* s;
+        ~End() { s->EndUpdate(); }
+    } end{this};
     Clear();
     for (int i = 0; i < src->Count(); ++i) Add(src->Get(i));
 }
@@ -330,10 +378,42 @@ TFont::TFont() {
     SetCompiledClass(StaticClass());
 }
 
-uintptr_t TFont::Handle() {
+namespace {
+uintptr_t StandInFont(const TFont&) {
     static uintptr_t next = 0x1000;
-    if (!handle_) handle_ = next++;
+    return next++;
+}
+void NoRelease(uintptr_t) {}
+TFont::TFontRealizer g_makeFont = StandInFont;
+TFont::TFontReleaser g_releaseFont = NoRelease;
+}  // namespace
+
+void TFont::SetRealizer(TFontRealizer make, TFontReleaser release) {
+    g_makeFont = make ? make : StandInFont;
+    g_releaseFont = release ? release : NoRelease;
+}
+
+uintptr_t TFont::Handle() {
+    if (!handle_) handle_ = g_makeFont(*this);
     return handle_;
+}
+
+void TFont::ReleaseHandle() {
+    uintptr_t h = handle_;
+    handle_ = 0;
+    if (h) g_releaseFont(h);
+}
+
+TFont::~TFont() {
+    ReleaseHandle();
+}
+
+void TFont::Changed() {
+    // The holder makes its new font before the old one goes, so nothing shows a released one.
+    uintptr_t old = handle_;
+    handle_ = 0;
+    TPersistent::Changed();
+    if (old) g_releaseFont(old);
 }
 
 void TFont::Assign(TPersistent* source) {
@@ -359,17 +439,42 @@ const TClassInfo& TControl::StaticClass() {
             c.AddProperty(Str("Caption", &TControl::Caption));
             c.AddProperty(Str("Hint", &TControl::Hint));
             c.AddProperty(Ord("Visible", TTypeKind::tkEnumeration, &TControl::Visible, kBoolNames));
+            c.AddProperty(Ord("Enabled", TTypeKind::tkEnumeration, &TControl::Enabled, kBoolNames));
             c.AddProperty(Object<TControl>("Font", [](TControl* o) { return o->Font(); }));
+            TPropInfo popup = Object<TControl>("PopupMenu", [](TControl* o) { return o->PopupMenu; });
+            popup.SetObj = [](TObject* o, TObject* v) {
+                static_cast<TControl*>(o)->PopupMenu = dynamic_cast<TPopupMenu*>(v);
+            };
+            c.AddProperty(std::move(popup));
         });
     return info;
 }
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_unique<TFont>()) {
     SetCompiledClass(StaticClass());
+    font_->SetChangeOwner(this);
+}
+
+TControl::~TControl() {
+    view_.reset();
+}
+
+void TControl::SetParentComponent(TComponent* parent) {
+    Parent = dynamic_cast<TControl*>(parent);
+}
+
+void TControl::Changed() {
+    if (view_) view_->Changed();
+}
+
+void TControl::SetView(std::unique_ptr<TControlView> view) {
+    view_ = std::move(view);
 }
 
 const TClassInfo& TWinControl::StaticClass() {
-    static const TClassInfo& info = Define("TWinControl", TControl::StaticClass(), FW_CLASS_FACTORY(TWinControl));
+    static const TClassInfo& info =
+        Define("TWinControl", TControl::StaticClass(), FW_CLASS_FACTORY(TWinControl),
+               [](TClassInfo& c) { c.AddProperty(Ord("TabOrder", TTypeKind::tkInteger, &TWinControl::TabOrder)); });
     return info;
 }
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
@@ -389,6 +494,11 @@ const TClassInfo& TCustomForm::StaticClass() {
         Define("TCustomForm", TScrollingWinControl::StaticClass(), nullptr, [](TClassInfo& c) {
             c.AddProperty(Ord("PixelsPerInch", TTypeKind::tkInteger, &TCustomForm::PixelsPerInch));
             c.AddProperty(Method("OnCreate", &TCustomForm::OnCreate));
+            TPropInfo menu = Object<TCustomForm>("Menu", [](TCustomForm* o) { return o->Menu; });
+            menu.SetObj = [](TObject* o, TObject* v) {
+                static_cast<TCustomForm*>(o)->Menu = dynamic_cast<TMainMenu*>(v);
+            };
+            c.AddProperty(std::move(menu));
         });
     return info;
 }
@@ -552,6 +662,7 @@ const TClassInfo& TListBox::StaticClass() {
 }
 TListBox::TListBox(TComponent* owner) : TWinControl(owner), items_(std::make_unique<TStringList>()) {
     SetCompiledClass(StaticClass());
+    items_->SetChangeOwner(this);
 }
 
 const TClassInfo& TStatusPanel::StaticClass() {
@@ -592,6 +703,7 @@ const TClassInfo& TStatusBar::StaticClass() {
 }
 TStatusBar::TStatusBar(TComponent* owner) : TWinControl(owner), panels_(std::make_unique<TStatusPanels>()) {
     SetCompiledClass(StaticClass());
+    panels_->SetChangeOwner(this);
 }
 
 const TClassInfo& TTabbedNotebook::StaticClass() {
@@ -604,6 +716,7 @@ const TClassInfo& TTabbedNotebook::StaticClass() {
 }
 TTabbedNotebook::TTabbedNotebook(TComponent* owner) : TWinControl(owner), pages_(std::make_unique<TStringList>()) {
     SetCompiledClass(StaticClass());
+    pages_->SetChangeOwner(this);
 }
 
 const TClassInfo& TListColumn::StaticClass() {
@@ -639,6 +752,7 @@ const TClassInfo& TListView::StaticClass() {
 }
 TListView::TListView(TComponent* owner) : TWinControl(owner), columns_(std::make_unique<TListColumns>()) {
     SetCompiledClass(StaticClass());
+    columns_->SetChangeOwner(this);
 }
 
 void RegisterStandardClasses() {
@@ -649,6 +763,7 @@ void RegisterStandardClasses() {
               &TEdit::StaticClass(), &TPanel::StaticClass(), &TBevel::StaticClass(), &TListBox::StaticClass(),
               &TStatusBar::StaticClass(), &TTabbedNotebook::StaticClass(), &TListView::StaticClass()})
             RegisterClass(*c);
+        RegisterStdCtrlClasses();
         return true;
     }();
     (void)done;

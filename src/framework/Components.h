@@ -1,6 +1,7 @@
 // The component model: persistent objects, components with ownership, collections, string
 // lists, fonts, visual controls, forms, frames, data modules, the screen and the standard
-// components. Controls keep their state only; no system windows are created.
+// components. Controls keep their state; a view (TControlView), when the platform gives one,
+// shows them on screen and is told of every change made through published properties.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,17 @@ public:
     // side knows how.
     virtual void Assign(TPersistent* source);
 
+    // Tells the object that holds this one (a control holding its font, a collection holding
+    // its items) that it changed; the holder passes it on.
+    void SetChangeOwner(TPersistent* owner) { changeOwner_ = owner; }
+    virtual void Changed();
+    void PropertyChanged() override { Changed(); }
+
 protected:
     virtual bool AssignTo(TPersistent* dest);
+
+private:
+    TPersistent* changeOwner_ = nullptr;
 };
 
 class TComponent : public TPersistent {
@@ -55,6 +65,9 @@ public:
     TComponent* FindComponent(std::string_view name) const;
     void InsertComponent(TComponent* c);
     void RemoveComponent(TComponent* c);
+    // The object a form resource nests this one in (a control's parent, a menu item's menu or
+    // item); the reader tells it after creating the object.
+    virtual void SetParentComponent(TComponent* parent);
 
 private:
     std::string name_;
@@ -67,6 +80,7 @@ class TCollection;
 
 class TCollectionItem : public TPersistent {
 public:
+    // A change of the item is a change of its collection.
     explicit TCollectionItem(TCollection* collection);
     ~TCollectionItem() override;
     static const TClassInfo& StaticClass();
@@ -97,12 +111,18 @@ private:
     friend class TCollectionItem;
     TItemFactory factory_;
     std::vector<TCollectionItem*> items_;
+    bool clearing_ = false;
 };
 
 class TStrings : public TPersistent {
 public:
     TStrings();
     static const TClassInfo& StaticClass();
+
+    // Changes between BeginUpdate and the last EndUpdate are told once, at the end.
+    void BeginUpdate() { ++updateCount_; }
+    void EndUpdate();
+    void Changed() override;
 
     virtual int Count() const = 0;
     // EListError "List index out of bounds (%d)" outside 0 .. Count-1.
@@ -125,6 +145,10 @@ protected:
     virtual void DoInsert(int index, const std::string& s) = 0;
     virtual void DoDelete(int index) = 0;
     void CheckIndex(int index, int limit) const;
+
+private:
+    int updateCount_ = 0;
+    bool changedInUpdate_ = false;
 };
 
 class TStringList : public TStrings {
@@ -132,7 +156,10 @@ public:
     TStringList();
     static const TClassInfo& StaticClass();
     int Count() const override { return static_cast<int>(lines_.size()); }
-    void Clear() override { lines_.clear(); }
+    void Clear() override {
+        lines_.clear();
+        Changed();
+    }
 
 protected:
     std::string Get(int index) const override { return lines_[static_cast<size_t>(index)]; }
@@ -209,9 +236,18 @@ public:
     uintptr_t Handle();
     bool HandleAllocated() const { return handle_ != 0; }
     void Assign(TPersistent* source) override;
+    ~TFont() override;
+    // A change releases the system font before the holder hears of it.
+    void Changed() override;
+    void PropertyChanged() override {}  // the setters tell already
+
+    // How system fonts are made and released; without a platform, numbered stand-ins.
+    using TFontRealizer = uintptr_t (*)(const TFont& font);
+    using TFontReleaser = void (*)(uintptr_t handle);
+    static void SetRealizer(TFontRealizer make, TFontReleaser release);
 
 private:
-    void Changed() { handle_ = 0; }
+    void ReleaseHandle();
     std::string name_ = "MS Sans Serif";
     int32_t size_ = 8;
     uint8_t charset_ = DEFAULT_CHARSET;
@@ -220,26 +256,52 @@ private:
     uintptr_t handle_ = 0;
 };
 
+class TControl;
+class TMainMenu;
+class TPopupMenu;
+
+// What shows a control on screen. It reads the control's state when told of a change; it is
+// owned by the control and destroyed with it (before the control's own members go).
+class TControlView {
+public:
+    virtual ~TControlView() = default;
+    virtual void Changed() = 0;
+};
+
 class TControl : public TComponent {
 public:
     explicit TControl(TComponent* owner);
+    ~TControl() override;
     static const TClassInfo& StaticClass();
 
     std::string Caption;
     std::string Hint;
     int32_t Left = 0, Top = 0, Width = 0, Height = 0;
     bool Visible = true;
+    bool Enabled = true;
     TFont* Font() const { return font_.get(); }
     TControl* Parent = nullptr;
+    TPopupMenu* PopupMenu = nullptr;  // shown on a right click; not owned
+
+    void SetParentComponent(TComponent* parent) override;
+    // Code that sets the fields above directly calls Changed() to show the change.
+    void Changed() override;
+    TControlView* View() const { return view_.get(); }
+    void SetView(std::unique_ptr<TControlView> view);
+    // Derived classes whose members the view reads drop the view first in their destructors.
+    void DestroyView() { view_.reset(); }
 
 private:
     std::unique_ptr<TFont> font_;
+    std::unique_ptr<TControlView> view_;
 };
 
 class TWinControl : public TControl {
 public:
     explicit TWinControl(TComponent* owner);
     static const TClassInfo& StaticClass();
+    // Position in the keyboard order among the controls of the same parent (-1: not stored).
+    int32_t TabOrder = -1;
 };
 
 class TScrollingWinControl : public TWinControl {
@@ -256,6 +318,7 @@ public:
 
     int32_t PixelsPerInch = 96;
     TNotifyEvent OnCreate;
+    TMainMenu* Menu = nullptr;  // the menu bar; not owned
     // Scales position, size and font of the form and of the controls it owns by m/d; the form's
     // pixels per inch stay as they are.
     void ScaleBy(int m, int d);

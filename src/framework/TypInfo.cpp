@@ -47,6 +47,18 @@ bool TClassInfo::InheritsFrom(const TClassInfo* other) const {
 }
 
 TPropInfo& TClassInfo::AddProperty(TPropInfo info) {
+    auto wrap = [](auto& setter) {
+        if (!setter) return;
+        setter = [inner = std::move(setter)](TObject* o, auto v) {
+            inner(o, std::move(v));
+            o->PropertyChanged();
+        };
+    };
+    wrap(info.SetOrd);
+    wrap(info.SetStr);
+    wrap(info.SetWStr);
+    wrap(info.SetFloat);
+    wrap(info.SetObj);
     props_.push_back(std::move(info));
     return props_.back();
 }

@@ -74,6 +74,7 @@ public:
 
     // Own published properties, in declaration order.
     const std::vector<TPropInfo>& OwnProperties() const { return props_; }
+    // Its setters are wrapped to tell the object of the change (TObject::PropertyChanged).
     TPropInfo& AddProperty(TPropInfo info);
     // Looks in this class and then its ancestors; names compare without regard to ASCII case.
     const TPropInfo* FindProperty(std::string_view name) const;
@@ -111,6 +112,9 @@ public:
     // Tags the object with a class derived from its compiled class (a class defined at run time,
     // such as a form class that adds nothing but its form resource).
     void SetClassType(const TClassInfo* cls);
+    // Called after one of the object's published properties was set by name, so that what
+    // shows the object (a window) can follow.
+    virtual void PropertyChanged() {}
 
 protected:
     // Each constructor tags the object with its own class; the most derived one runs last.

@@ -189,6 +189,91 @@ TEST(Components, CollectionsAndFonts) {
     EXPECT_FALSE(CharsetToIdent(100, ident));
 }
 
+namespace {
+
+// Counts what a control's view is told; reads the control's font as a window would.
+class TCountingView : public TControlView {
+public:
+    TCountingView(TControl* c, int* count, int* destroyed) : c_(c), count_(count), destroyed_(destroyed) {}
+    ~TCountingView() override { ++*destroyed_; }
+    void Changed() override {
+        ++*count_;
+        c_->Font()->Handle();
+    }
+
+private:
+    TControl* c_;
+    int* count_;
+    int* destroyed_;
+};
+
+template <class T>
+std::unique_ptr<T> Viewed(int& count, int& destroyed) {
+    auto c = std::make_unique<T>(nullptr);
+    c->SetView(std::make_unique<TCountingView>(c.get(), &count, &destroyed));
+    return c;
+}
+
+}  // namespace
+
+// Every change made through published properties, string lists, collections and fonts reaches
+// the control's view exactly once; a font change releases the old system font after the view
+// made the new one.
+TEST(Components, ChangesReachTheViewOnce) {
+    int count = 0, destroyed = 0;
+    {
+        auto button = Viewed<TButton>(count, destroyed);
+        SetStrProp(button.get(), "Caption", "Go");
+        EXPECT_EQ(count, 1);
+        SetOrdProp(button.get(), "Enabled", 0);
+        EXPECT_FALSE(button->Enabled);
+        EXPECT_EQ(count, 2);
+        uintptr_t before = button->Font()->Handle();
+        SetOrdProp(button->Font(), "Charset", RUSSIAN_CHARSET);
+        EXPECT_EQ(count, 3);
+        EXPECT_TRUE(button->Font()->HandleAllocated());  // remade by the view
+        EXPECT_NE(button->Font()->Handle(), before);
+        button->Caption = "direct";
+        EXPECT_EQ(count, 3);  // a field set directly shows only when the code says so
+        button->Changed();
+        EXPECT_EQ(count, 4);
+    }
+    EXPECT_EQ(destroyed, 1);
+
+    count = 0;
+    auto list = Viewed<TListBox>(count, destroyed);
+    list->Items()->SetText("a\r\nb\r\nc");
+    EXPECT_EQ(count, 1);
+    TStringList other;
+    other.SetText("x\r\ny");
+    list->Items()->Assign(&other);
+    EXPECT_EQ(count, 2);
+    list->Items()->Put(0, "z");
+    list->Items()->Delete(1);
+    EXPECT_EQ(count, 4);
+    list->Items()->Clear();
+    EXPECT_EQ(count, 5);
+
+    count = 0;
+    auto bar = Viewed<TStatusBar>(count, destroyed);
+    TStatusPanel* p = bar->Panels()->Add();
+    EXPECT_EQ(count, 1);
+    SetStrProp(p, "Text", "Ready");
+    EXPECT_EQ(count, 2);
+    delete p;
+    EXPECT_EQ(count, 3);
+    bar.reset();  // the panels go with the bar without telling its view
+    EXPECT_EQ(count, 3);
+
+    count = 0;
+    auto view = Viewed<TListView>(count, destroyed);
+    SetStrProp(view->Columns()->Add(), "Caption", "Name");
+    EXPECT_EQ(count, 2);
+    auto book = Viewed<TTabbedNotebook>(count, destroyed);
+    book->Pages()->Add("General");
+    EXPECT_EQ(count, 3);
+}
+
 TEST(Components, ScaleBy) {
     TForm form(nullptr);
     form.Width = 200;
@@ -224,7 +309,13 @@ std::vector<uint8_t> BaseForm(const std::string& caption, const std::string& ite
         .Set("Font.Style", {"fsBold"})
         .Ident("Font.Charset", "RUSSIAN_CHARSET")
         .EndProps();
-    b.Begin("TButton", "Button1").Str("Caption", "OK").Ident("Default", "True").EndProps().EndChildren();
+    b.Begin("TButton", "Button1")
+        .Str("Caption", "OK")
+        .Ident("Default", "True")
+        .Int("TabOrder", 1)
+        .Ident("Enabled", "False")
+        .EndProps()
+        .EndChildren();
     b.EndChildren();
     b.Begin("TListBox", "ListBox1").Strings("Items.Strings", {item, "two"}).EndProps().EndChildren();
     b.Begin("TStatusBar", "StatusBar1")
@@ -265,6 +356,9 @@ TEST_F(ResourceFixture, FormReadsAncestorsFirstAndFollowsTheResourceModule) {
     EXPECT_EQ(button->Caption, "Go");  // the derived form's resource came second
     EXPECT_TRUE(button->Default);
     EXPECT_EQ(button->Parent, panel);
+    EXPECT_EQ(button->TabOrder, 1);
+    EXPECT_FALSE(button->Enabled);
+    EXPECT_EQ(panel->TabOrder, -1);  // not stored
     auto* list = dynamic_cast<TListBox*>(form->FindComponent("ListBox1"));
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->Items()->Text(), "one\r\ntwo\r\n");

@@ -62,10 +62,15 @@ private:
             r_.ReadPrefix(flags, pos);
             std::string className = r_.ReadStr();
             std::string name = r_.ReadStr();
-            std::string saved = inline_;
-            if (flags & fw::ffInline) inline_ = kutils::JoinDotted(inline_, name);
-            WalkObjectBody(langres::ChildObjectKey(path, name, className, n));
+            std::string saved = inline_, savedSelf = inlineSelf_;
+            std::string key = langres::ChildObjectKey(path, name, className, n);
+            if (flags & fw::ffInline) {
+                inline_ = kutils::JoinDotted(inline_, name);
+                inlineSelf_ = key;
+            }
+            WalkObjectBody(key);
             inline_ = saved;
+            inlineSelf_ = savedSelf;
         }
         r_.ReadListEnd();
         r_.LeaveNesting();
@@ -152,7 +157,7 @@ private:
     void Add(const std::string& path, const std::string& prop, langres::TLResValueKind kind, const std::u16string& text,
              bool wide) {
         if (text.empty() || !langres::IsTranslatableProperty(prop, kind)) return;
-        TPropMap& props = acc_.Components[kutils::JoinDotted(inline_, path)];
+        TPropMap& props = acc_.Components[ComponentKey(path)];
         if (props.count(prop)) return;
         TLFRecord rec;
         rec.Name = prop;
@@ -163,10 +168,17 @@ private:
         props.emplace(prop, std::move(rec));
     }
 
+    // An inline object's own properties are keyed by its path on the form (as the module
+    // builder and the live translator find it), not by that path with its name once more.
+    std::string ComponentKey(const std::string& path) const {
+        return !inlineSelf_.empty() && path == inlineSelf_ ? inline_ : kutils::JoinDotted(inline_, path);
+    }
+
     fw::TFormReader& r_;
     TFormAcc& acc_;
     uint16_t langId_;
     std::string inline_;
+    std::string inlineSelf_;  // key of the inline object being walked, for its own properties
 };
 
 // The binary form inside a form resource's bytes; empty when the bytes are not a form.

@@ -213,6 +213,7 @@ void TFormProcessor::WalkObject(const std::string& path) {
     // Objects nest no deeper than the binary reader allows; hand-written text is held to the same.
     if (++depth_ > fw::kMaxFormNesting) FormError("Wrong DFM Format");
     WalkProperties(path);
+    inlineSelf_.clear();
     WriteAddedProperties(path);
     fw::TParser& p = *parser_;
     for (int n = 1;; ++n) {
@@ -222,6 +223,7 @@ void TFormProcessor::WalkObject(const std::string& path) {
         bool isInline = false;
         ReadObjectHeader(name, className, isInline);
         std::string childPath = langres::ChildObjectKey(path, name, className, n);
+        if (isInline) inlineSelf_ = childPath;
         WalkObject(childPath);
         if (isInline) {
             size_t dot = InlinePath.rfind('.');
@@ -369,7 +371,11 @@ langres::TLResComponentItem* TFormProcessor::FindComponentItem(const std::string
 }
 
 void TFormProcessor::TranslateProperty(const std::string& path, const std::string& propName) {
-    langres::TLResComponentItem* component = FindComponentItem(kutils::JoinDotted(InlinePath, path));
+    // An inline object's own properties are keyed by its path on the form, as the live
+    // translator finds the object, not by that path with its name once more.
+    const std::string key =
+        !inlineSelf_.empty() && path == inlineSelf_ ? InlinePath : kutils::JoinDotted(InlinePath, path);
+    langres::TLResComponentItem* component = FindComponentItem(key);
     if (!component) return;
     if (ReplaceCharset && fw::LowerCaseAscii(propName).find(".charset") != std::string::npos) {
         uint8_t charset = kutils::LocaleCharset(LangResource->LangIds(LangIndex));

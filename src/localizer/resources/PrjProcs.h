@@ -81,6 +81,8 @@ private:
     std::string text_;
     std::unique_ptr<fw::TParser> parser_;
     int depth_ = 0;
+    // While the properties of an inline object itself are walked: its path (its own name).
+    std::string inlineSelf_;
 };
 
 }  // namespace resources

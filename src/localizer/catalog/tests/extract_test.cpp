@@ -41,6 +41,7 @@ const char* const kMainForm = R"(object MainForm: TMainForm
     end
   end
   inline Frame1: TAddressFrame
+    Hint = 'Postal'
     inherited CityLabel: TLabel
       Caption = 'City'
     end
@@ -127,6 +128,7 @@ TEST(Extract, FormsGiveEveryTranslatablePropertyUnderTheBuildersKey) {
         "MainForm.Book.TTabPage2.Caption",
         "MainForm.FileItem.Caption",
         "MainForm.Frame1.CityLabel.Caption",
+        "MainForm.Frame1.Hint",
         "MainForm.InnerLabel.Caption",
         "MainForm.List.Items.Strings",
         "MainForm.OkButton.Caption",

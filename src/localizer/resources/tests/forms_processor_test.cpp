@@ -97,6 +97,7 @@ const std::string kForm =
     "      end>\r\n"
     "  end\r\n"
     "  inline TopFrame: TFrame1\r\n"
+    "    Hint = 'frame'\r\n"
     "    object NameEdit: TEdit\r\n"
     "      Text = 'name'\r\n"
     "    end\r\n"
@@ -175,6 +176,19 @@ TEST_F(FormProcessor, UnnamedChildrenAndCollectionItems) {
                        "        Caption = 'Taille'\r\n      end>\r\n"),
               std::string::npos)
         << out;
+}
+
+// An embedded frame's own property has one key, the frame's path on the form: the key the live
+// translator resolves to the frame object.
+TEST_F(FormProcessor, InlineFramesOwnPropertyByItsPath) {
+    Prop("TopFrame.TopFrame", "Hint", langres::vkString, u"twice");
+    EXPECT_NE(ProcessText(kForm).find("    Hint = 'frame'\r\n"), std::string::npos);
+    Prop("TopFrame", "Hint", langres::vkString, u"cadre");
+    Prop("TopFrame.NameEdit", "Text", langres::vkString, u"nom");
+    std::string out = ProcessText(kForm);
+    EXPECT_NE(out.find("  inline TopFrame: TFrame1\r\n    Hint = 'cadre'\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("      Text = 'nom'\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("    Text = 'outer'\r\n"), std::string::npos) << out;  // the form's own NameEdit
 }
 
 TEST_F(FormProcessor, AddedUntranslatedAndWideProperties) {
