@@ -127,8 +127,8 @@ TEST(Extract, FormsGiveEveryTranslatablePropertyUnderTheBuildersKey) {
         "MainForm.Book.TTabPage1.Caption",
         "MainForm.Book.TTabPage2.Caption",
         "MainForm.FileItem.Caption",
-        "MainForm.Frame1.CityLabel.Caption",
         "MainForm.Frame1.Hint",
+        "MainForm.Frame1.CityLabel.Caption",
         "MainForm.InnerLabel.Caption",
         "MainForm.List.Items.Strings",
         "MainForm.OkButton.Caption",
@@ -150,7 +150,7 @@ TEST(Extract, FormsGiveEveryTranslatablePropertyUnderTheBuildersKey) {
     EXPECT_EQ(img.Header.LangId, 0x0409);
     EXPECT_EQ(img.Header.EnglishLangName, "English");
     EXPECT_EQ(img.Header.LastConstantId, 3u);
-    EXPECT_EQ(img.Header.LastPropertyId, 14u);
+    EXPECT_EQ(img.Header.LastPropertyId, 15u);
     uint32_t constantId = 0, propertyId = 0;
     for (const auto& it : catalog::Items(img)) {
         EXPECT_EQ(it.Record->Revision, 1) << it.Path();
@@ -235,7 +235,7 @@ TEST(Extract, UpdateKeepsIdsAndRevisionsOfUnchangedItems) {
     opt.Previous = &first;
     auto same = Extract(Sample(), opt);
     EXPECT_EQ(langres::WriteLangFile(same.Image), langres::WriteLangFile(first));
-    EXPECT_EQ(same.Counts.Unchanged, 17u);
+    EXPECT_EQ(same.Counts.Unchanged, 18u);
     EXPECT_EQ(same.Counts.Added + same.Counts.Changed + same.Counts.Removed, 0u);
 
     // One text changed, one string added, one form removed.
@@ -244,7 +244,7 @@ TEST(Extract, UpdateKeepsIdsAndRevisionsOfUnchangedItems) {
     next.Strings.push_back({102, u"New"});
     next.RCData.pop_back();
     auto r = Extract(next, opt);
-    EXPECT_EQ(r.Counts.Unchanged, 15u);
+    EXPECT_EQ(r.Counts.Unchanged, 16u);
     EXPECT_EQ(r.Counts.Changed, 1u);
     EXPECT_EQ(r.Counts.Added, 1u);
     EXPECT_EQ(r.Counts.Removed, 1u);
