@@ -138,7 +138,7 @@ void CallGuarded(void (*fn)(void*), void* arg) {
     Guard g{};
     g.outer = t_guard;
 #if defined(__i386__)
-    g.sehTop = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+    asm volatile("movl %%fs:0, %0" : "=r"(g.sehTop));
 #endif
     t_guard = &g;
     bool completed;
@@ -152,7 +152,7 @@ void CallGuarded(void (*fn)(void*), void* arg) {
     if (completed) return;
 #if defined(__i386__)
     // Registrations of the abandoned frames must not stay on the chain.
-    reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList = static_cast<_EXCEPTION_REGISTRATION_RECORD*>(g.sehTop);
+    asm volatile("movl %0, %%fs:0" : : "r"(g.sehTop) : "memory");
 #endif
     if (g.record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION) throw EAccessViolation(FaultMessage(g.record));
     throw EExternal(FaultMessage(g.record));
