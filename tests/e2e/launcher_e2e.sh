@@ -421,6 +421,31 @@ grep -a "^G1 - " "$art/g1-outside.txt" | sed 's/^/       /'
 rm -f "$temp/users-own-file.tmp" "$above/users-own-above.tmp"
 fi
 
+if section "C1 on 98 when MSDOS.SYS cannot be written whole: the old content stays"; then
+reset_install
+set_win98 on
+# 2000 bytes; the repaired file would be 2090, over the launcher's file size limit of 2048.
+{ printf '[options]\r\nBootGUI=1\r\n'; for i in $(seq 250); do printf 'x%07d\r\n' "$i"; done | head -c 1970; printf '\r\n;abc\r\n'; } > "$work/msdos.big"
+check "C1 limit: test file of 2000 bytes" test "$(stat -c %s "$work/msdos.big")" -eq 2000
+cp "$work/msdos.big" "$msdos"; rm -f "$msdos.FIXED"
+# A Wine server started under the limit would fail: make sure one runs already.
+/usr/lib/wine/wineserver -p 2>/dev/null
+# The limit, and SIGXFSZ ignored so that an over-long write fails instead of killing the program.
+(cd "$work" && python3 -c 'import os, resource, signal, sys
+signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048))
+os.execvp(sys.argv[1], sys.argv[1:])' "$root/cmake/wine-run" "$arch" "$launcher" > /dev/null 2> "$work/launcher.err"
+ echo $? > "$work/launcher.rc"; cp "$work/launcher.err" "$art/c1-limit.err") &
+lpid=$!
+finish
+set_win98 off
+check "C1 limit: MSDOS.SYS keeps its old content" cmp -s "$msdos" "$work/msdos.big"
+check "C1 limit: the backup holds it too" cmp -s "$msdos.FIXED" "$work/msdos.big"
+eq "C1 limit: launcher ends normally" "$(cat "$work/launcher.rc")" 0
+expect_started "C1 limit" "" 0
+cp "$work/msdos.orig" "$msdos"; rm -f "$msdos.FIXED"
+fi
+
 if section "C1 with Wine reporting Windows 98 for the launcher"; then
 reset_install
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n"Version"="win98"\r\n' > "$work/win98.reg"
@@ -440,31 +465,6 @@ check "C1 on 98, second run: nothing changes" cmp -s "$msdos" "$work/msdos.after
 printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n' > "$work/win98.reg"
 w regedit /S "$(winpath "$work/win98.reg")"
 
-fi
-
-if section "C1 on 98 when MSDOS.SYS cannot be written whole: the old content stays"; then
-reset_install
-set_win98 on
-# 2000 bytes; the repaired file would be 2090, over the launcher's file size limit of 2048.
-{ printf '[options]\r\nBootGUI=1\r\n'; for i in $(seq 250); do printf 'x%07d\r\n' "$i"; done | head -c 1970; printf '\r\n;abc\r\n'; } > "$work/msdos.big"
-check "C1 limit: test file of 2000 bytes" test "$(stat -c %s "$work/msdos.big")" -eq 2000
-cp "$work/msdos.big" "$msdos"; rm -f "$msdos.FIXED"
-# A Wine server started under the limit would fail: make sure one runs already.
-/usr/lib/wine/wineserver -p 2>/dev/null
-# The limit, and SIGXFSZ ignored so that an over-long write fails instead of killing the program.
-(cd "$work" && python3 -c 'import os, resource, signal, sys
-signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048))
-os.execvp(sys.argv[1], sys.argv[1:])' "$root/cmake/wine-run" "$arch" "$launcher" > /dev/null 2> "$work/launcher.err"
- echo $? > "$work/launcher.rc") &
-lpid=$!
-finish
-set_win98 off
-check "C1 limit: MSDOS.SYS keeps its old content" cmp -s "$msdos" "$work/msdos.big"
-check "C1 limit: the backup holds it too" cmp -s "$msdos.FIXED" "$work/msdos.big"
-eq "C1 limit: launcher ends normally" "$(cat "$work/launcher.rc")" 0
-expect_started "C1 limit" "" 0
-cp "$work/msdos.orig" "$msdos"; rm -f "$msdos.FIXED"
 fi
 
 if section "E1 (script control unregistered), E2 (VBScript engine unregistered)"; then
