@@ -31,6 +31,51 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return list.Lines();
 }
 
+std::string ReadWholeFile(const std::string& fileName) {
+    fw::TFileStream f(fileName, fw::fmOpenRead);
+    std::string text(static_cast<size_t>(f.Size()), '\0');
+    f.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
+    return text;
+}
+
+bool ReadsAs(const std::string& fileName, const std::string& text) {
+    try {
+        return ReadWholeFile(fileName) == text;
+    } catch (const fw::Exception&) {
+        return false;
+    }
+}
+
+// Every step checked, the data flushed to the disk: true only when all of it is there.
+bool WriteWholeFile(const std::string& fileName, const std::string& text) {
+    HANDLE h = CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        DWORD n = 0;
+        ok = WriteFile(h, text.data() + done, static_cast<DWORD>(text.size() - done), &n, nullptr) && n > 0;
+        done += n;
+    }
+    ok = ok && FlushFileBuffers(h);
+    return CloseHandle(h) && ok;
+}
+
+// A value of key 99 such as ".\\" or "..\\" names the temporary folder itself or one above it.
+bool LiesInside(const std::string& folder, const std::string& parent) {
+    auto full = [](const std::string& path) {
+        char buf[MAX_PATH * 2];
+        DWORD n = GetFullPathNameA(path.c_str(), sizeof buf, buf, nullptr);
+        std::string s = n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+        if (!s.empty() && s.back() != '\\') s += '\\';
+        return s;
+    };
+    const std::string f = full(folder), p = full(parent);
+    return !p.empty() && f.size() > p.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, f.data(), static_cast<int>(p.size()), p.data(),
+                          static_cast<int>(p.size())) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 void CheckBasePath() {
@@ -50,31 +95,36 @@ void CheckLibrary(const std::string& path) {
 
 bool RepairMsDosSys(const std::string& fileName, const std::string& backupName) {
     if (FileExists(backupName) || !FileExists(fileName)) return false;
-    CopyFileA(fileName.c_str(), backupName.c_str(), FALSE);  // result ignored: the backup only marks the attempt
+    const bool backedUp = CopyFileA(fileName.c_str(), backupName.c_str(), FALSE) != 0;
 
-    std::vector<std::string> lines;
-    {
-        fw::TFileStream f(fileName, fw::fmOpenRead);  // "Cannot open file ..." fails the step
-        std::string text(static_cast<size_t>(f.Size()), '\0');
-        f.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
-        lines = SplitLines(text);
-    }
+    const std::string text = ReadWholeFile(fileName);  // "Cannot open file ..." fails the step
+    std::vector<std::string> lines = SplitLines(text);
     size_t heading = 0;
     while (heading < lines.size() && !fw::SameTextAscii(lines[heading], "[OptionS]")) ++heading;
     if (heading == lines.size()) return false;
     for (size_t i = heading + 1; i < lines.size(); ++i) {
         std::string t = fw::Trim(lines[i]);
         if (t.empty() || t[0] != ';') continue;
+        // The boot file is only rewritten when a backup holds exactly what was read; a partial
+        // backup would mark the repair as done, so it goes.
+        if (!backedUp || !ReadsAs(backupName, text)) {
+            DeleteFileA(backupName.c_str());
+            return false;
+        }
         // The old 9x boot loader needs the file to be longer than 1024 bytes before the remarks.
         lines.insert(lines.begin() + static_cast<ptrdiff_t>(i), 30, std::string(" "));
         std::string out;
         for (const auto& l : lines) out += l + "\r\n";
+        const DWORD oldAttributes = GetFileAttributesA(fileName.c_str());
         SetFileAttributesA(fileName.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-        try {
-            fw::TFileStream f(fileName, fw::fmCreate);
-            f.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
-        } catch (const fw::Exception&) {
-            // A write failure leaves the system as it was; the step does not fail on it.
+        if (!WriteWholeFile(fileName, out)) {
+            // Put the old content back (the backup holds the same) unless the file still has it.
+            const bool intact = ReadsAs(fileName, text) || (WriteWholeFile(fileName, text) && ReadsAs(fileName, text));
+            SetFileAttributesA(fileName.c_str(), oldAttributes);
+            if (!intact)
+                throw fw::Exception(fw::Format("%s could not be rewritten nor restored; its old content is in %s",
+                                               {fileName, backupName}));
+            return false;
         }
         SetFileAttributesA(fileName.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                                  FILE_ATTRIBUTE_ARCHIVE);
@@ -125,7 +175,9 @@ bool ForceDirectories(const std::string& folder) {
     if (slash != std::string::npos && slash > 0 && dir[slash - 1] != ':' && dir[slash - 1] != '\\') {
         if (!ForceDirectories(dir.substr(0, slash))) return false;
     }
-    return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (CreateDirectoryA(dir.c_str(), nullptr)) return true;
+    // Also the answer when a plain file of that name is in the way.
+    return GetLastError() == ERROR_ALREADY_EXISTS && DirectoryExists(dir);
 }
 
 void PrepareTempLangFolder(bool strict) {
@@ -140,6 +192,13 @@ void PrepareTempLangFolder(bool strict) {
         return;
     }
     const std::string folder = tempPath + name;
+    if (!LiesInside(folder, tempPath)) {
+        if (strict)
+            throw fw::Exception(fw::Format(
+                "The temporary language folder %s does not lie inside the temporary folder %s: key \"%s\" in %s",
+                {folder, tempPath, SystemCfgKeyName(cfgLangTempFolderName), GetBasePath() + kSystemCfgFile}));
+        return;
+    }
     if (DirectoryExists(folder)) {
         WIN32_FIND_DATAA fd;
         HANDLE h = FindFirstFileA((folder + "*.*").c_str(), &fd);

@@ -26,8 +26,16 @@ void HideFromTaskBar(HWND wnd) {
     SetWindowLongA(wnd, GWL_EXSTYLE, style);
 }
 
+// The settings object goes before COM does, on every way out of the run (a report that fails,
+// an error nobody expected): the application object uninitialises COM when it is destroyed at
+// exit, and a Release after that would call into an unloaded server.
+struct ReleaseSettingsObject {
+    ~ReleaseSettingsObject() { launcher::SettingsObject.Clear(); }
+};
+
 int Run() {
     using namespace launcher;
+    ReleaseSettingsObject releaseFirst;
     fw::InitModuleList();
     PrepareTempLangFolder(false);
     // Before any text of the string table is loaded, so that all of them come out translated.

@@ -121,6 +121,9 @@ std::string SystemCfgKeyName(uint8_t index) {
 
 void TSystemCfgList::LoadFromFile(const std::string& fileName) {
     fw::TFileStream f(fileName, fw::fmOpenRead);
+    // No configuration is that large: refused before anything is allocated for it.
+    if (f.Size() > kMaxSystemCfgSize)
+        throw fw::EReadError(fw::Format("%s is too large to be a configuration file", {fileName}));
     std::string text(static_cast<size_t>(f.Size()), '\0');
     f.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
     SetText(text);
@@ -217,9 +220,11 @@ std::string ShellOpenErrorText(const std::string& fileName, const std::string& p
 
 std::string FormatLangFileNameWith(const std::string& pattern, const std::string& langCode,
                                    const std::function<bool(const std::string&)>& fileExists) {
-    // The pattern holds a path: only its "%s" is a placeholder, a "%" in a folder name is text.
-    auto fill = [&pattern](const std::string& code) {
-        size_t at = pattern.find("%s");
+    // The pattern holds a path: only the "%s" of its file name is a placeholder, a "%" in a
+    // folder name ("D:\50%sale\") is text.
+    const size_t nameStart = pattern.find_last_of("\\/:") == std::string::npos ? 0 : pattern.find_last_of("\\/:") + 1;
+    auto fill = [&pattern, nameStart](const std::string& code) {
+        size_t at = pattern.find("%s", nameStart);
         return at == std::string::npos ? pattern : pattern.substr(0, at) + code + pattern.substr(at + 2);
     };
     std::string name = fill(langCode);

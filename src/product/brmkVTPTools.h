@@ -14,6 +14,8 @@ inline constexpr const char* kCheckValue = "{5A1C93E2-7D44-4b0e-9F21-6C0B8E3D4A5
 inline constexpr const char* kProductRegKey = "Software\\Norv Systems\\Vantra Pro\\CurrentVersion";
 inline constexpr const char* kAppDirValue = "App Dir";
 inline constexpr const char* kSystemCfgFile = "cfg\\system.cfg";
+// A larger file is treated as unreadable.
+inline constexpr int64_t kMaxSystemCfgSize = int64_t{16} << 20;
 
 // Indexes of the keys the launcher reads.
 enum : uint8_t {
@@ -36,7 +38,8 @@ std::string SystemCfgKeyName(uint8_t index);
 // The lines of the system configuration file, looked up by key name.
 class TSystemCfgList {
 public:
-    // Raises the stream error of the file (EFOpenError, EReadError).
+    // Raises the stream error of the file (EFOpenError, EReadError; EReadError too for a file
+    // over kMaxSystemCfgSize).
     void LoadFromFile(const std::string& fileName);
     void SetText(const std::string& text);  // lines end in CR LF, LF or CR
     const std::vector<std::string>& Lines() const { return lines_; }

@@ -48,8 +48,10 @@ std::string GetSystemCfgValue(uint8_t index) {
         g_cfg = std::make_unique<TSystemCfgList>();
         try {
             g_cfg->LoadFromFile(GetBasePath() + kSystemCfgFile);
-        } catch (const fw::Exception&) {
-            // A missing or unreadable file reads as empty: the check step reports it.
+        } catch (...) {
+            // A missing, unreadable or unmanageable file (no memory for it) reads as empty: the
+            // check step reports it.
+            g_cfg->SetText(std::string());
         }
     }
     return g_cfg->Value(SystemCfgKeyName(index));

@@ -3,6 +3,7 @@
 # the COM servers registered there, a display from Xvfb; a dialog driver in the same Wine
 # session reads the launcher's dialogs and answers them.
 #   launcher_e2e.sh ARCH BUILD_DIR
+# E2E_CASES, when set, is an extended regular expression: only the cases whose title matches run.
 # Artifacts (screenshot, timings, driver records) go to BUILD_DIR/e2e/artifacts.
 set -uo pipefail
 arch=$1
@@ -123,14 +124,35 @@ report_text() { # the report of a failed step
   printf '%s' "We are sorry, but your computer failed to meet the requirements to run Vantra Pro. The check failed on step:${CRLF}${CRLF}$1 ($2)${CRLF}${CRLF}- click \"OK\" to view see problem (and the possible solution). The file that is displayed contains for each \"Step\" an detailed description what you can do.${CRLF}${CRLF}- click \"Ignore\" to ignore this error and continue which is NOT RECOMMENDED!${CRLF}${CRLF}- click \"Abort\" to exit now."
 }
 ibin=$(winpath "$inst/bin")
+msdos=$WINEPREFIX/drive_c/MSDOS.SYS
+printf '[options]\r\nBootGUI=1\r\n\r\n;abc\r\n' > "$work/msdos.orig"
+cp1252() { iconv -f UTF-8 -t CP1252; }
+report_text_de() { # arguments in UTF-8
+  printf '%s' "Es tut uns leid, aber Ihr Computer erfüllt nicht die Voraussetzungen für Vantra Pro. Die Prüfung schlug fehl bei Schritt:${CRLF}${CRLF}$1 ($2)${CRLF}${CRLF}- Klicken Sie auf \"OK\", um das Problem (und die mögliche Lösung) anzuzeigen. Die angezeigte Datei beschreibt für jeden \"Schritt\" ausführlich, was Sie tun können.${CRLF}${CRLF}- Klicken Sie auf \"Ignore\", um den Fehler zu übergehen und fortzufahren. Das wird NICHT EMPFOHLEN!${CRLF}${CRLF}- Klicken Sie auf \"Abort\", um jetzt zu beenden." | cp1252
+}
+# The message of a hardware fault in a module: "Access violation at address <hex> in module
+# '<module>'. Write of address <zeros>" (8 or 16 digits, as the build's pointers).
+fault_re() { printf "Access violation at address [0-9A-F]{8,16} in module '%s'\\. Write of address (00000000){1,2}" "$1"; }
+set_win98() { # set_win98 on|off: Wine reports Windows 98 to the launcher
+  if [ "$1" == on ]; then
+    printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n"Version"="win98"\r\n' > "$work/win98.reg"
+  else
+    printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n' > "$work/win98.reg"
+  fi
+  w regedit /S "$(winpath "$work/win98.reg")"
+}
+# Runs the case when its title matches E2E_CASES (all cases when that is unset).
+section() {
+  [ -z "${E2E_CASES:-}" ] || grep -qE -- "$E2E_CASES" <<<"$1" || return 1
+  echo "== $1"
+}
 
 # ---------------------------------------------------------------------------------------------
-echo "== all steps pass"
+if section "all steps pass"; then
 reset_install
 mkdir -p "$temp/VantraProLang/keep.dir"
 echo old > "$temp/VantraProLang/old.dll"
 echo mine > "$temp/users-own-file.tmp"
-msdos=$WINEPREFIX/drive_c/MSDOS.SYS
 printf '[options]\r\nBootGUI=1\r\n\r\n;abc\r\n' > "$msdos"
 cp "$msdos" "$work/msdos.orig"
 rm -f "$msdos.FIXED"
@@ -149,14 +171,18 @@ check "user's temporary folder untouched" test -f "$temp/users-own-file.tmp"
 check "C1 on the default version: MSDOS.SYS unchanged" cmp -s "$msdos" "$work/msdos.orig"
 check "C1 on the default version: no backup" test ! -e "$msdos.FIXED"
 
-echo "== started without arguments"
+fi
+
+if section "started without arguments"; then
 reset_install
 launch
 finish
 expect_started "no arguments" "" 0
 eq "no arguments: no parameter text" "$(sed -n 's/\r$//; s/^cmdline=//p' "$started")" "\"$ibin\\VantraPro.exe\""
 
-echo "== wall time: launcher to main program against the main program alone"
+fi
+
+if section "wall time: launcher to main program against the main program alone"; then
 # Each sample: host clock before the Wine start -> the main program's own clock at its start.
 sample() { await_file "$started"; python3 -c 'import sys;print(int(sys.argv[2]) - int(sys.argv[1]))' "$1" "$(sed -n 's/\r$//; s/^time=//p' "$started")"; }
 via=(); direct=()
@@ -188,7 +214,9 @@ print(f"ratio German / no language {mg/mv:.2f}")
 PY
 cat "$art/walltime.txt"
 
-echo "== A2 (check value in another letter case): the report, OK opens the failure file"
+fi
+
+if section "A2 (check value in another letter case): the report, OK opens the failure file"; then
 reset_install
 set_cfg Check "{5A1C93E2-7D44-4B0E-9F21-6C0B8E3D4A57}"
 launch /a
@@ -209,7 +237,9 @@ expect_opened "A2/OK, no language code yet" "$inst/lang/chkfail-EN.txt"
 expect_not_started "A2/OK"
 check "screenshot saved" test -s "$art/failure-dialog.png"
 
-echo "== A2 (no Check line): Abort"
+fi
+
+if section "A2 (no Check line): Abort"; then
 reset_install
 del_cfg Check
 launch
@@ -218,7 +248,9 @@ finish
 eq "A2 missing: report" "$(dialog_text a2-missing)" "$(report_text "A2 - Checking System.cfg availability" "Check Value inside SYSTEM.CFG is incorrect")"
 expect_not_started "A2/Abort"; expect_not_opened "A2/Abort"
 
-echo "== B1 (library not found): the close box"
+fi
+
+if section "B1 (library not found): the close box"; then
 reset_install
 set_cfg SysFile_DLL_RichEdit nosuchlib32.dll
 launch
@@ -227,7 +259,9 @@ finish
 eq "B1: report" "$(dialog_text b1)" "$(report_text "B1 - Checking nosuchlib32.dll file availability" "DLL not found!")"
 expect_not_started "B1/close box"; expect_not_opened "B1/close box"
 
-echo "== D1 (package missing): Escape acts as OK"
+fi
+
+if section "D1 (package missing): Escape acts as OK"; then
 reset_install
 set_cfg SysFile_BPL_VCL1 'bin\missing.bpl'
 launch
@@ -239,7 +273,9 @@ check "D1: report names the path and the loader's message" \
 expect_opened "D1/Escape" "$inst/lang/chkfail-EN.txt"
 expect_not_started "D1/Escape"
 
-echo "== D2 (no Initialize): Ignore starts the main program"
+fi
+
+if section "D2 (no Initialize): Ignore starts the main program"; then
 reset_install
 set_cfg SysFile_BPL_VCL2 '..\faulty\vtpnoinit.bpl'
 launch /x "y z"
@@ -252,7 +288,9 @@ eq "D2: report" "$(dialog_text d2)" "$(report_text "D2 - Checking $d2path file a
 expect_started "D2/Ignore" "/x|y|z" 3
 expect_not_opened "D2/Ignore"
 
-echo "== D3 (unit present twice), D4 (initialisation fails), D5 (no Finalize)"
+fi
+
+if section "D3 (unit present twice), D4 (initialisation fails), D5 (no Finalize)"; then
 for case in "3 vtpdupunit Cannot load package 'vtpdupunit.'  It contains unit 'SysUtils,'which is also contained in package 'brmkVTPStart'" \
             "4 vtpfailinit Package vtpfailinit: its class registration failed (a required class is already registered)" \
             "5 vtpnofinal Invalid package handle"; do
@@ -266,7 +304,67 @@ for case in "3 vtpdupunit Cannot load package 'vtpdupunit.'  It contains unit 'S
   expect_not_started "D$n/Abort"
 done
 
-echo "== G1 (folder cannot be created)"
+fi
+
+if section "D1 and D5 (the package faults in Initialize / Finalize): the report names the fault"; then
+for case in "1 vtpfaultinit" "5 vtpfaultfinal"; do
+  n=${case%% *}; pkg=${case#* }
+  reset_install
+  set_cfg SysFile_BPL_VCL$n "..\\faulty\\$pkg.bpl"
+  launch
+  drive Warning click:\&Abort d$n-fault
+  finish
+  check "D$n faulting package: report names the step and the fault" \
+    grep -qE "^D$n - Checking .*\\\\faulty\\\\$pkg\.bpl file availability \($(fault_re "$pkg.bpl")\)"$'\r?$' "$art/d$n-fault.txt"
+  grep -a "^D$n - " "$art/d$n-fault.txt" | sed 's/^/       /'
+  eq "D$n faulting package: launcher ends normally" "$(cat "$work/launcher.rc")" 0
+  expect_not_started "D$n fault/Abort"
+done
+fi
+
+if section "F1 and F2 (the server faults in slot 42 / slot 7): the report names the fault"; then
+reset_install
+printf 'Language=DE\r\nFaultSlot42=1\r\n' > "$inst/bin/brmkVTPSettings.cfg"
+launch
+drive Warning click:OK f1-fault
+finish
+check "F1 faulting slot 42: report names the step and the fault" \
+  grep -qE "^F1 - Checking Vantra Pro Settings Library availability \($(fault_re brmkVTPSettings.dll)\)"$'\r?$' "$art/f1-fault.txt"
+grep -a "^F1 - " "$art/f1-fault.txt" | sed 's/^/       /'
+expect_opened "F1 fault/OK, the server still reports DE" "$inst/lang/chkfail-DE.txt"
+expect_not_started "F1 fault/OK"
+reset_install
+printf 'FaultSlot7=1\r\n' > "$inst/bin/brmkVTPEngine.cfg"
+launch
+drive Warning click:\&Ignore f2-fault
+finish
+check "F2 faulting slot 7: report names the step and the fault" \
+  grep -qE "^F2 - Checking Vantra Pro Engine availability \($(fault_re brmkVTPEngine.dll)\)"$'\r?$' "$art/f2-fault.txt"
+expect_started "F2 fault/Ignore" "" 0
+fi
+
+if section "slot 54 fails or faults inside the report: the error box, the settings object released before COM ends"; then
+for how in "FailSlot54=The settings database is damaged" "FaultSlot54=1"; do
+  reset_install
+  rm -f "$work/release.log"
+  # F2 fails after F1 has kept the settings object, which the report then asks for the language.
+  printf 'FailSlot7=The engine is damaged\r\n' > "$inst/bin/brmkVTPEngine.cfg"
+  printf 'Language=DE\r\n%s\r\nReleaseLog=%s\r\n' "$how" "$(winpath "$work/release.log")" > "$inst/bin/brmkVTPSettings.cfg"
+  launch
+  drive brmkVTPStart click:OK slot54
+  finish
+  case "$how" in
+    Fail*) eq "${how%%=*}: the error box shows the server's description" "$(dialog_text slot54)" "The settings database is damaged" ;;
+    *) check "${how%%=*}: the error box names the fault" grep -qE "^$(fault_re brmkVTPSettings.dll)"$'\r?$' <<<"$(dialog_text slot54)"
+       dialog_text slot54 | sed 's/^/       /'; echo ;;
+  esac
+  eq "${how%%=*}: settings object released while COM was still initialised" \
+     "$(tr -d '\r' < "$work/release.log" 2>/dev/null)" "brmkVTPSettings.GlobalOptions released, COM initialised"
+  expect_not_started "${how%%=*}"
+done
+fi
+
+if section "G1 (folder cannot be created)"; then
 reset_install
 : > "$temp/vtpblock"
 set_cfg Lang-TempFolderName 'vtpblock\sub\'
@@ -276,7 +374,9 @@ finish
 check "G1: report" grep -qE "G1 - Checking Temporary folder for language files \\(Unable to create directory [A-Z]:.*\\\\Temp\\\\vtpblock\\\\sub\\\\\\)" "$art/g1.txt"
 expect_not_started "G1/Abort"
 
-echo "== G1 with no folder name configured: the user's temporary folder is left alone"
+fi
+
+if section "G1 with no folder name configured: the user's temporary folder is left alone"; then
 reset_install
 set_cfg Lang-TempFolderName ''
 echo mine > "$temp/users-own-file.tmp"
@@ -286,7 +386,67 @@ finish
 check "G1 empty key: clear message" grep -qF "(No temporary language folder is configured: key \"Lang-TempFolderName\" is empty in $(winpath "$inst")\\cfg\\system.cfg)" "$art/g1-empty.txt"
 check "G1 empty key: user's temporary folder untouched" test -f "$temp/users-own-file.tmp"
 
-echo "== C1 with Wine reporting Windows 98 for the launcher"
+fi
+
+if section "G1 with a plain file where the folder should be"; then
+reset_install
+rm -rf "$temp/vtpplain"; echo "not a folder" > "$temp/vtpplain"
+set_cfg Lang-TempFolderName 'vtpplain\'
+launch
+drive Warning click:\&Abort g1-file
+finish
+check "G1 file in the way: report" grep -qE "^G1 - Checking Temporary folder for language files \\(Unable to create directory [A-Z]:.*\\\\Temp\\\\vtpplain\\\\\\)"$'\r?$' "$art/g1-file.txt"
+check "G1 file in the way: the file stays" grep -qx "not a folder" "$temp/vtpplain"
+expect_not_started "G1 file in the way/Abort"
+rm -f "$temp/vtpplain"
+fi
+
+if section "G1 with a folder name that leads to the temporary folder or above it"; then
+above=$(dirname "$temp")
+for value in '.\' '..\' 'VantraProLang\..\..\'; do
+  reset_install
+  echo mine > "$temp/users-own-file.tmp"; echo mine > "$above/users-own-above.tmp"
+  set_cfg Lang-TempFolderName "$value"
+  launch
+  drive Warning click:\&Abort g1-outside
+  finish
+  re=$(printf '%s' "$value" | sed 's/[.\\]/\\&/g')
+  check "G1 '$value': clear message" grep -qE "^G1 - Checking Temporary folder for language files \\(The temporary language folder [A-Z]:[^ ]*\\\\Temp\\\\$re does not lie inside the temporary folder [A-Z]:[^ ]*\\\\Temp\\\\: key " "$art/g1-outside.txt"
+  check "G1 '$value': names the key and the file" grep -qF ": key \"Lang-TempFolderName\" in $(winpath "$inst")\\cfg\\system.cfg)" "$art/g1-outside.txt"
+  check "G1 '$value': user's temporary folder untouched" test -f "$temp/users-own-file.tmp"
+  check "G1 '$value': the folder above untouched" test -f "$above/users-own-above.tmp"
+  expect_not_started "G1 '$value'/Abort"
+done
+grep -a "^G1 - " "$art/g1-outside.txt" | sed 's/^/       /'
+rm -f "$temp/users-own-file.tmp" "$above/users-own-above.tmp"
+fi
+
+if section "C1 on 98 when MSDOS.SYS cannot be written whole: the old content stays"; then
+reset_install
+set_win98 on
+# 2000 bytes; the repaired file would be 2090, over the launcher's file size limit of 2048.
+{ printf '[options]\r\nBootGUI=1\r\n'; for i in $(seq 250); do printf 'x%07d\r\n' "$i"; done | head -c 1970; printf '\r\n;abc\r\n'; } > "$work/msdos.big"
+check "C1 limit: test file of 2000 bytes" test "$(stat -c %s "$work/msdos.big")" -eq 2000
+cp "$work/msdos.big" "$msdos"; rm -f "$msdos.FIXED"
+# A Wine server started under the limit would fail: make sure one runs already.
+/usr/lib/wine/wineserver -p 2>/dev/null
+# The limit, and SIGXFSZ ignored so that an over-long write fails instead of killing the program.
+(cd "$work" && python3 -c 'import os, resource, signal, sys
+signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+resource.setrlimit(resource.RLIMIT_FSIZE, (2048, 2048))
+os.execvp(sys.argv[1], sys.argv[1:])' "$root/cmake/wine-run" "$arch" "$launcher" > /dev/null 2> "$work/launcher.err"
+ echo $? > "$work/launcher.rc"; cp "$work/launcher.err" "$art/c1-limit.err") &
+lpid=$!
+finish
+set_win98 off
+check "C1 limit: MSDOS.SYS keeps its old content" cmp -s "$msdos" "$work/msdos.big"
+check "C1 limit: the backup holds it too" cmp -s "$msdos.FIXED" "$work/msdos.big"
+eq "C1 limit: launcher ends normally" "$(cat "$work/launcher.rc")" 0
+expect_started "C1 limit" "" 0
+cp "$work/msdos.orig" "$msdos"; rm -f "$msdos.FIXED"
+fi
+
+if section "C1 with Wine reporting Windows 98 for the launcher"; then
 reset_install
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n"Version"="win98"\r\n' > "$work/win98.reg"
 w regedit /S "$(winpath "$work/win98.reg")"
@@ -305,7 +465,9 @@ check "C1 on 98, second run: nothing changes" cmp -s "$msdos" "$work/msdos.after
 printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n' > "$work/win98.reg"
 w regedit /S "$(winpath "$work/win98.reg")"
 
-echo "== E1 (script control unregistered), E2 (VBScript engine unregistered)"
+fi
+
+if section "E1 (script control unregistered), E2 (VBScript engine unregistered)"; then
 reset_install
 w regsvr32 /s /u msscript.ocx
 launch
@@ -323,7 +485,9 @@ w regsvr32 /s vbscript.dll
 check "E2: report with the COM layer's message" grep -qE "^E2 - Checking VBScript Script Language availability \\(.+\\)" "$art/e2.txt"
 sed -n 's/^E2 - .*(\(.*\))\r*$/E2 message: \1/p' "$art/e2.txt"
 
-echo "== F1 (settings server unregistered)"
+fi
+
+if section "F1 (settings server unregistered)"; then
 reset_install
 w regsvr32 /s /u "$ibin\\brmkVTPSettings.dll"
 launch
@@ -334,7 +498,9 @@ check "F1 unregistered: report" grep -qE "^F1 - Checking Vantra Pro Settings Lib
 sed -n 's/^F1 - .*(\(.*\))\r*$/F1 message: \1/p' "$art/f1.txt"
 expect_opened "F1 unregistered/OK (no settings object: English)" "$inst/lang/chkfail-EN.txt"
 
-echo "== F1 failing with the server's own description; the server reports DE"
+fi
+
+if section "F1 failing with the server's own description; the server reports DE"; then
 reset_install
 printf 'Language=DE\r\nFailSlot42=The settings database is damaged\r\n' > "$inst/bin/brmkVTPSettings.cfg"
 launch
@@ -343,7 +509,9 @@ finish
 eq "F1: the server's description" "$(dialog_text f1-desc)" "$(report_text "F1 - Checking Vantra Pro Settings Library availability" "The settings database is damaged")"
 expect_opened "F1/OK, server reports DE" "$inst/lang/chkfail-DE.txt"
 
-echo "== F2 (engine unregistered); an unknown language code falls back to English"
+fi
+
+if section "F2 (engine unregistered); an unknown language code falls back to English"; then
 reset_install
 printf 'Language=XX\r\n' > "$inst/bin/brmkVTPSettings.cfg"
 w regsvr32 /s /u "$ibin\\brmkVTPEngine.dll"
@@ -354,7 +522,9 @@ w regsvr32 /s "$ibin\\brmkVTPEngine.dll"
 check "F2 unregistered: report" grep -qE "^F2 - Checking Vantra Pro Engine availability \\(.+\\)" "$art/f2.txt"
 expect_opened "F2/OK, unknown code" "$inst/lang/chkfail-EN.txt"
 
-echo "== no failure file at all: the four-language box, no launch"
+fi
+
+if section "no failure file at all: the four-language box, no launch"; then
 reset_install
 rm -f "$inst/lang/"chkfail-*.txt
 set_cfg Check wrong
@@ -368,7 +538,9 @@ check "fallback: German paragraph in Windows-1252" grep -qaF "$(printf 'w\xfcrde
 check "fallback: ends with the download address" grep -qE $'\r\n\r\n\r\n\r\nhttp://[^ ]+$' <<<"$t"
 expect_not_started "fallback"; expect_not_opened "fallback"
 
-echo "== main program missing: the shell's failure in an error box"
+fi
+
+if section "main program missing: the shell's failure in an error box"; then
 reset_install
 set_cfg EXEFile_Exec 'bin\missing.exe'
 launch /a
@@ -378,7 +550,9 @@ check "shell failure: program, arguments and the system's text with its code" \
   grep -qE "^text=$(printf '%s' "$ibin" | sed 's/\\/\\\\/g')\\\\missing\.exe \(/a\): .*\(rc: [0-9]+\)$" "$art/shell-fail.txt"
 sed -n 's/^text=/shell failure text: /p' "$art/shell-fail.txt"; echo
 
-echo "== the launcher in German (language code DEU): module built, texts translated"
+fi
+
+if section "the launcher in German (language code DEU): module built, texts translated"; then
 reset_install
 set_lang DEU
 echo stale > "$temp/VantraProLang/stale.dll"
@@ -393,7 +567,9 @@ eq "German: exactly the two debug lines of the localizer" "$(cat "$art/debug-ger
 eq "German: nothing but the module left after the run" \
    "$(cd "$temp/VantraProLang" && find . -maxdepth 1 -type f ! -name brmkVTPStart.DEU | paste -sd' ')" ""
 
-echo "== German: after G1 the translated module is the only file in the temporary language folder"
+fi
+
+if section "German: after G1 the translated module is the only file in the temporary language folder"; then
 # The shell's error box for a missing main program holds the launcher after G1.
 reset_install
 set_lang DEU
@@ -420,11 +596,9 @@ ok = pe.is_dll() and data is not None and data[:4] == b"LDLL" and data[8:10] == 
 ok = ok and "QLX_LOC_LANGS_" not in names and "QLX_EXESETTINGS_" not in names
 sys.exit(0 if ok else 1)' "$art/brmkVTPStart.DEU.module"
 
-cp1252() { iconv -f UTF-8 -t CP1252; }
-report_text_de() { # arguments in UTF-8
-  printf '%s' "Es tut uns leid, aber Ihr Computer erfüllt nicht die Voraussetzungen für Vantra Pro. Die Prüfung schlug fehl bei Schritt:${CRLF}${CRLF}$1 ($2)${CRLF}${CRLF}- Klicken Sie auf \"OK\", um das Problem (und die mögliche Lösung) anzuzeigen. Die angezeigte Datei beschreibt für jeden \"Schritt\" ausführlich, was Sie tun können.${CRLF}${CRLF}- Klicken Sie auf \"Ignore\", um den Fehler zu übergehen und fortzufahren. Das wird NICHT EMPFOHLEN!${CRLF}${CRLF}- Klicken Sie auf \"Abort\", um jetzt zu beenden." | cp1252
-}
-echo "== German: the failure report shows the German texts"
+fi
+
+if section "German: the failure report shows the German texts"; then
 reset_install
 set_lang DEU
 set_cfg Check wrong
@@ -439,7 +613,9 @@ eq "German: report text" "$(dialog_text a2-german)" \
 eq "German, failed at A2: two debug lines" "$(debug_lines | wc -l)" 2
 expect_not_started "German A2/Abort"
 
-echo "== German: a D step names the full path inside the translated description"
+fi
+
+if section "German: a D step names the full path inside the translated description"; then
 reset_install
 set_lang DEU
 set_cfg SysFile_BPL_VCL1 'bin\missing.bpl'
@@ -449,7 +625,9 @@ finish
 check "German D1: translated description with the path" \
   grep -qaF "D1 - $(printf 'Prüfe' | cp1252) $ibin\\missing.bpl auf $(printf 'Verfügbarkeit' | cp1252) (Can't load package" "$art/d1-german.txt"
 
-echo "== German language file missing: one error box naming LNG_SwitchExt, then English"
+fi
+
+if section "German language file missing: one error box naming LNG_SwitchExt, then English"; then
 reset_install
 set_lang DEU
 rm -f "$inst/lang/brmkVTPStart.DEU.lng"
@@ -470,7 +648,9 @@ check "missing file: the error is in the debug output" grep -qF "{Norv ODS} VTP 
 eq "missing file: the start and the end line" "$(debug_lines | grep -cE '^\{Norv ODS\} VTP Loc (starting|ended) for ')" 2
 expect_not_started "missing file/Abort"
 
-echo "== module folder cannot be made: LNG_TempDirSet"
+fi
+
+if section "module folder cannot be made: LNG_TempDirSet"; then
 reset_install
 set_lang DEU
 : > "$temp/vtpblock"
@@ -485,7 +665,9 @@ check "no module folder: the path in the message" grep -qE "^Error: Specified pa
 check "no module folder: G1 then fails in English" grep -q "^G1 - Checking Temporary folder for language files (" "$art/loc-nofolder-report.txt"
 set_lang ""
 
-echo "== A1 (base folder missing)"
+fi
+
+if section "A1 (base folder missing)"; then
 reset_install
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Norv Systems\\Vantra Pro\\CurrentVersion]\r\n"App Dir"="C:\\\\NoSuchFolder\\\\Vantra"\r\n' > "$work/a1.reg"
 w regedit /S "$(winpath "$work/a1.reg")"
@@ -496,6 +678,7 @@ finish
 check "A1: no failure file below a missing base: the four-language box (caption: the program's file name)" grep -qF "CHKFAIL.TXT" "$art/a1.txt"
 expect_not_started "A1"
 
+fi
 echo
 echo "e2e: $passes passed, $fails failed; artifacts in $art"
 [ "$fails" -eq 0 ]

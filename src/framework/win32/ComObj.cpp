@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "framework/win32/Faults.h"
+
 namespace fw {
 
 std::string BstrToString(BSTR s) {
@@ -47,7 +49,7 @@ void OleCheck(HRESULT hr) {
 
 void QueryInterfaceChecked(IUnknown* obj, const IID& iid, void** out) {
     *out = nullptr;
-    HRESULT hr = obj->QueryInterface(iid, out);
+    HRESULT hr = Guarded([&] { return obj->QueryInterface(iid, out); });
     if (hr == E_NOINTERFACE || (SUCCEEDED(hr) && !*out)) throw EIntfCastError("Interface not supported");
     OleCheck(hr);
 }
@@ -56,8 +58,11 @@ TComPtr<IUnknown> CreateComObject(const CLSID& clsid) {
     TComPtr<IUnknown> unk;
     // No error information belongs to a failed creation; drop any stale one first.
     SetErrorInfo(0, nullptr);
-    OleCheck(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                              reinterpret_cast<void**>(unk.Put())));
+    // The server's own code runs inside: its faults are this call's error.
+    OleCheck(Guarded([&] {
+        return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                reinterpret_cast<void**>(unk.Put()));
+    }));
     return unk;
 }
 
@@ -77,7 +82,8 @@ void Invoke(IDispatch* obj, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* 
     EXCEPINFO ex{};
     UINT argErr = 0;
     SetErrorInfo(0, nullptr);
-    HRESULT hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, &ex, &argErr);
+    HRESULT hr =
+        Guarded([&] { return obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, params, result, &ex, &argErr); });
     if (hr == DISP_E_EXCEPTION) {
         if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
         std::string desc = BstrToString(ex.bstrDescription);
@@ -150,7 +156,8 @@ std::string CallBstrSlot(IUnknown* obj, int slot) {
     auto method = reinterpret_cast<Method>(vtable[slot]);
     BSTR result = nullptr;
     SetErrorInfo(0, nullptr);
-    HRESULT hr = method(obj, &result);
+    // A fault inside the server is the call's error, like a failing HRESULT.
+    HRESULT hr = Guarded([&] { return method(obj, &result); });
     if (FAILED(hr)) {
         SysFreeString(result);
         OleCheck(hr);

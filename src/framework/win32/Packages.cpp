@@ -1,12 +1,39 @@
 #include "framework/win32/Packages.h"
 
+#include <map>
 #include <vector>
 
 #include "framework/SysUtils.h"
+#include "framework/win32/Faults.h"
 #include "framework/win32/SysInit.h"
 
 namespace fw {
 namespace {
+
+// Module records this loader added, with the number of loads that share each: a module that
+// already had a record (the program itself named as a package, say) keeps it.
+std::map<HMODULE, int>& OwnRecords() {
+    static std::map<HMODULE, int> records;
+    return records;
+}
+
+void AddRecord(HMODULE module) {
+    auto& own = OwnRecords();
+    if (RegisterModule(module))
+        own[module] = 1;
+    else if (auto it = own.find(module); it != own.end())
+        ++it->second;
+}
+
+void DropRecord(HMODULE module) {
+    auto& own = OwnRecords();
+    auto it = own.find(module);
+    if (it == own.end()) return;
+    if (--it->second == 0) {
+        own.erase(it);
+        UnregisterModule(module);
+    }
+}
 
 std::string PackageName(const std::string& fileName) {
     size_t slash = fileName.find_last_of("\\/:");
@@ -44,10 +71,11 @@ HMODULE LoadPackage(const std::string& name) {
         CheckForDuplicateUnits(module, units);
         auto init = reinterpret_cast<TPackageInitProc>(reinterpret_cast<void*>(GetProcAddress(module, "Initialize")));
         if (!init) throw EPackageError(Format("Invalid package file '%s'", {ModuleFileName(module)}));
-        RegisterModule(module);
-        if (const char* error = init()) throw EPackageError(error);
+        AddRecord(module);
+        // A fault inside the package is its initialisation error.
+        if (const char* error = Guarded([init] { return init(); })) throw EPackageError(error);
     } catch (...) {
-        UnregisterModule(module);
+        DropRecord(module);
         FreeLibrary(module);
         throw;
     }
@@ -57,12 +85,18 @@ HMODULE LoadPackage(const std::string& name) {
 void UnloadPackage(HMODULE module) {
     auto fin = reinterpret_cast<TPackageFinalizeProc>(reinterpret_cast<void*>(GetProcAddress(module, "Finalize")));
     if (!fin) {
-        UnregisterModule(module);
+        DropRecord(module);
         FreeLibrary(module);
         throw EPackageError("Invalid package handle");
     }
-    fin();
-    UnregisterModule(module);
+    try {
+        Guarded([fin] { fin(); });
+    } catch (...) {
+        DropRecord(module);
+        FreeLibrary(module);
+        throw;
+    }
+    DropRecord(module);
     FreeLibrary(module);
 }
 

@@ -81,15 +81,16 @@ bool ReadPackageUnits(HMODULE module, std::vector<std::string>& units) {
     return true;
 }
 
-void RegisterModule(HMODULE instance) {
+bool RegisterModule(HMODULE instance) {
     for (auto& m : Modules())
-        if (m.Instance == instance) return;
+        if (m.Instance == instance) return false;
     TLibModule m;
     m.Instance = instance;
     m.ResInstance = instance;
     m.Name = BaseName(ModuleFileName(instance));
     ReadPackageUnits(instance, m.Units);
     Modules().push_back(std::move(m));
+    return true;
 }
 
 void UnregisterModule(HMODULE instance) {

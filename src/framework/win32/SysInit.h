@@ -21,7 +21,8 @@ struct TLibModule {
 
 // Registers the running executable (once) and makes fw::LoadResString read through the list.
 void InitModuleList();
-void RegisterModule(HMODULE instance);
+// Returns true when it added a record (false: the module already had one).
+bool RegisterModule(HMODULE instance);
 void UnregisterModule(HMODULE instance);
 const std::vector<TLibModule>& LibModuleList();
 HMODULE MainInstance();

@@ -8,6 +8,7 @@
 #include "framework/win32/Forms.h"
 #include "framework/win32/Packages.h"
 #include "framework/win32/Registry.h"
+#include "framework/win32/SysInit.h"
 #include "launcher/Launcher.h"
 #include "product/NVTools.h"
 #include "product/brmkVTPTools.h"
@@ -88,6 +89,29 @@ TEST_F(MsDosSys, WithoutHeadingOrRemarkTheFileStaysButTheBackupIsMade) {
     EXPECT_EQ(ReadAll(file_), " [Options]\r\n;x\r\n");
 }
 
+TEST_F(MsDosSys, NoRewriteWithoutABackup) {
+    const std::string old = "[Options]\r\nBootGUI=1\r\n;abc\r\n";
+    WriteText(file_, old);
+    // The backup cannot be written: its folder does not exist.
+    const std::string noBackup = product::GetTempDir() + "vtp-no-such-folder\\MSDOS.SYS.FIXED";
+    EXPECT_FALSE(RepairMsDosSys(file_, noBackup));
+    EXPECT_EQ(ReadAll(file_), old);
+}
+
+TEST_F(MsDosSys, AFailedWriteLeavesTheOriginalAndSaysNotRewritten) {
+    const std::string old = "[Options]\r\nBootGUI=1\r\n;abc\r\n";
+    WriteText(file_, old);
+    // Another program reads the file and denies writers.
+    HANDLE reader = CreateFileA(file_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    bool rewritten = true;
+    EXPECT_NO_THROW(rewritten = RepairMsDosSys(file_, backup_));
+    CloseHandle(reader);
+    EXPECT_FALSE(rewritten);
+    EXPECT_EQ(ReadAll(file_), old);
+    EXPECT_EQ(ReadAll(backup_), old);
+}
+
 TEST_F(MsDosSys, NoFileNothingToDo) {
     EXPECT_FALSE(RepairMsDosSys(file_, backup_));
     EXPECT_EQ(GetFileAttributesA(backup_.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -146,6 +170,86 @@ TEST(Packages, FaultyPackagesFailTheirStep) {
         std::string m = e.what();
         EXPECT_EQ(m.rfind("Can't load package " + bin + "nothere.bpl.\r\n", 0), 0u) << m;
     }
+}
+
+// "Access violation at address <hex> in module '<module>'. <Read|Write> of address <hex>".
+void ExpectAccessViolation(const std::string& message, const std::string& module, const char* op) {
+    const std::string head = "Access violation at address ";
+    ASSERT_EQ(message.rfind(head, 0), 0u) << message;
+    size_t p = head.size();
+    size_t hex = 2 * sizeof(void*);
+    EXPECT_EQ(message.find_first_not_of("0123456789ABCDEF", p), p + hex) << message;
+    EXPECT_EQ(message.substr(p + hex), " in module '" + module + "'. " + op + " of address " + std::string(hex, '0'));
+}
+
+TEST(Packages, HardwareFaultsInInitializeOrFinalizeFailTheStep) {
+    const std::string bin = FixtureBin();
+    try {
+        CheckPackage(bin + "vtpfaultinit.bpl");
+        ADD_FAILURE() << "a faulting Initialize passed";
+    } catch (const fw::Exception& e) {
+        ExpectAccessViolation(e.Message(), "vtpfaultinit.bpl", "Write");
+    }
+    EXPECT_EQ(GetModuleHandleA((bin + "vtpfaultinit.bpl").c_str()), nullptr) << "faulty package left loaded";
+    for (const auto& m : fw::LibModuleList()) EXPECT_NE(m.Name, "vtpfaultinit");
+    try {
+        CheckPackage(bin + "vtpfaultfinal.bpl");
+        ADD_FAILURE() << "a faulting Finalize passed";
+    } catch (const fw::Exception& e) {
+        ExpectAccessViolation(e.Message(), "vtpfaultfinal.bpl", "Write");
+    }
+    // The guard is gone after the fault: a later one is not caught by it, and sound packages
+    // still load.
+    EXPECT_NO_THROW(CheckPackage(bin + "vtpvcl2.bpl"));
+}
+
+// A COM object whose every method after IUnknown faults, and one that throws nothing but
+// answers: the slot call turns the first into the framework's error.
+struct FaultyObject {
+    void** vtbl;
+};
+int* volatile g_null = nullptr;
+HRESULT STDMETHODCALLTYPE FaultingSlot(FaultyObject*, BSTR*) {
+    return static_cast<HRESULT>(*g_null);
+}
+HRESULT STDMETHODCALLTYPE AnsweringSlot(FaultyObject*, BSTR* r) {
+    *r = SysAllocString(L"fine");
+    return S_OK;
+}
+
+TEST(ComSlots, AHardwareFaultInAServerIsTheComLayersError) {
+    void* table[60];
+    for (auto& e : table) e = reinterpret_cast<void*>(&FaultingSlot);
+    table[7] = reinterpret_cast<void*>(&AnsweringSlot);
+    FaultyObject obj{table};
+    auto* unk = reinterpret_cast<IUnknown*>(&obj);
+    EXPECT_EQ(fw::CallBstrSlot(unk, 7), "fine");
+    try {
+        fw::CallBstrSlot(unk, 42);
+        ADD_FAILURE() << "a faulting slot passed";
+    } catch (const fw::Exception& e) {
+        std::string exe = fw::ModuleFileName(nullptr);
+        ExpectAccessViolation(e.Message(), exe.substr(exe.find_last_of('\\') + 1), "Read");
+    }
+    EXPECT_EQ(fw::CallBstrSlot(unk, 7), "fine");
+}
+
+TEST(Packages, ALoadedModuleNamedAsPackageKeepsItsRecord) {
+    fw::InitModuleList();
+    HMODULE exe = GetModuleHandleA(nullptr);
+    // The program's texts come from another module (as after a language switch).
+    const std::string other = FixtureBin() + "vtpvcl3.bpl";
+    HMODULE res = LoadLibraryExA(other.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(res, nullptr);
+    ASSERT_TRUE(fw::SetResourceHInstance(exe, res));
+    // The launcher itself named as a package: it has no "Initialize".
+    EXPECT_THROW(CheckPackage(fw::ModuleFileName(exe)), fw::EPackageError);
+    EXPECT_EQ(fw::FindResourceHInstance(exe), res) << "the program's module record was removed";
+    bool listed = false;
+    for (const auto& m : fw::LibModuleList()) listed = listed || m.Instance == exe;
+    EXPECT_TRUE(listed);
+    fw::SetResourceHInstance(exe, nullptr);
+    FreeLibrary(res);
 }
 
 TEST(Library, LoadsFromTheSearchPathOrFails) {
@@ -260,6 +364,61 @@ TEST_F(TempLangFolder, UncreatableFolderFailsOnlyWhenStrict) {
         EXPECT_EQ(std::string(e.what()), "Unable to create directory " + temp_ + "vtp-blocker\\sub\\");
     }
     DeleteFileA((temp_ + "vtp-blocker").c_str());
+}
+
+TEST_F(TempLangFolder, AFileWhereTheFolderShouldBeIsNoFolder) {
+    WriteText(temp_ + "vtp-plainfile", "file, not folder");
+    Config("vtp-plainfile\\");
+    EXPECT_NO_THROW(PrepareTempLangFolder(false));
+    try {
+        PrepareTempLangFolder(true);
+        ADD_FAILURE() << "G1 passed with a file in place of the folder";
+    } catch (const fw::Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to create directory " + temp_ + "vtp-plainfile\\");
+    }
+    EXPECT_EQ(ReadAll(temp_ + "vtp-plainfile"), "file, not folder");
+    EXPECT_FALSE(ForceDirectories(temp_ + "vtp-plainfile\\"));
+    EXPECT_FALSE(ForceDirectories(temp_ + "vtp-plainfile"));
+    DeleteFileA((temp_ + "vtp-plainfile").c_str());
+}
+
+TEST_F(TempLangFolder, OnlyAFolderInsideTheTemporaryFolderIsEmptied) {
+    const std::string own = temp_ + "vtp-users-own.txt";
+    // The parent of the temporary folder (the user's profile, say).
+    char parentBuf[MAX_PATH];
+    char* namePart = nullptr;
+    GetFullPathNameA((temp_ + "..\\").c_str(), MAX_PATH, parentBuf, &namePart);
+    const std::string parentOwn = std::string(parentBuf) + "vtp-users-own-above.txt";
+    for (const char* value : {".\\", "..\\", "vtp-lang-x\\..\\", "vtp-lang-x\\..\\..\\", "\\"}) {
+        SCOPED_TRACE(value);
+        product::ResetProductCaches();
+        Config(value);
+        WriteText(own, "keep me");
+        WriteText(parentOwn, "keep me too");
+        EXPECT_NO_THROW(PrepareTempLangFolder(false));
+        EXPECT_TRUE(product::FileExists(own));
+        EXPECT_TRUE(product::FileExists(parentOwn));
+        try {
+            PrepareTempLangFolder(true);
+            ADD_FAILURE() << "G1 passed";
+        } catch (const fw::Exception& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("The temporary language folder ") + temp_ + value +
+                                                 " does not lie inside the temporary folder " + temp_ +
+                                                 ": key "
+                                                 "\"Lang-TempFolderName\" in " +
+                                                 base_ + "cfg\\system.cfg");
+        }
+        EXPECT_TRUE(product::FileExists(own));
+        EXPECT_TRUE(product::FileExists(parentOwn));
+    }
+    DeleteFileA(own.c_str());
+    DeleteFileA(parentOwn.c_str());
+    // A folder below it is fine, however it is written.
+    product::ResetProductCaches();
+    Config("vtp-lang-y\\..\\vtp-lang-z\\");
+    EXPECT_NO_THROW(PrepareTempLangFolder(true));
+    EXPECT_TRUE(product::DirectoryExists(temp_ + "vtp-lang-z"));
+    RemoveDirectoryA((temp_ + "vtp-lang-z").c_str());
 }
 
 TEST_F(TempLangFolder, NoFolderNameNeverEmptiesTheUsersTemporaryFolder) {

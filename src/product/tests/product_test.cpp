@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -65,6 +71,36 @@ TEST(SystemCfg, MissingFileRaisesForTheCallerToSwallow) {
     EXPECT_TRUE(cfg.Lines().empty());
 }
 
+#ifndef _WIN32
+TEST(SystemCfg, OversizedFileIsRefusedWithoutReadingIt) {
+    // Sparse: takes no room, but reading it whole would need 1 TiB of memory.
+    char name[] = "/tmp/vtp-huge-cfg-XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, int64_t{1} << 40), 0);
+    close(fd);
+    TSystemCfgList cfg;
+    try {
+        cfg.LoadFromFile(name);
+        ADD_FAILURE() << "a 1 TiB configuration file was accepted";
+    } catch (const fw::Exception& e) {
+        EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "not the framework's error: " << e.what();
+    }
+    EXPECT_TRUE(cfg.Lines().empty());
+    // Just under the limit is still read.
+    fd = open(name, O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "Check=1\r\n", 9), 9);
+    ASSERT_EQ(ftruncate(fd, int64_t{16} << 20), 0);  // 16 MiB
+    close(fd);
+    cfg.LoadFromFile(name);
+    EXPECT_EQ(cfg.Value("Check"), "1");
+    unlink(name);
+}
+#endif
+
 TEST(SystemCfg, CheckValueIsExact) {
     EXPECT_TRUE(IsCheckValueValid("{5A1C93E2-7D44-4b0e-9F21-6C0B8E3D4A57}"));
     EXPECT_FALSE(IsCheckValueValid("{5A1C93E2-7D44-4B0E-9F21-6C0B8E3D4A57}"));
@@ -123,6 +159,12 @@ TEST(Texts, LangFileNameFallsBackToEnglish) {
     EXPECT_EQ(FormatLangFileNameWith(pattern, "", exists), "C:\\V\\lang\\chkfail-EN.txt");
     // A "%" in the folder is text, not a placeholder.
     EXPECT_EQ(FormatLangFileNameWith("C:\\100%d\\chkfail-%s.txt", "", exists), "C:\\100%d\\chkfail-EN.txt");
+    // Only the file name is a pattern: a "%s" in the installation folder stays as it is.
+    files.insert("D:\\50%sale\\lang\\chkfail-DE.txt");
+    const std::string sale = "D:\\50%sale\\lang\\chkfail-%s.txt";
+    EXPECT_EQ(FormatLangFileNameWith(sale, "DE", exists), "D:\\50%sale\\lang\\chkfail-DE.txt");
+    EXPECT_EQ(FormatLangFileNameWith(sale, "FR", exists), "D:\\50%sale\\lang\\chkfail-EN.txt");
+    EXPECT_EQ(FormatLangFileNameWith("D:\\%s\\lang\\chkfail.txt", "DE", exists), "D:\\%s\\lang\\chkfail.txt");
 }
 
 TEST(Tools, DebugLineFramingAndLeftStr) {

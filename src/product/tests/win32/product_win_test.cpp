@@ -109,6 +109,28 @@ TEST_F(ProductEnv, MissingConfigurationReadsEmpty) {
     EXPECT_EQ(GetSystemCfgValue(cfgCheck), "");
 }
 
+TEST_F(ProductEnv, AnyFailureToReadTheConfigurationReadsEmpty) {
+    // A sparse file of 1 TiB: no memory holds it, and it must not be read whole.
+    const std::string cfg = base_ + "cfg\\system.cfg";
+    HANDLE h = CreateFileA(cfg.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD n = 0;
+    WriteFile(h, "Check=x\r\n", 9, &n, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = int64_t{1} << 40;
+    ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+    std::string value = "unset";
+    try {
+        value = GetSystemCfgValue(cfgCheck);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "reading the configuration ended with: " << e.what();
+    }
+    EXPECT_EQ(value, "");
+    EXPECT_EQ(GetSystemCfgValue(cfgAppName1), "");
+}
+
 TEST(SystemTexts, FormatSystemError) {
     std::string none = FormatSystemError(0xFFFFFFFFu);
     EXPECT_EQ(none.substr(none.size() - 16), "(rc: 4294967295)");
