@@ -421,7 +421,9 @@ grep -a "^G1 - " "$art/g1-outside.txt" | sed 's/^/       /'
 rm -f "$temp/users-own-file.tmp" "$above/users-own-above.tmp"
 fi
 
-if section "C1 on 98 when MSDOS.SYS cannot be written whole: the old content stays"; then
+# Opt-in (E2E_FSIZE=1): Wine's server crashes now and then when a client runs under a file-size
+# limit, which would make the whole run flaky. The unit tests MsDosSys.* cover the fault itself.
+if [ "${E2E_FSIZE:-0}" = 1 ] && section "C1 on 98 when MSDOS.SYS cannot be written whole: the old content stays"; then
 reset_install
 set_win98 on
 # 2000 bytes; the repaired file would be 2090, over the launcher's file size limit of 2048.
