@@ -114,10 +114,11 @@ TStats Statistics(TLangFileImage& file, TLangFileImage* native);
 // The accented, lengthened, bracketed look-alike of a text: format specifiers ("%s", "%d",
 // "%0:s", "%-10.2f", "%%"), accelerators ("&"), line breaks and leading and trailing blanks
 // are kept; letters are replaced by accented ones; about expandPercent of the text's length is
-// added as "·" before the closing bracket.
+// added as "·" before the closing bracket. In a file filter ("Text files|*.txt") each
+// description is treated so on its own and the masks are kept as they are.
 std::u16string PseudoText(const std::u16string& text, int expandPercent);
 
-// Windows' pseudo-locale, which the localizer can switch to like any other language.
+// Windows' pseudo-locale, which the localizer can switch to like any other language (code QPS).
 constexpr uint16_t PseudoLangId = 0x0501;
 
 // A translation in which every text of the native dictionary is pseudo-translated.

@@ -180,33 +180,38 @@ bool IsBlank(char16_t c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// File filters ("Text files|*.txt"): only the descriptions change, never the masks.
-std::u16string PseudoSegments(const std::u16string& s) {
-    if (s.find(u'|') == std::u16string::npos) return PseudoCore(s);
-    std::u16string out;
-    size_t start = 0;
-    for (int n = 0;; ++n) {
-        size_t bar = s.find(u'|', start);
-        std::u16string part = s.substr(start, bar == std::u16string::npos ? std::u16string::npos : bar - start);
-        bool mask = part.find(u'*') != std::u16string::npos || part.find(u'?') != std::u16string::npos;
-        out += mask ? part : PseudoCore(part);
-        if (bar == std::u16string::npos) break;
-        out += u'|';
-        start = bar + 1;
-    }
-    return out;
+bool IsMask(const std::u16string& part) {
+    return part.find(u'*') != std::u16string::npos || part.find(u'?') != std::u16string::npos;
 }
 
-}  // namespace
-
-std::u16string PseudoText(const std::u16string& text, int expandPercent) {
+// One text, bracketed and lengthened; its blanks at either end stay outside.
+std::u16string PseudoOne(const std::u16string& text, int expandPercent) {
     size_t a = 0, b = text.size();
     while (a < b && IsBlank(text[a])) ++a;
     while (b > a && IsBlank(text[b - 1])) --b;
     if (a == b) return text;
     std::u16string core = text.substr(a, b - a);
     size_t pad = static_cast<size_t>(std::ceil(core.size() * std::max(expandPercent, 0) / 100.0));
-    return text.substr(0, a) + u"[" + PseudoSegments(core) + std::u16string(pad, u'\u00B7') + u"]" + text.substr(b);
+    return text.substr(0, a) + u"[" + PseudoCore(core) + std::u16string(pad, u'\u00B7') + u"]" + text.substr(b);
+}
+
+}  // namespace
+
+// File filters ("Text files|*.txt"): each description on its own, the masks untouched (a mask
+// with a bracket or a pad glued to it would match no file).
+std::u16string PseudoText(const std::u16string& text, int expandPercent) {
+    if (text.find(u'|') == std::u16string::npos) return PseudoOne(text, expandPercent);
+    std::u16string out;
+    size_t start = 0;
+    while (true) {
+        size_t bar = text.find(u'|', start);
+        std::u16string part = text.substr(start, bar == std::u16string::npos ? std::u16string::npos : bar - start);
+        out += IsMask(part) ? part : PseudoOne(part, expandPercent);
+        if (bar == std::u16string::npos) break;
+        out += u'|';
+        start = bar + 1;
+    }
+    return out;
 }
 
 TLangFileImage PseudoTranslation(const TLangFileImage& native, uint16_t langId, int expandPercent) {

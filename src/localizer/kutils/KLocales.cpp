@@ -151,8 +151,38 @@ const std::unordered_map<LCID, const char*>& EnglishNames() {
         {18442, "Spanish (Honduras)"},
         {19466, "Spanish (Nicaragua)"},
         {20490, "Spanish (Puerto Rico)"},
+        {0x0501, "Pseudo"},
     };
     return table;
+}
+
+// Locales the localizer names itself, on every system alike: the pseudo-locale, so that a
+// pseudo-translation is a language like any other, with one file and module name (APP.QPS.lng,
+// APP.QPS) whether or not the system knows the locale (Wine does not).
+struct TOwnLocale {
+    LCID Lcid;
+    const char* Language;  // LOCALE_SLANGUAGE and LOCALE_SENGLANGUAGE
+    const char* Abbrev;
+    const char* AnsiCodePage;
+};
+constexpr TOwnLocale kOwnLocales[] = {{0x0501, "Pseudo", "QPS", "1252"}};
+
+const char* OwnLocaleInfo(LCID lcid, uint32_t type) {
+    for (const TOwnLocale& l : kOwnLocales) {
+        if (l.Lcid != lcid) continue;
+        switch (type) {
+            case LOCALE_SLANGUAGE_:
+            case LOCALE_SENGLANGUAGE_:
+                return l.Language;
+            case LOCALE_SABBREVLANGNAME_:
+                return l.Abbrev;
+            case LOCALE_IDEFAULTANSICODEPAGE_:
+                return l.AnsiCodePage;
+            default:
+                return nullptr;
+        }
+    }
+    return nullptr;
 }
 
 bool IsBareLanguage(LCID lcid) {
@@ -178,6 +208,7 @@ void SetNls(INls* nls) {
 }
 
 std::string GetLocaleString(LCID lcid, uint32_t type) {
+    if (const char* own = OwnLocaleInfo(lcid, type)) return own;
     INls& n = Nls();
     int size = n.GetLocaleInfo(lcid, type, nullptr, 0);
     if (size < 0) size = 0;
@@ -258,6 +289,9 @@ LCID FindLocaleByAbbrev(std::string_view code, uint8_t mode) {
         if (mode == 0 && abbrev.size() > 2) abbrev.resize(2);
         if (fw::SameTextAscii(abbrev, code)) return e.second;
     }
+    // The localizer's own locales are found by their code, though they are no installed locale.
+    for (const TOwnLocale& l : kOwnLocales)
+        if (mode != 0 && fw::SameTextAscii(l.Abbrev, code)) return l.Lcid;
     return 0;
 }
 

@@ -68,9 +68,20 @@ public:
         }
         Tail(r);
     }
-    void Properties(const std::vector<TLFRecord>& list) {
-        Count(list.size(), "properties");
-        for (const auto& p : list) Property(p);
+    template <class P>
+    void Properties(const std::vector<TLFRecord>& list, P&& owner) {
+        Named(owner, [&] { Count(list.size(), "properties"); });
+        for (const auto& p : list) Named([&] { return owner() + "." + p.Name; }, [&] { Property(p); });
+    }
+    // A text that does not fit is refused with the path of the item it belongs to.
+    // The path is made only then: writing stays free of it.
+    template <class P, class F>
+    static void Named(P&& path, F&& write) {
+        try {
+            write();
+        } catch (const ELFProcError& e) {
+            throw ELFProcError(path() + ": " + e.Message());
+        }
     }
 
 private:
@@ -86,42 +97,60 @@ std::vector<uint8_t> WriteLangFile(const TLangFileImage& image, uint16_t version
     WriteLFHeader(w.Out, image.Header, version);
     w.Count(image.Units.size(), "units");
     for (const auto& u : image.Units) {
-        w.S8(u.Name);
-        w.Flags(u.Flags);
-        w.Count(u.Constants.size(), "constants");
+        TWriter::Named([&] { return u.Name; },
+                       [&] {
+                           w.S8(u.Name);
+                           w.Flags(u.Flags);
+                           w.Count(u.Constants.size(), "constants");
+                       });
         for (const auto& c : u.Constants) {
-            w.S8(c.Name);
-            w.Flags(c.Flags);
-            w.U16(c.ResId);
-            w.U32(c.Id);
-            w.S16(c.Value.Text);
-            w.Tail(c);
+            TWriter::Named([&] { return u.Name + "." + c.Name; },
+                           [&] {
+                               w.S8(c.Name);
+                               w.Flags(c.Flags);
+                               w.U16(c.ResId);
+                               w.U32(c.Id);
+                               w.S16(c.Value.Text);
+                               w.Tail(c);
+                           });
         }
     }
     w.Count(image.Forms.size(), "forms");
     for (const auto& f : image.Forms) {
-        w.S8(f.Name);
-        w.Flags(f.Flags);
-        w.Properties(f.Properties);
-        w.Count(f.Components.size(), "components");
+        TWriter::Named([&] { return f.Name; },
+                       [&] {
+                           w.S8(f.Name);
+                           w.Flags(f.Flags);
+                       });
+        w.Properties(f.Properties, [&] { return f.Name; });
+        TWriter::Named([&] { return f.Name; }, [&] { w.Count(f.Components.size(), "components"); });
         for (const auto& c : f.Components) {
-            w.S8(c.Name);
-            w.Flags(c.Flags);
-            w.Properties(c.Properties);
+            auto path = [&] { return f.Name + "." + c.Name; };
+            TWriter::Named(path, [&] {
+                w.S8(c.Name);
+                w.Flags(c.Flags);
+            });
+            w.Properties(c.Properties, path);
         }
     }
     if (version == 7) {
         w.Count(image.Groups.size(), "external groups");
         for (const auto& g : image.Groups) {
-            w.S8(g.Name);
-            w.U16(g.Flags);
-            w.Count(g.Externals.size(), "externals");
+            TWriter::Named([&] { return g.Name; },
+                           [&] {
+                               w.S8(g.Name);
+                               w.U16(g.Flags);
+                               w.Count(g.Externals.size(), "externals");
+                           });
             for (const auto& e : g.Externals) {
-                w.S8(e.Name);
-                w.U16(e.Flags);
-                w.U32(e.Id);
-                w.S16(e.Value.Text);
-                w.Tail(e);
+                TWriter::Named([&] { return g.Name + "." + e.Name; },
+                               [&] {
+                                   w.S8(e.Name);
+                                   w.U16(e.Flags);
+                                   w.U32(e.Id);
+                                   w.S16(e.Value.Text);
+                                   w.Tail(e);
+                               });
             }
         }
     }

@@ -143,8 +143,11 @@ TEST(Pseudo, KeepsSpecifiersAcceleratorsBreaksAndBlanks) {
     EXPECT_EQ(catalog::PseudoText(u"   ", 35), u"   ");
     EXPECT_EQ(catalog::PseudoText(u"", 35), u"");
     EXPECT_EQ(catalog::PseudoText(u"a && b", 0), u"[å && b]");
-    // File filters: descriptions change, masks stay.
-    EXPECT_EQ(catalog::PseudoText(u"Text files|*.txt|All|*.*", 0), u"[Téxt fîlés|*.txt|Àll|*.*]");
+    // File filters: each description changes on its own, the masks stay exactly as they were.
+    EXPECT_EQ(catalog::PseudoText(u"Text files|*.txt|All|*.*", 0), u"[Téxt fîlés]|*.txt|[Àll]|*.*");
+    EXPECT_EQ(catalog::PseudoText(u"Text files|*.txt;*.log|All|*.*", 35),
+              u"[Téxt fîlés\u00B7\u00B7\u00B7\u00B7]|*.txt;*.log|[Àll\u00B7\u00B7]|*.*");
+    EXPECT_EQ(catalog::PseudoText(u"a|b", 0), u"[å]|[b]");
 }
 
 TEST(Pseudo, EveryTextOfTheDictionaryChanges) {

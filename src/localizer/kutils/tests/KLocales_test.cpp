@@ -71,6 +71,21 @@ TEST(KLocalesSystem, EnglishNames) {
     EXPECT_EQ(LocaleEnglishName(0x3FFF), "");
 }
 
+TEST(KLocalesSystem, ThePseudoLocaleIsALanguageLikeAnyOther) {
+    // Named alike on every system (Wine and the host table do not know it), so that a pseudo
+    // file is found by its code and its module has a name of its own.
+    EXPECT_EQ(LocaleAbbrev(0x0501), "QPS");
+    EXPECT_EQ(LocaleFromAbbrev("QPS"), 0x0501u);
+    EXPECT_EQ(LocaleFromAbbrev("qps"), 0x0501u);
+    EXPECT_EQ(FindLocaleByAbbrev("QP", 0), 0u);
+    EXPECT_EQ(LocaleEnglishName(0x0501), "Pseudo");
+    EXPECT_EQ(LocaleCodePage(0x0501), 1252u);
+    EXPECT_EQ(LocaleCharset(0x0501), 0u);  // ANSI_CHARSET
+    // It is no installed locale: language lists stay as the system has them.
+    EXPECT_FALSE(HasLcid(Installed(1), 0x0501));
+    EXPECT_FALSE(HasLcid(Installed(2), 0x0501));
+}
+
 TEST(KLocalesSystem, CodePagesAndCharsets) {
     EXPECT_EQ(LocaleCodePage(1049), 1251u);
     EXPECT_EQ(LocaleCodePage(1032), 1253u);

@@ -334,6 +334,43 @@ TEST(LangFormat, WriterRoundTripsAndRefusesWhatDoesNotFit) {
     EXPECT_NO_THROW(WriteLangFile(longName, 6, false));
 }
 
+// What does not fit is refused with the path of the item, so the one at fault can be found.
+TEST(LangFormat, WhatDoesNotFitIsNamedByItsPath) {
+    auto messageOf = [](const TLangFileImage& img, uint16_t version) {
+        try {
+            WriteLangFile(img, version, false);
+        } catch (const ELFProcError& e) {
+            return e.Message();
+        }
+        return std::string("written");
+    };
+    const std::string longName(70000, 'n');
+    const std::u16string longText(70000, u'x');
+    TLangFileImage img = NativeImage();
+    img.Forms[0].Components[0].Properties[0].Name = longName;
+    EXPECT_EQ(messageOf(img, 5).rfind("MainForm.OkButton." + longName + ": ", 0), 0u);
+    img = NativeImage();
+    img.Forms[0].Components[0].Properties[0].Value.Text = longText;
+    EXPECT_EQ(messageOf(img, 5).rfind("MainForm.OkButton.Caption: ", 0), 0u);
+    img = NativeImage();
+    img.Forms[0].Properties[0].Value.Text = longText;
+    EXPECT_EQ(messageOf(img, 5).rfind("MainForm.Caption: ", 0), 0u);
+    img = NativeImage();
+    img.Forms[0].Components[0].Name = longName;
+    EXPECT_EQ(messageOf(img, 5).rfind("MainForm." + longName + ": ", 0), 0u);
+    img = NativeImage();
+    img.Units[1].Constants[1].Value.Text = longText;
+    EXPECT_EQ(messageOf(img, 5).rfind("Tools.SOld: ", 0), 0u);
+    img = NativeImage();
+    img.Units[0].Constants.resize(65536, img.Units[0].Constants[0]);
+    EXPECT_EQ(messageOf(img, 7), "Main: Too many constants for a language file (65536, at most 65535)");
+    // Externals are written by version 7 only, where texts may be far longer.
+    img = NativeImage();
+    img.Groups[0].Externals.resize(65536, img.Groups[0].Externals[0]);
+    EXPECT_EQ(messageOf(img, 7), "Messages: Too many externals for a language file (65536, at most 65535)");
+    EXPECT_EQ(messageOf(NativeImage(), 5), "written");
+}
+
 TEST(LangFormat, FloatTexts) {
     const std::string sep(1, DecimalSeparator());
     EXPECT_EQ(FloatToText(1.5), "1" + sep + "5");
