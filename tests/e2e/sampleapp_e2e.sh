@@ -37,10 +37,12 @@ check "German list" "$art/sampleapp-de.txt" "TMAINFORM/LISTBOX[0].items[1]=Eine 
 check "German combo" "$art/sampleapp-de.txt" "TMAINFORM/COMBOBOX[0].items[1]=Nach Größe"
 check "French by the menu" "$art/sampleapp-fr.txt" "TMAINFORM.text=Application d'exemple"
 check "French frame" "$art/sampleapp-fr.txt" "TMAINFORM/TADDRESSFRAME[0]/STATIC[0].text=Rue"
+check "pseudo language by the menu" "$art/sampleapp-qps.txt" "TMAINFORM.text=[Såmþlé åþþlîçåtîöñ·······]"
+check "pseudo list" "$art/sampleapp-qps.txt" "TMAINFORM/LISTBOX[0].items[0]=[Réçéñt fîlés·····]"
 check "back to English" "$art/sampleapp-en-again.txt" "TMAINFORM.text=Sample application"
 if cmp -s "$art/sampleapp-en.txt" "$art/sampleapp-en-again.txt"; then echo "ok   English again as at the start"; else
   fails=$((fails + 1)); echo "FAIL English again differs from the start"; diff "$art/sampleapp-en.txt" "$art/sampleapp-en-again.txt" | head; fi
-for p in en de fr en-again; do
+for p in en de fr qps en-again; do
   [ -s "$art/sampleapp-$p.png" ] && echo "ok   screenshot sampleapp-$p.png" || { fails=$((fails + 1)); echo "FAIL no screenshot $p"; }
 done
 echo "artifacts: $art"
