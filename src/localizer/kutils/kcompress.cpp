@@ -4,6 +4,9 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <typeinfo>
+
+#include "framework/ByteReader.h"
 
 namespace kutils {
 
@@ -100,73 +103,147 @@ void TLZKCompressor::WriteHeader() {
 // A distance of 0 reaches back the whole window (the ring slot about to be overwritten), and a
 // distance beyond what was produced reads the zeros in front: the same bytes a 2048-byte ring
 // would hold, and never anything outside the buffer.
+//
+// Tokens that lie whole in the input buffer and start before the end of the output chunk are
+// decoded without further checks: one comparison covers the whole token. Copies then move
+// fixed blocks of 8 or 16 bytes that may run past the token's end into slack that the next
+// token overwrites. The rest (the last tokens of the source, cut tokens) go one by one through
+// the bounds-checked reader.
+namespace {
+
+constexpr size_t kMaxToken = 1 + 127;   // a literal run: its byte and 127 bytes
+constexpr size_t kInSlack = 16;         // literal copies read up to 16 bytes past a run
+constexpr size_t kOutSlack = 128 + 32;  // room for one token plus the copies' overrun
+
+inline void Copy8(uint8_t* to, const uint8_t* from) {
+    std::memcpy(to, from, 8);
+}
+inline void Copy16(uint8_t* to, const uint8_t* from) {
+    std::memcpy(to, from, 16);
+}
+
+// n literal bytes (1..127) in 16-byte blocks; both sides have 128 bytes of room.
+inline void CopyLiterals(uint8_t* to, const uint8_t* from, size_t n) {
+    Copy16(to, from);
+    for (size_t k = 16; k < n; k += 16) Copy16(to + k, from + k);
+}
+
+// 18 bytes or more (a match is 3..18) from d (1..2048) bytes back; 32 bytes of room behind to.
+inline void CopyMatch(uint8_t* to, size_t d) {
+    const uint8_t* from = to - d;
+    if (d >= 16) {
+        Copy16(to, from);
+        Copy16(to + 16, from + 16);  // lengths 17 and 18: from + 32 <= to + 16 is written
+    } else if (d >= 8) {
+        // Each 8-byte block reads only bytes the blocks before it wrote.
+        Copy8(to, from);
+        Copy8(to + 8, from + 8);
+        Copy8(to + 16, from + 16);
+    } else {
+        // A short period: 4 bytes one by one, 4 more from a multiple of d at least 4 back,
+        // then 8-byte blocks from a multiple of d at least 8 back, where they do not overlap.
+        static constexpr uint8_t kAdvance[8] = {0, 1, 2, 1, 0, 4, 4, 4};
+        static constexpr int8_t kBack[8] = {0, 0, 0, -1, -4, 1, 2, 3};
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+        to[3] = from[3];
+        from += kAdvance[d];
+        std::memcpy(to + 4, from, 4);
+        from -= kBack[d];  // now the source of to + 8
+        Copy8(to + 8, from);
+        Copy8(to + 16, from + 8);
+    }
+}
+
+}  // namespace
+
 void TLZKCompressor::DecompressData() {
     fw::TStream& src = *SourceStream;
     fw::TStream& dst = *DestStream;
     const int64_t srcSize = src.Size();
     int64_t srcPos = src.Position();
     int64_t srcLeft = srcSize > srcPos ? srcSize - srcPos : 0;
+    // Progress after each token is seen only through the event or an override.
+    const bool report = static_cast<bool>(OnProgress) || typeid(*this) != typeid(TLZKCompressor);
 
-    // Small sources get small buffers; every size works, a token is at most 128 bytes and
-    // produces at most 127.
-    constexpr size_t kMaxToken = 1 + 127;
+    // Small sources get small buffers; every size works.
     const size_t inChunk = static_cast<size_t>(std::min<int64_t>(srcLeft, 1 << 16));
-    std::vector<uint8_t> in(inChunk + kMaxToken);
+    std::vector<uint8_t> inStore(inChunk + kMaxToken + kInSlack, 0);
+    uint8_t* const in = inStore.data();
+    const size_t inCapacity = inChunk + kMaxToken;
     size_t inPos = 0, inEnd = 0;
-    int64_t consumed = srcPos;  // source position of in[inPos]
+    int64_t inBase = srcPos;  // source position of in[0]
 
     const size_t outChunk = static_cast<size_t>(std::clamp<int64_t>(srcLeft * 9, 4096, 1 << 16));
-    constexpr size_t kSlack = 128 + 32;  // room for one token plus the copy's overrun
-    std::vector<uint8_t> out(kWindowSize + outChunk + kSlack, 0);
-    uint8_t* const ob = out.data();
-    size_t op = kWindowSize;
+    std::vector<uint8_t> outStore(kWindowSize + outChunk + kOutSlack, 0);
+    uint8_t* const ob = outStore.data();
+    uint8_t* const outLimit = ob + kWindowSize + outChunk;  // written out when reached
+    uint8_t* op = ob + kWindowSize;
 
     for (;;) {
         if (inEnd - inPos < kMaxToken && srcLeft > 0) {
-            std::memmove(in.data(), in.data() + inPos, inEnd - inPos);
+            std::memmove(in, in + inPos, inEnd - inPos);
+            inBase += static_cast<int64_t>(inPos);
             inEnd -= inPos;
             inPos = 0;
-            size_t n = static_cast<size_t>(std::min<int64_t>(srcLeft, static_cast<int64_t>(in.size() - inEnd)));
-            src.ReadBuffer(in.data() + inEnd, static_cast<int64_t>(n));
+            size_t n = static_cast<size_t>(std::min<int64_t>(srcLeft, static_cast<int64_t>(inCapacity - inEnd)));
+            src.ReadBuffer(in + inEnd, static_cast<int64_t>(n));
             inEnd += n;
             srcLeft -= static_cast<int64_t>(n);
         }
         if (inPos >= inEnd) break;
-        const size_t tokenStart = inPos;
-        const uint8_t b = in[inPos++];
-        if ((b & 1) == 0) {
-            // A run cut by the end of the source yields the bytes that are there.
-            size_t n = std::min<size_t>(b >> 1, inEnd - inPos);
-            std::memcpy(ob + op, in.data() + inPos, n);
-            inPos += n;
-            op += n;
-        } else if (inPos < inEnd) {  // a match cut before its second byte produces nothing
-            const uint32_t w = b | (static_cast<uint32_t>(in[inPos++]) << 8);
-            size_t d = (w & 0x0FFF) >> 1;
-            const size_t len = (w >> 12) + 3;
-            if (d == 0) d = kWindowSize;
-            uint8_t* to = ob + op;
-            const uint8_t* from = to - d;
-            if (d >= 8) {
-                // Non-overlapping 8-byte steps; the overrun lands in the slack and is
-                // overwritten by the next token.
-                std::memcpy(to, from, 8);
-                std::memcpy(to + 8, from + 8, 8);
-                std::memcpy(to + 16, from + 16, 8);
-            } else {
-                for (size_t i = 0; i < len; ++i) to[i] = from[i];
+
+        // Whole tokens: at least kMaxToken bytes ahead, and the output below its limit.
+        if (inEnd - inPos >= kMaxToken) {
+            const uint8_t* ip = in + inPos;
+            const uint8_t* const ipLast = in + (inEnd - kMaxToken);
+            while (ip <= ipLast && op < outLimit) {
+                const uint32_t b = ip[0];
+                if ((b & 1) == 0) {
+                    const size_t n = b >> 1;
+                    CopyLiterals(op, ip + 1, n);
+                    ip += 1 + n;
+                    op += n;
+                } else {
+                    const uint32_t w = b | (static_cast<uint32_t>(ip[1]) << 8);
+                    size_t d = (w & 0x0FFF) >> 1;
+                    if (d == 0) d = kWindowSize;
+                    CopyMatch(op, d);
+                    ip += 2;
+                    op += (w >> 12) + 3;
+                }
+                if (report) DoProgress(inBase + (ip - in), srcSize);
             }
-            op += len;
+            inPos = static_cast<size_t>(ip - in);
+        } else {
+            // The last bytes of the source: one token, checked.
+            fw::TByteReader r(in + inPos, inEnd - inPos);
+            const uint8_t b = r.U8();
+            if ((b & 1) == 0) {
+                // A run cut by the end of the source yields the bytes that are there.
+                const size_t n = std::min<size_t>(b >> 1, r.Left());
+                r.Bytes(op, n);
+                op += n;
+            } else if (!r.AtEnd()) {  // a match cut before its second byte produces nothing
+                const uint32_t w = b | (static_cast<uint32_t>(r.U8()) << 8);
+                size_t d = (w & 0x0FFF) >> 1;
+                if (d == 0) d = kWindowSize;
+                const size_t len = (w >> 12) + 3;
+                const uint8_t* from = op - d;
+                for (size_t i = 0; i < len; ++i) op[i] = from[i];
+                op += len;
+            }
+            inPos += r.Pos();
+            if (report) DoProgress(inBase + static_cast<int64_t>(inPos), srcSize);
         }
-        consumed += static_cast<int64_t>(inPos - tokenStart);
-        if (op >= kWindowSize + outChunk) {
-            dst.WriteBuffer(ob + kWindowSize, static_cast<int64_t>(op - kWindowSize));
-            std::memmove(ob, ob + op - kWindowSize, kWindowSize);
-            op = kWindowSize;
+        if (op >= outLimit) {
+            dst.WriteBuffer(ob + kWindowSize, op - (ob + kWindowSize));
+            std::memmove(ob, op - kWindowSize, kWindowSize);
+            op = ob + kWindowSize;
         }
-        DoProgress(consumed, srcSize);
     }
-    if (op > kWindowSize) dst.WriteBuffer(ob + kWindowSize, static_cast<int64_t>(op - kWindowSize));
+    if (op > ob + kWindowSize) dst.WriteBuffer(ob + kWindowSize, op - (ob + kWindowSize));
 }
 
 // The encoder makes exactly the choices of the 2048-byte sliding window with its 256 lists of
