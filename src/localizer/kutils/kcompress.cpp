@@ -251,9 +251,11 @@ void TLZKCompressor::DecompressData() {
 // - the window is a span of one linear buffer: before the token at position cur the window
 //   holds the bytes up to min(cur + 127, n), so its oldest byte is that minus 2048;
 // - the candidates that can win (at least 3 equal bytes) are found through a hash chain over
-//   3-byte prefixes instead of trying each of the 40 list entries; the oldest entry of the
-//   value's list bounds how far back the chain is followed;
-// - candidates are compared 8 bytes at a time.
+//   3-byte prefixes instead of trying each of the 40 list entries;
+// - the lists themselves are not kept: every position keeps its ordinal among the positions of
+//   its byte value, and a candidate is in its value's list exactly when fewer than 40 later
+//   positions hold that value;
+// - candidates are compared 8 bytes at a time, and each position is hashed once.
 // Candidates are visited newest first and ranked exactly as in the list walk, so the output is
 // byte for byte the same.
 void TLZKCompressor::CompressData() {
@@ -262,34 +264,38 @@ void TLZKCompressor::CompressData() {
     const int64_t srcSize = src.Size();
     const int64_t srcStart = src.Position();
     const int64_t n = srcSize > srcStart ? srcSize - srcStart : 0;
+    // Progress after each token is seen only through the event or an override.
+    const bool report = static_cast<bool>(OnProgress) || typeid(*this) != typeid(TLZKCompressor);
 
     constexpr int64_t kKeep = 4096;  // bytes kept before cur when the buffer slides
     constexpr int64_t kChunk = 1 << 16;
     constexpr int64_t kAhead = kMaxLookahead + 8;  // bytes needed behind cur
     constexpr size_t kSlack = 64;
     std::vector<uint8_t> buf(static_cast<size_t>(std::min(kKeep + kChunk + kAhead, n + kAhead)) + kSlack, 0);
-    int64_t bufBase = 0;  // position of buf[0]
-    int64_t filled = 0;   // position just past the last byte read
+    int64_t bufBase = 0;    // position of buf[0]
+    int64_t filled = 0;     // position just past the last byte read
+    int64_t refillAt = -1;  // cur beyond which fewer than kAhead bytes are buffered
 
     // Positions in the chains are kept as 32-bit numbers; a link is followed only while the
     // distance it gives grows and stays inside the window, so wrapped or never-set links end the
     // walk (everything behind them is older than the window or in another hash bucket).
     constexpr int kHashBits = 13;
     constexpr uint32_t kRingMask = 4095;  // ring over positions, larger than the window
+    struct TSlot {
+        uint32_t Prev;     // previous position with the same hash
+        uint32_t Ordinal;  // how many positions up to this one hold its byte value
+    };
     std::vector<uint32_t> headStore(size_t{1} << kHashBits, 0x80000000u);
-    std::vector<uint32_t> prevStore(kRingMask + 1, 0x80000000u);  // previous position, same hash
-    // The last 40 positions of each byte value, as the lists hold them: a position with that
-    // value is a candidate exactly when it is not older than the oldest of them.
-    std::vector<int64_t> recentStore(256 * kListEntries, INT64_MIN / 2);
-    uint8_t recentNext[256] = {};             // per value, the slot of the oldest entry, replaced next
+    std::vector<TSlot> slotStore(kRingMask + 1, TSlot{0x80000000u, 0});
+    uint32_t seen[256] = {};                  // per byte value, the positions consumed so far
     uint32_t* const head = headStore.data();  // plain pointers: the byte stores of the
-    uint32_t* const prev = prevStore.data();  // output cannot be taken to change them
-    int64_t* const recent = recentStore.data();
+    TSlot* const slot = slotStore.data();     // output cannot be taken to change them
 
     // Output collects in one buffer that is written out when less than a token's room is left.
     const size_t outCapacity = static_cast<size_t>(std::clamp<int64_t>(n + n / 64, 1024, 1 << 16));
     std::vector<uint8_t> outStore(outCapacity);
     uint8_t* const ob = outStore.data();
+    const size_t outLimit = outCapacity - 2 * (kMaxLookahead + 1);  // room for a run and a match
     size_t ol = 0;
     int64_t pending = 0;  // literals waiting: the bytes just before cur
 
@@ -308,7 +314,7 @@ void TLZKCompressor::CompressData() {
 
     int64_t cur = 0;
     while (cur < n) {
-        if (filled < n && filled < cur + kAhead) {
+        if (cur > refillAt) {
             int64_t keepFrom = cur - kKeep;
             if (keepFrom > bufBase) {
                 std::memmove(buf.data(), buf.data() + (keepFrom - bufBase), static_cast<size_t>(filled - keepFrom));
@@ -318,47 +324,62 @@ void TLZKCompressor::CompressData() {
             int64_t k = std::min(room, n - filled);
             src.ReadBuffer(buf.data() + (filled - bufBase), k);
             filled += k;
+            refillAt = filled < n ? filled - kAhead : INT64_MAX;
         }
-        if (ol > outCapacity - 2 * (kMaxLookahead + 1)) {  // room for a run and a match
+        if (ol > outLimit) {
             dst.WriteBuffer(ob, static_cast<int64_t>(ol));
             ol = 0;
         }
-        const int64_t windowEnd = std::min(cur + kMaxLookahead, n);
-        const int32_t lookahead = static_cast<int32_t>(windowEnd - cur);
+        const int32_t lookahead = static_cast<int32_t>(std::min<int64_t>(kMaxLookahead, n - cur));
         // How far back the window reaches from cur.
-        const uint32_t reach = static_cast<uint32_t>(cur - std::max<int64_t>(0, windowEnd - kWindowSize));
+        const uint32_t reach = static_cast<uint32_t>(std::min<int64_t>(cur, kWindowSize - lookahead));
         const uint8_t* const here = buf.data() + (cur - bufBase);
         const uint32_t cur32 = static_cast<uint32_t>(cur);
+        const uint32_t hash = hashAt(here);
 
         int32_t bestLen = 2;
         uint32_t bestDist = 0;
         if (lookahead >= 3) {
             const uint8_t value = here[0];
+            const uint32_t valueSeen = seen[value];
             const int32_t maxLen = std::min(lookahead, kMaxMatch);
-            uint32_t p = head[hashAt(here)];
-            const int64_t oldest = recent[value * kListEntries + recentNext[value]];
-            const uint32_t limit = cur - oldest < reach ? static_cast<uint32_t>(cur - oldest) : reach;
+            const int32_t enough = std::min(kGoodEnough + 1, maxLen);  // a best this long ends the search
+            const uint64_t here8 = Load64(here);
+            uint32_t p = head[hash];
             uint32_t lastDist = 0;
             for (;;) {
+                // On to the next candidate only while lastDist < dist <= reach.
                 const uint32_t dist = cur32 - p;
-                if (dist <= lastDist || dist > limit) break;
+                if (dist - lastDist - 1 >= reach - lastDist) break;
                 lastDist = dist;
+                const TSlot& sp = slot[p & kRingMask];
                 const uint8_t* cand = here - dist;
-                const uint64_t x = Load64(cand) ^ Load64(here);
-                // Another byte value in the same bucket gives length 0.
+                const uint64_t x = Load64(cand) ^ here8;
+                // Another byte value in the same bucket gives length 0; a position of this
+                // value that has dropped out of its list ends the walk, as all older ones have.
+                if ((x & 0xFF) == 0 && valueSeen - sp.Ordinal >= kListEntries) break;
                 int32_t len = x != 0 ? FirstDifference(x) : 8 + MatchLength(cand + 8, here + 8, maxLen - 8);
                 if (len > maxLen) len = maxLen;
                 const bool better = len > bestLen;  // selects rather than branches: hard to predict
                 bestLen = better ? len : bestLen;
                 bestDist = better ? dist : bestDist;
-                if (bestLen > kGoodEnough || bestLen >= maxLen) break;
-                p = prev[p & kRingMask];
+                if (bestLen >= enough) break;
+                p = sp.Prev;
             }
         }
 
-        int64_t step;
+        int32_t step;
         if (bestLen >= 3) {
-            if (pending) flush(cur);
+            // Waiting literals go out first. Written without asking whether there are any (hard
+            // to predict): with none, nothing of it is kept.
+            {
+                const uint8_t* from = buf.data() + (cur - pending - bufBase);
+                ob[ol] = static_cast<uint8_t>(pending * 2);
+                Copy16(ob + ol + 1, from);
+                if (pending > 16) std::memcpy(ob + ol + 17, from + 16, static_cast<size_t>(pending - 16));
+                ol += static_cast<size_t>(pending) + (pending != 0);
+                pending = 0;
+            }
             uint32_t w = (bestDist * 2 + 1) | (static_cast<uint32_t>(bestLen - 3) << 12);
             ob[ol] = static_cast<uint8_t>(w);
             ob[ol + 1] = static_cast<uint8_t>(w >> 8);
@@ -369,20 +390,20 @@ void TLZKCompressor::CompressData() {
             ++pending;
             step = 1;
         }
-        // Every consumed position joins its chain. A position too close to the end to start
-        // a 3-byte match hashes bytes past the end, harmlessly: no later search has 3 bytes.
-        for (int32_t i = 0; i < step; ++i) {
-            const uint8_t v = here[i];
-            uint8_t& next = recentNext[v];
-            recent[v * kListEntries + next] = cur + i;
-            next = next == kListEntries - 1 ? 0 : next + 1;
+        // Every consumed position joins its chain and counts for its value. A position too
+        // close to the end to start a 3-byte match hashes bytes past the end, harmlessly: no
+        // later search has 3 bytes.
+        auto insert = [&](int32_t i, uint32_t h) {
             const uint32_t q = cur32 + static_cast<uint32_t>(i);
-            const uint32_t h = hashAt(here + i);
-            prev[q & kRingMask] = head[h];
+            TSlot& sq = slot[q & kRingMask];
+            sq.Prev = head[h];
+            sq.Ordinal = ++seen[here[i]];
             head[h] = q;
-        }
+        };
+        insert(0, hash);
+        for (int32_t i = 1; i < step; ++i) insert(i, hashAt(here + i));
         cur += step;
-        DoProgress(srcStart + windowEnd, srcSize);
+        if (report) DoProgress(srcStart + std::min<int64_t>(cur - step + kMaxLookahead, n), srcSize);
     }
     if (pending) flush(cur);
     if (ol) dst.WriteBuffer(ob, static_cast<int64_t>(ol));

@@ -502,6 +502,25 @@ TEST(LzkStreams, CompressProgressReachesTheEnd) {
     EXPECT_EQ(out.Bytes(), lzkref::Compress(src));
 }
 
+TEST(LzkStreams, CompressProgressReachesAnOverride) {
+    // Without an event, an override of DoProgress sees the same calls as an event would.
+    Bytes src = Generate(4, 9000, 6);
+    std::vector<int64_t> viaEvent;
+    fw::TMemoryStream in(src), out;
+    CompressStream(in, out, [&](void*, int64_t pos, int64_t) { viaEvent.push_back(pos); });
+    struct TCounting : TLZKCompressor {
+        std::vector<int64_t> Seen;
+        void DoProgress(int64_t position, int64_t) override { Seen.push_back(position); }
+    } c;
+    fw::TMemoryStream in2(src), out2;
+    c.SourceStream = &in2;
+    c.DestStream = &out2;
+    c.Compress();
+    EXPECT_GT(viaEvent.size(), 1000u);
+    EXPECT_EQ(c.Seen, viaEvent);
+    EXPECT_EQ(out2.Bytes(), out.Bytes());
+}
+
 TEST(LzkWindow, RingAndPositionLists) {
     TSlideWindow w(8);
     w.Added(6);
