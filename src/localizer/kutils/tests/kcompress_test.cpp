@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <set>
 #include <string>
@@ -265,6 +267,168 @@ TEST(LzkDecode, ArbitraryTokensDecodeLikeThePlainDecoder) {
     }
 }
 
+// Tokens with plenty of input behind them are decoded on the unchecked path with block copies;
+// a block that ends right after them only reaches the checked one. These blocks put filler
+// behind every token under test, so both paths are covered.
+namespace {
+
+Bytes MatchToken(uint32_t d, uint32_t len) {
+    const uint32_t w = ((d % 2048) * 2 + 1) | ((len - 3) << 12);
+    return {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)};
+}
+
+// Appends a literal run of n (1..127) bytes to both the block and the expected output.
+void AddRun(Bytes& block, Bytes& expect, size_t n, Rng& r) {
+    block.push_back(static_cast<uint8_t>(n * 2));
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t v = static_cast<uint8_t>(r.Next());
+        block.push_back(v);
+        expect.push_back(v);
+    }
+}
+
+// Appends a match token, and to the expected output its bytes taken one at a time from d back
+// (d = 2048 is written as 0; zeros where nothing was written yet).
+void AddMatch(Bytes& block, Bytes& expect, uint32_t d, uint32_t len) {
+    const Bytes t = MatchToken(d, len);
+    block.insert(block.end(), t.begin(), t.end());
+    for (uint32_t i = 0; i < len; ++i) expect.push_back(expect.size() >= d ? expect[expect.size() - d] : 0);
+}
+
+}  // namespace
+
+TEST(LzkDecode, OverlappingMatchesRepeatTheirPattern) {
+    const uint32_t distances[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 15, 16, 17, 18, 31, 32, 33, 2047, 2048};
+    Rng r{21};
+    for (uint32_t d : distances) {
+        for (uint32_t len = 3; len <= 18; ++len) {
+            for (bool tail : {false, true}) {
+                Bytes block = Header(), expect;
+                AddRun(block, expect, 127, r);
+                for (int k = 0; k < 17; ++k) AddRun(block, expect, 120, r);  // more than a window
+                // Back to back, so that a copy's overrun must be overwritten by the next token.
+                AddMatch(block, expect, d, len);
+                AddMatch(block, expect, d, len);
+                AddRun(block, expect, 1, r);
+                AddMatch(block, expect, d, len);
+                if (tail) {  // room behind the matches: the unchecked path
+                    AddRun(block, expect, 127, r);
+                    AddRun(block, expect, 127, r);
+                }
+                ASSERT_EQ(LzkDecompress(block), expect) << "d " << d << " len " << len << " tail " << tail;
+            }
+        }
+    }
+}
+
+TEST(LzkDecode, ShortPeriodsFromTheFirstBytes) {
+    // A match of distance d right after the first d bytes repeats them, also on the unchecked
+    // path; distance 1 after one byte gives a run of it.
+    for (uint32_t d = 1; d <= 17; ++d) {
+        Bytes block = Header(), expect;
+        Rng r{d};
+        AddRun(block, expect, d, r);
+        for (int k = 0; k < 8; ++k) AddMatch(block, expect, d, 18);
+        for (int k = 0; k < 3; ++k) AddRun(block, expect, 100, r);
+        const Bytes got = LzkDecompress(block);
+        ASSERT_EQ(got, expect) << d;
+        for (size_t i = d; i < d + 8 * 18; ++i) ASSERT_EQ(got[i], got[i % d]) << d << " " << i;
+    }
+}
+
+TEST(LzkDecode, LiteralRunsOfEveryLength) {
+    Rng r{5};
+    Bytes block = Header(), expect;
+    for (size_t n = 0; n <= 127; ++n) {
+        if (n == 0)
+            block.push_back(0);  // an empty run does nothing
+        else
+            AddRun(block, expect, n, r);
+        AddMatch(block, expect, 3, 3);
+    }
+    AddRun(block, expect, 127, r);
+    AddRun(block, expect, 127, r);
+    EXPECT_EQ(LzkDecompress(block), expect);
+}
+
+TEST(LzkDecode, DistancesBeyondWhatWasWrittenReadZerosInLongBlocks) {
+    Rng r{8};
+    for (uint32_t d : {101u, 500u, 2047u, 2048u}) {
+        Bytes block = Header(), expect;
+        AddRun(block, expect, 100, r);
+        AddMatch(block, expect, d, 18);    // reaches in front of the first byte
+        AddMatch(block, expect, 110, 18);  // partly zeros, partly the run
+        for (int k = 0; k < 3; ++k) AddRun(block, expect, 127, r);
+        const Bytes got = LzkDecompress(block);
+        ASSERT_EQ(got, expect) << d;
+        ASSERT_EQ(got, lzkref::DecodeTokens(block)) << d;
+    }
+}
+
+TEST(LzkDecode, MatchesAtTheExactEnd) {
+    Rng r{13};
+    for (uint32_t d : {1u, 2u, 3u, 7u, 8u, 15u, 16u, 2048u}) {
+        Bytes block = Header(), expect;
+        for (int k = 0; k < 20; ++k) AddRun(block, expect, 127, r);
+        for (int k = 0; k < 70; ++k) AddMatch(block, expect, d, 18);  // the last ones checked
+        ASSERT_EQ(LzkDecompress(block), expect) << d;
+        // Cut after every byte of the last 140: each prefix gives the prefix of the output.
+        for (size_t cut = block.size() - 140; cut < block.size(); ++cut) {
+            Bytes prefix(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(cut));
+            ASSERT_EQ(LzkDecompress(prefix), lzkref::DecodeTokens(prefix)) << d << " " << cut;
+        }
+    }
+}
+
+TEST(LzkDecode, LongStreamsAcrossBufferEnds) {
+    // Enough input and output to refill the input and write out the output several times, with
+    // tokens straddling each boundary: long runs of far matches (small input, large output),
+    // then arbitrary bytes as tokens.
+    Rng r{31};
+    Bytes block = Header(), expect;
+    for (int k = 0; k < 20; ++k) AddRun(block, expect, 127, r);
+    for (int k = 0; k < 20000; ++k) {
+        const uint32_t pick = r.Below(8);
+        if (pick == 0)
+            AddRun(block, expect, 1 + r.Below(127), r);
+        else
+            AddMatch(block, expect, pick == 1 ? 1 + r.Below(16) : 1 + r.Below(2048), 3 + r.Below(16));
+    }
+    ASSERT_GT(block.size(), size_t{3} << 16);
+    ASSERT_GT(expect.size(), size_t{4} << 16);
+    EXPECT_EQ(LzkDecompress(block), expect);
+
+    Bytes noise = Header();
+    for (int k = 0; k < 400000; ++k) noise.push_back(static_cast<uint8_t>(r.Next()));
+    EXPECT_EQ(LzkDecompress(noise), lzkref::DecodeTokens(noise));
+}
+
+TEST(LzkDecode, ProgressAfterEveryToken) {
+    Bytes src = Generate(4, 20000, 3);
+    Bytes block = LzkCompress(src);
+    std::vector<int64_t> ends;  // source position after each token
+    for (size_t pos = 9; pos < block.size();) {
+        pos += (block[pos] & 1) ? 2 : 1 + (block[pos] >> 1);
+        ends.push_back(static_cast<int64_t>(pos));
+    }
+    std::vector<int64_t> seen;
+    fw::TMemoryStream in(block), out;
+    DecompressStream(in, out, [&](void*, int64_t pos, int64_t) { seen.push_back(pos); });
+    EXPECT_EQ(seen, ends);
+
+    // An override of DoProgress is called the same way without an event.
+    struct TCounting : TLZKCompressor {
+        std::vector<int64_t> Seen;
+        void DoProgress(int64_t position, int64_t) override { Seen.push_back(position); }
+    } c;
+    fw::TMemoryStream in2(block), out2;
+    c.SourceStream = &in2;
+    c.DestStream = &out2;
+    c.Decompress();
+    EXPECT_EQ(c.Seen, ends);
+    EXPECT_EQ(out2.Bytes(), src);
+}
+
 TEST(LzkStreams, IsCompressedStream) {
     fw::TMemoryStream four(Bytes({'L', 'Z', 'K', '0'}));
     four.SetPosition(0);
@@ -336,6 +500,25 @@ TEST(LzkStreams, CompressProgressReachesTheEnd) {
     EXPECT_EQ(last, 3000);
     EXPECT_GT(calls, 1);
     EXPECT_EQ(out.Bytes(), lzkref::Compress(src));
+}
+
+TEST(LzkStreams, CompressProgressReachesAnOverride) {
+    // Without an event, an override of DoProgress sees the same calls as an event would.
+    Bytes src = Generate(4, 9000, 6);
+    std::vector<int64_t> viaEvent;
+    fw::TMemoryStream in(src), out;
+    CompressStream(in, out, [&](void*, int64_t pos, int64_t) { viaEvent.push_back(pos); });
+    struct TCounting : TLZKCompressor {
+        std::vector<int64_t> Seen;
+        void DoProgress(int64_t position, int64_t) override { Seen.push_back(position); }
+    } c;
+    fw::TMemoryStream in2(src), out2;
+    c.SourceStream = &in2;
+    c.DestStream = &out2;
+    c.Compress();
+    EXPECT_GT(viaEvent.size(), 1000u);
+    EXPECT_EQ(c.Seen, viaEvent);
+    EXPECT_EQ(out2.Bytes(), out.Bytes());
 }
 
 TEST(LzkWindow, RingAndPositionLists) {
