@@ -113,24 +113,49 @@ bool THostModuleSystem::FindRCData(TModuleHandle module, const std::string& name
     return true;
 }
 
+namespace {
+
+// Whether the rest of the stream holds exactly these bytes; read in pieces into one buffer
+// kept for the purpose, so that a module read before costs no allocation when it comes again.
+bool StreamHolds(TStream& stream, const std::vector<uint8_t>& bytes) {
+    static thread_local std::vector<uint8_t> piece(512 * 1024);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        size_t n = std::min(piece.size(), bytes.size() - done);
+        if (stream.Read(piece.data(), static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+        if (std::memcmp(piece.data(), bytes.data() + done, n) != 0) return false;
+        done += n;
+    }
+    uint8_t more;
+    return stream.Read(&more, 1) == 0;
+}
+
+}  // namespace
+
 TModuleHandle THostModuleSystem::LoadDataModule(const std::string& fileName) {
     std::string native = fileName;
     for (char& c : native)
         if (c == '\\') c = '/';
+    std::shared_ptr<Contents> data;
     TMemoryStream file;
     try {
-        file.LoadFromFile(native);
+        TFileStream f(native, fmOpenRead);
+        const int64_t size = f.Size();
+        for (size_t i = 0; i < parsed_.size() && !data; ++i) {
+            if (static_cast<int64_t>(parsed_[i].Bytes.size()) != size) continue;
+            f.Seek(0, TSeekOrigin::soBeginning);
+            if (!StreamHolds(f, parsed_[i].Bytes)) continue;
+            data = parsed_[i].Data;
+            // Most recent last.
+            std::rotate(parsed_.begin() + static_cast<std::ptrdiff_t>(i),
+                        parsed_.begin() + static_cast<std::ptrdiff_t>(i) + 1, parsed_.end());
+        }
+        if (!data) {
+            f.Seek(0, TSeekOrigin::soBeginning);
+            file.LoadFromStream(f);
+        }
     } catch (const Exception&) {
         return 0;
-    }
-    std::shared_ptr<Contents> data;
-    for (size_t i = 0; i < parsed_.size(); ++i) {
-        if (parsed_[i].Bytes != file.Bytes()) continue;
-        data = parsed_[i].Data;
-        // Most recent last.
-        std::rotate(parsed_.begin() + static_cast<std::ptrdiff_t>(i),
-                    parsed_.begin() + static_cast<std::ptrdiff_t>(i) + 1, parsed_.end());
-        break;
     }
     if (!data) {
         resources::TResProcessor p;
