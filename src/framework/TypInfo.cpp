@@ -46,6 +46,33 @@ bool TClassInfo::InheritsFrom(const TClassInfo* other) const {
     return false;
 }
 
+namespace {
+
+// Bumped whenever a class gains a property: every table built before is stale (a descendant's
+// table holds its ancestors' properties, and the vector holding them may have moved).
+uint64_t g_propGeneration = 1;
+
+}  // namespace
+
+size_t TClassInfo::TNameHash::operator()(std::string_view s) const {
+    uint64_t h = 1469598103934665603ull;
+    for (char c : s) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return static_cast<size_t>(h);
+}
+
+const TClassInfo::TPropTable& TClassInfo::Table() const {
+    if (tableGeneration_ == g_propGeneration) return table_;
+    table_.clear();
+    // Own properties first, then each ancestor's: the first of a name wins, as in the walk.
+    for (const TClassInfo* c = this; c; c = c->parent_)
+        for (const TPropInfo& p : c->props_) table_.emplace(p.Name, &p);
+    tableGeneration_ = g_propGeneration;
+    return table_;
+}
+
 TPropInfo& TClassInfo::AddProperty(TPropInfo info) {
     auto wrap = [](auto& setter) {
         if (!setter) return;
@@ -60,14 +87,14 @@ TPropInfo& TClassInfo::AddProperty(TPropInfo info) {
     wrap(info.SetFloat);
     wrap(info.SetObj);
     props_.push_back(std::move(info));
+    ++g_propGeneration;
     return props_.back();
 }
 
 const TPropInfo* TClassInfo::FindProperty(std::string_view name) const {
-    for (const TClassInfo* c = this; c; c = c->parent_)
-        for (const TPropInfo& p : c->props_)
-            if (SameTextAscii(p.Name, name)) return &p;
-    return nullptr;
+    const TPropTable& t = Table();
+    auto it = t.find(name);
+    return it == t.end() ? nullptr : it->second;
 }
 
 bool TClassInfo::CanCreate() const {

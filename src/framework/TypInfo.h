@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "SysUtils.h"
@@ -77,6 +78,8 @@ public:
     // Its setters are wrapped to tell the object of the change (TObject::PropertyChanged).
     TPropInfo& AddProperty(TPropInfo info);
     // Looks in this class and then its ancestors; names compare without regard to ASCII case.
+    // The first look-up builds a table of every property the class publishes, own and
+    // inherited; adding a property to any class makes every table stale.
     const TPropInfo* FindProperty(std::string_view name) const;
 
     // The factory of this class or, when it has none, the nearest ancestor's.
@@ -84,10 +87,23 @@ public:
     TComponent* Create(TComponent* owner) const;
 
 private:
+    struct TNameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const;
+    };
+    struct TNameEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const { return SameTextAscii(a, b); }
+    };
+    using TPropTable = std::unordered_map<std::string, const TPropInfo*, TNameHash, TNameEqual>;
+    const TPropTable& Table() const;
+
     std::string name_;
     const TClassInfo* parent_;
     TFactory factory_;
     std::vector<TPropInfo> props_;
+    mutable TPropTable table_;
+    mutable uint64_t tableGeneration_ = 0;  // 0: not built
 };
 
 // Registry of the classes the form reader may create by name (compared without regard to case).

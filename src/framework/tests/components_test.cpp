@@ -458,3 +458,103 @@ TEST_F(ResourceFixture, FrameThatEmbedsItselfFailsInsteadOfRecursing) {
     EXPECT_THROW(CreateComponent(host, nullptr), EReadError);
     EXPECT_EQ(Screen().CustomFormCount(), before);
 }
+
+namespace {
+
+// Two unrelated classes publish "Value" over fields at different places, and a descendant of
+// the first shadows "Tag"-like names of its ancestor.
+class TValueA : public TComponent {
+public:
+    explicit TValueA(TComponent* owner) : TComponent(owner) { SetCompiledClass(StaticClass()); }
+    static TClassInfo& MutableClass() {
+        static TClassInfo& info = *[] {
+            auto* c = new TClassInfo("TValueA", &TComponent::StaticClass(), FW_CLASS_FACTORY(TValueA));
+            c->AddProperty(published::Ord("Value", TTypeKind::tkInteger, &TValueA::Value));
+            c->AddProperty(published::Str("Title", &TValueA::Title));
+            return c;
+        }();
+        return info;
+    }
+    static const TClassInfo& StaticClass() { return MutableClass(); }
+    std::string Title;
+    int32_t Value = 0;
+    int32_t Later = 0;
+};
+
+class TValueB : public TComponent {
+public:
+    explicit TValueB(TComponent* owner) : TComponent(owner) { SetCompiledClass(StaticClass()); }
+    static const TClassInfo& StaticClass() {
+        static const TClassInfo& info = *[] {
+            auto* c = new TClassInfo("TValueB", &TComponent::StaticClass(), FW_CLASS_FACTORY(TValueB));
+            c->AddProperty(published::Str("Title", &TValueB::Title));
+            c->AddProperty(published::Ord("Value", TTypeKind::tkInteger, &TValueB::Value));
+            return c;
+        }();
+        return info;
+    }
+    int32_t Pad[7] = {};
+    int32_t Value = 0;
+    std::string Title;
+};
+
+class TValueA2 : public TValueA {
+public:
+    explicit TValueA2(TComponent* owner) : TValueA(owner) { SetCompiledClass(StaticClass()); }
+    static const TClassInfo& StaticClass() {
+        static const TClassInfo& info = *[] {
+            auto* c = new TClassInfo("TValueA2", &TValueA::StaticClass(), FW_CLASS_FACTORY(TValueA2));
+            // Its own "Title" over another field: it wins over the ancestor's.
+            c->AddProperty(published::Str("Title", &TValueA2::OwnTitle));
+            return c;
+        }();
+        return info;
+    }
+    std::string OwnTitle;
+};
+
+}  // namespace
+
+TEST(TypeInfo, PropertiesByNameAcrossClassesAndLaterAdditions) {
+    TValueA a(nullptr);
+    TValueB b(nullptr);
+    TValueA2 a2(nullptr);
+    // Each class's look-up table is built on first use; the same names land in each class's
+    // own fields.
+    SetOrdProp(&a, "value", 11);
+    SetOrdProp(&b, "VALUE", 22);
+    SetOrdProp(&a2, "Value", 33);  // inherited
+    EXPECT_EQ(a.Value, 11);
+    EXPECT_EQ(b.Value, 22);
+    EXPECT_EQ(a2.Value, 33);
+    SetStrProp(&a, "Title", "a");
+    SetStrProp(&b, "Title", "b");
+    SetStrProp(&a2, "title", "a2");
+    EXPECT_EQ(a.Title, "a");
+    EXPECT_EQ(b.Title, "b");
+    EXPECT_EQ(a2.OwnTitle, "a2");
+    EXPECT_EQ(a2.Title, "");
+    EXPECT_EQ(GetPropInfo(&a2, "Title"), &TValueA2::StaticClass().OwnProperties()[0]);
+    EXPECT_EQ(GetPropInfo(&a, "Nothing"), nullptr);
+    EXPECT_EQ(GetPropInfo(&a2, "Later"), nullptr);
+
+    // A property the ancestor gains after the tables were built is found on both classes, and
+    // what was found before still is.
+    TClassInfo& classA = TValueA::MutableClass();
+    classA.AddProperty(published::Ord("Later", TTypeKind::tkInteger, &TValueA::Later));
+    SetOrdProp(&a2, "Later", 5);
+    SetOrdProp(&a, "LATER", 6);
+    EXPECT_EQ(a2.Later, 5);
+    EXPECT_EQ(a.Later, 6);
+    SetOrdProp(&a2, "Value", 44);
+    EXPECT_EQ(a2.Value, 44);
+    EXPECT_EQ(GetPropInfo(&a, "Value"), &classA.OwnProperties()[0]);
+
+    // A class defined now, under a class whose table exists, sees its ancestors' properties.
+    auto* late = new TClassInfo("TValueA3", &TValueA2::StaticClass());  // classes live for the run
+    a2.SetClassType(late);
+    SetStrProp(&a2, "Title", "late");
+    SetOrdProp(&a2, "Later", 7);
+    EXPECT_EQ(a2.OwnTitle, "late");
+    EXPECT_EQ(a2.Later, 7);
+}

@@ -72,7 +72,7 @@ public:
     TComponent* Find(std::string_view name) {
         if (name.empty()) return nullptr;
         if (!built_) Build();
-        auto it = map_.find(Key(name));
+        auto it = map_.find(name);
         return it == map_.end() ? nullptr : it->second;
     }
     // After a property named "Name" was set: components may have new names.
@@ -82,23 +82,33 @@ public:
     }
 
 private:
-    static std::string Key(std::string_view name) {
-        std::string k(name);
-        for (char& c : k)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return k;
-    }
+    // Keys compare without regard to ASCII case, so a look-up copies no name.
+    struct THash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const {
+            uint64_t h = 1469598103934665603ull;
+            for (char c : s) {
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+                h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+            }
+            return static_cast<size_t>(h);
+        }
+    };
+    struct TEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const { return SameTextAscii(a, b); }
+    };
     void Build() {
         map_.reserve(static_cast<size_t>(owner_->ComponentCount()));
         for (int i = 0; i < owner_->ComponentCount(); ++i) {
             TComponent* c = owner_->Components(i);
-            if (!c->Name().empty()) map_.emplace(Key(c->Name()), c);  // keeps the first
+            if (!c->Name().empty()) map_.emplace(c->Name(), c);  // keeps the first
         }
         built_ = true;
     }
     TComponent* owner_;
     bool built_ = false;
-    std::unordered_map<std::string, TComponent*> map_;
+    std::unordered_map<std::string, TComponent*, THash, TEqual> map_;
 };
 
 // FindComponentDeep with the owner's own components found through the index.
@@ -304,6 +314,12 @@ bool TKLocalizerOnFly::SetTranslatedProperty(TObject* target, const std::string&
 
 bool TKLocalizerOnFly::SetSpecialProperty(TObject* target, const std::string& path, TLResValue* value) {
     if (SameTextAscii(path, "Strings") && ClassChainHasName(target, {"TStrings", "TElWideStrings", "TTntStrings"})) {
+        // A string list of the framework takes the lines itself: the same clear and adds, told
+        // once, as assigning them from a temporary list.
+        if (auto* strings = dynamic_cast<TStrings*>(target)) {
+            strings->SetText(value->GetAnsiText());
+            return true;
+        }
         TStringList lines;
         lines.SetText(value->GetAnsiText());
         static_cast<TPersistent*>(target)->Assign(&lines);

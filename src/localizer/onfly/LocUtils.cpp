@@ -1,5 +1,6 @@
 #include "localizer/onfly/LocUtils.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/ByteReader.h"
@@ -65,6 +66,12 @@ void TDLLInfoList::Clear() {
 
 // ---- THostModuleSystem
 
+THostModuleSystem::Contents& THostModuleSystem::Module::Writable() {
+    // Shared with another module or with the parsed-file cache: change a copy of its own.
+    if (Data.use_count() > 1) Data = std::make_shared<Contents>(*Data);
+    return *Data;
+}
+
 THostModuleSystem::THostModuleSystem() {
     main_ = AddModule("", true);
 }
@@ -84,11 +91,11 @@ void THostModuleSystem::ListModule(TModuleHandle module) {
 }
 
 void THostModuleSystem::AddRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t> data) {
-    modules_.at(module).RCData[UpperName(name)] = std::move(data);
+    modules_.at(module).Writable().RCData[UpperName(name)] = std::move(data);
 }
 
 void THostModuleSystem::AddString(TModuleHandle module, int id, std::u16string text) {
-    modules_.at(module).Strings[id] = std::move(text);
+    modules_.at(module).Writable().Strings[id] = std::move(text);
 }
 
 std::string THostModuleSystem::ModuleFileName(TModuleHandle module) {
@@ -99,36 +106,84 @@ std::string THostModuleSystem::ModuleFileName(TModuleHandle module) {
 bool THostModuleSystem::FindRCData(TModuleHandle module, const std::string& name, std::vector<uint8_t>& data) {
     auto it = modules_.find(module);
     if (it == modules_.end()) return false;
-    auto r = it->second.RCData.find(UpperName(name));
-    if (r == it->second.RCData.end()) return false;
+    const Contents& c = *it->second.Data;
+    auto r = c.RCData.find(UpperName(name));
+    if (r == c.RCData.end()) return false;
     data = r->second;
     return true;
 }
 
+namespace {
+
+// Whether the rest of the stream holds exactly these bytes; read in pieces into one buffer
+// kept for the purpose, so that a module read before costs no allocation when it comes again.
+bool StreamHolds(TStream& stream, const std::vector<uint8_t>& bytes) {
+    static thread_local std::vector<uint8_t> piece(512 * 1024);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        size_t n = std::min(piece.size(), bytes.size() - done);
+        if (stream.Read(piece.data(), static_cast<int64_t>(n)) != static_cast<int64_t>(n)) return false;
+        if (std::memcmp(piece.data(), bytes.data() + done, n) != 0) return false;
+        done += n;
+    }
+    uint8_t more;
+    return stream.Read(&more, 1) == 0;
+}
+
+}  // namespace
+
 TModuleHandle THostModuleSystem::LoadDataModule(const std::string& fileName) {
-    resources::TResProcessor p;
+    std::string native = fileName;
+    for (char& c : native)
+        if (c == '\\') c = '/';
+    std::shared_ptr<Contents> data;
+    TMemoryStream file;
     try {
-        std::string native = fileName;
-        for (char& c : native)
-            if (c == '\\') c = '/';
-        p.LoadFromFile(native);
+        TFileStream f(native, fmOpenRead);
+        const int64_t size = f.Size();
+        for (size_t i = 0; i < parsed_.size() && !data; ++i) {
+            if (static_cast<int64_t>(parsed_[i].Bytes.size()) != size) continue;
+            f.Seek(0, TSeekOrigin::soBeginning);
+            if (!StreamHolds(f, parsed_[i].Bytes)) continue;
+            data = parsed_[i].Data;
+            // Most recent last.
+            std::rotate(parsed_.begin() + static_cast<std::ptrdiff_t>(i),
+                        parsed_.begin() + static_cast<std::ptrdiff_t>(i) + 1, parsed_.end());
+        }
+        if (!data) {
+            f.Seek(0, TSeekOrigin::soBeginning);
+            file.LoadFromStream(f);
+        }
     } catch (const Exception&) {
         return 0;
     }
-    TModuleHandle h = AddModule(fileName, false);
-    Module& m = modules_[h];
-    // The processor goes away with this call: its texts and data move into the module. Strings
-    // come in id order, so each goes to the end of the map.
-    if (auto* rc = static_cast<resources::TResRCData*>(p.FindBlock(10))) {
-        for (int i = 0; i < rc->Count(); ++i) {
-            auto* item = rc->Items(i);
-            m.RCData[UpperName(item->Name)] = std::move(item->Data.Bytes());
+    if (!data) {
+        resources::TResProcessor p;
+        try {
+            fw::TBytesStream source(file.Bytes().data(), static_cast<int64_t>(file.Bytes().size()));
+            p.LoadFromStream(native, source);
+        } catch (const Exception&) {
+            return 0;
         }
+        data = std::make_shared<Contents>();
+        // The processor goes away with this call: its texts and data move into the module.
+        // Strings come in id order, so each goes to the end of the map.
+        if (auto* rc = static_cast<resources::TResRCData*>(p.FindBlock(10))) {
+            for (int i = 0; i < rc->Count(); ++i) {
+                auto* item = rc->Items(i);
+                data->RCData[UpperName(item->Name)] = std::move(item->Data.Bytes());
+            }
+        }
+        if (auto* st = static_cast<resources::TResString*>(p.FindBlock(6))) {
+            for (int i = 0; i < st->Count(); ++i)
+                data->Strings.insert_or_assign(data->Strings.end(), st->Strings(i)->Id,
+                                               std::move(st->Strings(i)->Text));
+        }
+        if (parsed_.size() == kParsedFiles) parsed_.erase(parsed_.begin());
+        parsed_.push_back({std::move(file.Bytes()), data});
     }
-    if (auto* st = static_cast<resources::TResString*>(p.FindBlock(6))) {
-        for (int i = 0; i < st->Count(); ++i)
-            m.Strings.insert_or_assign(m.Strings.end(), st->Strings(i)->Id, std::move(st->Strings(i)->Text));
-    }
+    TModuleHandle h = AddModule(fileName, false);
+    modules_[h].Data = std::move(data);
     return h;
 }
 
@@ -168,8 +223,9 @@ std::vector<TModuleHandle> THostModuleSystem::ListedModules() {
 bool THostModuleSystem::ReadString(TModuleHandle module, int id, std::u16string& text) {
     auto it = modules_.find(FindResourceModule(module));
     if (it == modules_.end()) return false;
-    auto s = it->second.Strings.find(id);
-    if (s == it->second.Strings.end()) return false;
+    const Contents& c = *it->second.Data;
+    auto s = c.Strings.find(id);
+    if (s == c.Strings.end()) return false;
     text = s->second;
     return true;
 }

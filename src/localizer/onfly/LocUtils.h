@@ -112,16 +112,29 @@ public:
     void BuildSource(TModuleHandle module, uintptr_t& handle, std::string& fileName) override;
 
 private:
-    struct Module {
-        std::string FileName;
+    struct Contents {
         std::map<std::string, std::vector<uint8_t>> RCData;  // names upper-cased
         std::map<int, std::u16string> Strings;
     };
+    // Modules loaded from the same bytes share their contents until one is changed.
+    struct Module {
+        std::string FileName;
+        std::shared_ptr<Contents> Data = std::make_shared<Contents>();
+        Contents& Writable();
+    };
+    // The contents of the files read last, by their bytes: loading the same bytes again (a
+    // language switched away from and back to) parses nothing.
+    struct ParsedFile {
+        std::vector<uint8_t> Bytes;
+        std::shared_ptr<Contents> Data;
+    };
+    static constexpr size_t kParsedFiles = 4;
     struct Record {
         TModuleHandle Instance;
         TModuleHandle Res;
     };
     std::map<TModuleHandle, Module> modules_;
+    std::vector<ParsedFile> parsed_;  // most recent last
     std::vector<Record> list_;
     TModuleHandle next_ = 0x10000;
     TModuleHandle main_ = 0;

@@ -617,6 +617,15 @@ TResBlock* TResProcessor::AddBlock(std::unique_ptr<TResBlock> block) {
 
 void TResProcessor::LoadFromFile(const std::string& fileName) {
     TPEReader reader(fileName);
+    LoadFromReader(reader);
+}
+
+void TResProcessor::LoadFromStream(const std::string& fileName, fw::TStream& source) {
+    TPEReader reader(fileName, source);
+    LoadFromReader(reader);
+}
+
+void TResProcessor::LoadFromReader(TPEReader& reader) {
     Clear();
     // Built aside and taken over whole: a file that turns out bad leaves the processor empty
     // rather than half-loaded.

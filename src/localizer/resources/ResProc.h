@@ -193,6 +193,8 @@ public:
     // String tables and RCDATA of a module file (plain or LZK-compressed). Errors of the
     // reader propagate; a failure after the file was opened leaves the processor empty.
     void LoadFromFile(const std::string& fileName);
+    // The same over the bytes of such a file already read (fileName names it in messages).
+    void LoadFromStream(const std::string& fileName, fw::TStream& source);
     // Windows only: the string tables and RCDATA of the module that serves the resources of
     // `instance` (an HINSTANCE).
     void LoadFromModule(uintptr_t instance);
@@ -217,6 +219,7 @@ public:
     uint32_t TimeStamp() const;
 
 private:
+    void LoadFromReader(TPEReader& reader);
     std::vector<std::unique_ptr<TResBlock>> blocks_;
     std::optional<uint32_t> writeStamp_;
 };

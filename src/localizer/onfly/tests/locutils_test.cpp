@@ -264,3 +264,49 @@ TEST_F(LocUtilsTest, CurrentModuleInfoNeverRaises) {
     EXPECT_EQ(list.Count(), 1);
     EXPECT_THROW(list.Items(1), fw::EListError);
 }
+
+TEST_F(LocUtilsTest, ReloadingTheSameFileSeesItsCurrentBytes) {
+    Start();
+    std::string file = Module("App.DEU", 18);
+    std::vector<uint8_t> data;
+    TModuleHandle a = sys.LoadDataModule(file);
+    ASSERT_NE(a, 0u);
+    ASSERT_TRUE(sys.FindRCData(a, langres::SLibSettingsName, data));
+    EXPECT_EQ(data, Record(langres::SLibSignature, 18, kGerman));
+    sys.UnloadModule(a);
+
+    // Rewritten in place with other bytes of the same size: the new record, not the old one.
+    auto bytesOf = [](const std::string& f) {
+        fw::TMemoryStream s;
+        s.LoadFromFile(f);
+        return s.Bytes();
+    };
+    Bytes before = bytesOf(file);
+    Module("App.DEU", 19);
+    Bytes after = bytesOf(file);
+    ASSERT_EQ(before.size(), after.size());
+    ASSERT_NE(before, after);
+    TModuleHandle b = sys.LoadDataModule(file);
+    ASSERT_NE(b, 0u);
+    ASSERT_TRUE(sys.FindRCData(b, langres::SLibSettingsName, data));
+    EXPECT_EQ(data, Record(langres::SLibSignature, 19, kGerman));
+
+    // The same bytes again share what was read; a change to one module stays in that module.
+    std::u16string t;
+    TModuleHandle c = sys.LoadDataModule(file);
+    ASSERT_NE(c, 0u);
+    sys.AddString(c, kHelloId, u"changed");
+    sys.AddRCData(c, "EXTRA", {1, 2, 3});
+    ASSERT_TRUE(sys.ReadString(b, kHelloId, t));
+    EXPECT_EQ(t, u"Hallo");
+    EXPECT_FALSE(sys.FindRCData(b, "EXTRA", data));
+    ASSERT_TRUE(sys.ReadString(c, kHelloId, t));
+    EXPECT_EQ(t, u"changed");
+    TModuleHandle d = sys.LoadDataModule(file);
+    ASSERT_TRUE(sys.ReadString(d, kHelloId, t));
+    EXPECT_EQ(t, u"Hallo");
+
+    // A file that became garbage does not load, whatever was read from that name before.
+    WriteFile(file, Bytes(after.size(), 0x41));
+    EXPECT_EQ(sys.LoadDataModule(file), 0u);
+}

@@ -122,6 +122,31 @@ TEST(TranslateComponent, FrameFirstThenTheFormsEntriesWin) {
     EXPECT_EQ(frameProbe->Log.size(), 2u);
 }
 
+TEST(TranslateComponent, StringListTakesTheLinesWithOneChange) {
+    struct TCounter : fw::TPersistent {
+        int Count = 0;
+        void Changed() override { ++Count; }
+    };
+    auto form = NewForm("TListsForm");
+    auto* list = Make<TListBox>(form.get(), "ListBox1");
+    auto* other = Make<TListBox>(form.get(), "ListBox2");
+    list->Items()->SetText("old1\r\nold2\r\nold3");
+    other->Items()->SetText("x");
+    TCounter counter, otherCounter;
+    list->Items()->SetChangeOwner(&counter);
+    other->Items()->SetChangeOwner(&otherCounter);
+    Model m;
+    m.Set("ListsForm", "ListBox1", "Items.Strings", u"eins\nzwei\r\rdrei\r\n");
+    m.Set("ListsForm", "ListBox2", "Items.Strings", u"");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+    ASSERT_EQ(list->Items()->Count(), 4);
+    EXPECT_EQ(list->Items()->Text(), "eins\r\nzwei\r\n\r\ndrei\r\n");
+    EXPECT_EQ(counter.Count, 1);
+    EXPECT_EQ(other->Items()->Count(), 0);
+    EXPECT_EQ(otherCounter.Count, 1);
+}
+
 TEST(TranslateComponent, DottedPathsAndStringLists) {
     auto form = NewForm("TPathForm");
     auto* panel = Make<TPanel>(form.get(), "Panel1");
