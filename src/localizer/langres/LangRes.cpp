@@ -1,6 +1,10 @@
 #include "LangRes.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <thread>
 #include <unordered_map>
 
 #include "LangFormat.h"
@@ -100,7 +104,7 @@ void TKPointerArray::reserve(size_t n) {
 
 void TKPointerArray::insert(size_t at, TKObject* p) {
     if (size_ == capacity_) reserve(capacity_ * 2);
-    std::copy_backward(data_ + at, data_ + size_, data_ + size_ + 1);
+    if (at < size_) std::copy_backward(data_ + at, data_ + size_, data_ + size_ + 1);
     data_[at] = p;
     ++size_;
 }
@@ -111,7 +115,8 @@ void TKPointerArray::erase(size_t at) {
 }
 
 TKObjectList::~TKObjectList() {
-    // Handlers are not called here: whoever set them may be going away too.
+    // Handlers are not called here: whoever set them may be going away too. A list that keeps
+    // an object of its own has freed the others in its own destructor already.
     for (TKObject* o : items_) delete o;
 }
 
@@ -152,7 +157,7 @@ void TKObjectList::Delete(int index) {
     CheckIndex(index);
     TKObject* o = At(index);
     items_[static_cast<size_t>(index)] = nullptr;
-    delete o;
+    FreeObject(o);
     ExtractAt(index);
 }
 
@@ -166,7 +171,7 @@ void TKObjectList::FreeAll() {
     for (TKObject*& o : items_) {
         TKObject* p = o;
         o = nullptr;
-        delete p;
+        FreeObject(p);
     }
 }
 
@@ -286,17 +291,39 @@ void TLResValue::ReadFromStream(fw::TByteReader& reader, uint16_t version) {
     if (v.Present) SetText(v.Text);
 }
 
-TLResValueList::TLResValueList(TLResValueKind kind) : Kind(kind) {
-    Add(new TLResValue(this));
+TLResValueList::TLResValueList(TLResValueKind kind) : Kind(kind), first_(this) {
+    Add(&first_);
+}
+
+TLResValueList::~TLResValueList() {
+    // Free the other values here, while FreeObject still knows value 0; the base then finds
+    // only empty entries.
+    FreeAll();
+}
+
+void TLResValueList::FreeObject(TKObject* object) {
+    if (object != &first_) delete object;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Named lists
 
 int CompareNames(const std::string& a, const std::string& b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    const size_t n = std::min(a.size(), b.size());
+    const char* pa = a.data();
+    const char* pb = b.data();
+    size_t i = 0;
+    // Names of one list share long prefixes ("Caption", "SConst"): equal bytes are passed over
+    // eight at a time, and bytes that are equal need no folding.
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, pa + i, 8);
+        std::memcpy(&y, pb + i, 8);
+        if (x != y) break;
+    }
+    for (; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(pa[i]), y = static_cast<unsigned char>(pb[i]);
+        if (x == y) continue;
         if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
         if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
         if (x != y) return x < y ? -1 : 1;
@@ -328,19 +355,35 @@ int TLResNamedItemList::IndexOf(const std::string& name) const {
 }
 
 TLResNamedItem* TLResNamedItemList::Locate(const std::string& name) {
-    if (LastIndex >= 0 && LastIndex < Count()) {
-        auto* last = static_cast<TLResNamedItem*>(At(LastIndex));
-        if (CompareNames(last->Name, name) == 0) return last;
+    const int n = Count();
+    auto at = [this](int i) { return static_cast<TLResNamedItem*>(At(i)); };
+    bool lastChecked = false;
+    if (LastIndex >= 0 && LastIndex < n) {
+        TLResNamedItem* last = at(LastIndex);
+        const int c = CompareNames(name, last->Name);
+        if (c == 0) return last;
+        // Files list their items in name order: a name after the last one found or inserted
+        // usually belongs right behind it. The list is sorted, so one look at the next item
+        // gives the same place the search would.
+        if (c > 0) {
+            const int next = LastIndex + 1;
+            const int d = next < n ? CompareNames(name, at(next)->Name) : -1;
+            if (d <= 0) {
+                LastIndex = next;
+                return d == 0 ? at(next) : nullptr;
+            }
+        }
+        lastChecked = LastIndex == n - 1;
     }
-    // Files list their items in name order: a name after the last one needs no search.
-    if (Count() > 0 && CompareNames(name, static_cast<TLResNamedItem*>(At(Count() - 1))->Name) > 0) {
-        LastIndex = Count();
+    // A name after the last one needs no search.
+    if (n > 0 && !lastChecked && CompareNames(name, at(n - 1)->Name) > 0) {
+        LastIndex = n;
         return nullptr;
     }
     int index;
     bool found = Find(name, index);
     LastIndex = index;
-    return found ? static_cast<TLResNamedItem*>(At(index)) : nullptr;
+    return found ? at(index) : nullptr;
 }
 
 TLResNamedItem* TLResNamedItemList::InsertAtLast(TLResNamedItem* item) {
@@ -369,6 +412,102 @@ TLResNamedItem* TLResNamedItemList::CreateItem(const std::string& name) {
 
 void TLResNamedItemList::TraverseAll(int32_t value) {
     for (int i = 0; i < Count(); ++i) Items(i)->Traverse(value);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Item memory
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LANGRES_HEAP_ITEMS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LANGRES_HEAP_ITEMS 1
+#endif
+#endif
+
+namespace {
+
+// Free lists of blocks by size (in steps of 16 bytes), filled from chunks that are never given
+// back: the blocks of a freed dictionary serve the next one.
+class TItemBlocks {
+public:
+    static constexpr size_t Step = 16;
+    static constexpr size_t Classes = 32;  // blocks up to 512 bytes; larger ones from the heap
+    static constexpr size_t ChunkSize = 64 * 1024;
+
+    static bool Pooled(size_t size) { return size > 0 && size <= Step * Classes; }
+
+    void* Get(size_t size) {
+        const size_t c = (size - 1) / Step;
+        THold hold(busy_);
+        if (!free_[c]) Grow(c);
+        TFree* b = free_[c];
+        free_[c] = b->Next;
+        return b;
+    }
+    void Put(void* block, size_t size) noexcept {
+        const size_t c = (size - 1) / Step;
+        THold hold(busy_);
+        free_[c] = new (block) TFree{free_[c]};
+    }
+
+private:
+    struct TFree {
+        TFree* Next;
+    };
+    // Models live on one thread, but separate models may live on separate threads. A held
+    // section is a few instructions long: waiting means yielding until it is free.
+    class THold {
+    public:
+        explicit THold(std::atomic<bool>& busy) : busy_(busy) {
+            while (busy_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
+        }
+        ~THold() { busy_.store(false, std::memory_order_release); }
+        THold(const THold&) = delete;
+        THold& operator=(const THold&) = delete;
+
+    private:
+        std::atomic<bool>& busy_;
+    };
+    void Grow(size_t c) {
+        const size_t block = (c + 1) * Step;
+        chunks_.reserve(chunks_.size() + 1);
+        chunks_.emplace_back(new unsigned char[ChunkSize]);
+        unsigned char* p = chunks_.back().get();
+        for (size_t off = 0; off + block <= ChunkSize; off += block) free_[c] = new (p + off) TFree{free_[c]};
+    }
+
+    std::atomic<bool> busy_{false};
+    TFree* free_[Classes] = {};
+    std::vector<std::unique_ptr<unsigned char[]>> chunks_;
+};
+
+#ifndef LANGRES_HEAP_ITEMS
+// Never destroyed: items of static objects may be freed after every destructor has run.
+TItemBlocks& ItemBlocks() {
+    static TItemBlocks* blocks = new TItemBlocks;
+    return *blocks;
+}
+#endif
+
+}  // namespace
+
+void* AllocItemBlock(size_t size) {
+#ifndef LANGRES_HEAP_ITEMS
+    if (TItemBlocks::Pooled(size)) return ItemBlocks().Get(size);
+#endif
+    return ::operator new(size);
+}
+
+void FreeItemBlock(void* block, size_t size) noexcept {
+    if (!block) return;
+#ifndef LANGRES_HEAP_ITEMS
+    if (TItemBlocks::Pooled(size)) {
+        ItemBlocks().Put(block, size);
+        return;
+    }
+#endif
+    ::operator delete(block);
 }
 
 // ---------------------------------------------------------------------------------------------
