@@ -1,10 +1,7 @@
 #include "LangRes.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <new>
-#include <thread>
 #include <unordered_map>
 
 #include "LangFormat.h"
@@ -412,102 +409,6 @@ TLResNamedItem* TLResNamedItemList::CreateItem(const std::string& name) {
 
 void TLResNamedItemList::TraverseAll(int32_t value) {
     for (int i = 0; i < Count(); ++i) Items(i)->Traverse(value);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Item memory
-
-#if defined(__SANITIZE_ADDRESS__)
-#define LANGRES_HEAP_ITEMS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LANGRES_HEAP_ITEMS 1
-#endif
-#endif
-
-namespace {
-
-// Free lists of blocks by size (in steps of 16 bytes), filled from chunks that are never given
-// back: the blocks of a freed dictionary serve the next one.
-class TItemBlocks {
-public:
-    static constexpr size_t Step = 16;
-    static constexpr size_t Classes = 32;  // blocks up to 512 bytes; larger ones from the heap
-    static constexpr size_t ChunkSize = 64 * 1024;
-
-    static bool Pooled(size_t size) { return size > 0 && size <= Step * Classes; }
-
-    void* Get(size_t size) {
-        const size_t c = (size - 1) / Step;
-        THold hold(busy_);
-        if (!free_[c]) Grow(c);
-        TFree* b = free_[c];
-        free_[c] = b->Next;
-        return b;
-    }
-    void Put(void* block, size_t size) noexcept {
-        const size_t c = (size - 1) / Step;
-        THold hold(busy_);
-        free_[c] = new (block) TFree{free_[c]};
-    }
-
-private:
-    struct TFree {
-        TFree* Next;
-    };
-    // Models live on one thread, but separate models may live on separate threads. A held
-    // section is a few instructions long: waiting means yielding until it is free.
-    class THold {
-    public:
-        explicit THold(std::atomic<bool>& busy) : busy_(busy) {
-            while (busy_.exchange(true, std::memory_order_acquire)) std::this_thread::yield();
-        }
-        ~THold() { busy_.store(false, std::memory_order_release); }
-        THold(const THold&) = delete;
-        THold& operator=(const THold&) = delete;
-
-    private:
-        std::atomic<bool>& busy_;
-    };
-    void Grow(size_t c) {
-        const size_t block = (c + 1) * Step;
-        chunks_.reserve(chunks_.size() + 1);
-        chunks_.emplace_back(new unsigned char[ChunkSize]);
-        unsigned char* p = chunks_.back().get();
-        for (size_t off = 0; off + block <= ChunkSize; off += block) free_[c] = new (p + off) TFree{free_[c]};
-    }
-
-    std::atomic<bool> busy_{false};
-    TFree* free_[Classes] = {};
-    std::vector<std::unique_ptr<unsigned char[]>> chunks_;
-};
-
-#ifndef LANGRES_HEAP_ITEMS
-// Never destroyed: items of static objects may be freed after every destructor has run.
-TItemBlocks& ItemBlocks() {
-    static TItemBlocks* blocks = new TItemBlocks;
-    return *blocks;
-}
-#endif
-
-}  // namespace
-
-void* AllocItemBlock(size_t size) {
-#ifndef LANGRES_HEAP_ITEMS
-    if (TItemBlocks::Pooled(size)) return ItemBlocks().Get(size);
-#endif
-    return ::operator new(size);
-}
-
-void FreeItemBlock(void* block, size_t size) noexcept {
-    if (!block) return;
-#ifndef LANGRES_HEAP_ITEMS
-    if (TItemBlocks::Pooled(size)) {
-        ItemBlocks().Put(block, size);
-        return;
-    }
-#endif
-    ::operator delete(block);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -236,18 +236,9 @@ protected:
     TLResNamedItem* InsertAtLast(TLResNamedItem* item);
 };
 
-// Memory of the dictionary's items. A dictionary of many thousand items is created and freed
-// as a whole, which the general heap serves slowly; freed item blocks are kept for the next
-// items instead. (Sanitizer builds use the general heap, so that they see every misuse.)
-void* AllocItemBlock(size_t size);
-void FreeItemBlock(void* block, size_t size) noexcept;
-
 class TLResItem : public TLResNamedItem {
 public:
     TLResItem(TLangResource* resource, TLResValueKind kind, std::string name, uint32_t id);
-
-    static void* operator new(size_t size) { return AllocItemBlock(size); }
-    static void operator delete(void* block, size_t size) noexcept { FreeItemBlock(block, size); }
 
     uint32_t Id;
     TLangResource* Resource;

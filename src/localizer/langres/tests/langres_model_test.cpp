@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <map>
-#include <thread>
 
 #include "localizer/langres/LangFormat.h"
 #include "localizer/langres/LangRes.h"
@@ -295,48 +293,6 @@ TEST(Values, ListFreesItsValuesButKeepsValueZero) {
     EXPECT_EQ(list.Count(), 0);
     list.Add(new TLResValue(&list));
     // The remaining value is freed with the list (the leak checkers see it).
-}
-
-// Item memory is shared by every model of the process: models built and freed at the same time
-// on two threads keep every item intact.
-TEST(Model, SeparateModelsOnSeparateThreads) {
-    auto build = [](int seed, bool& ok) {
-        ok = true;
-        for (int round = 0; round < 4; ++round) {
-            TLangResource res;
-            TLResUnitItem* unit = res.Units->Ensure("U");
-            TLResFormItem* form = res.Forms->Ensure("F");
-            TLResExtGroupItem* group = res.ExtGroups->Ensure("G");
-            for (int i = 0; i < 3000; ++i) {
-                char name[32];
-                std::snprintf(name, sizeof name, "N%d_%05d", seed, i);
-                unit->Constants->EnsureConstant(static_cast<uint32_t>(i + 1), name, 0)->NativeValue()->SetText(u"c");
-                form->EnsureProperty(static_cast<uint32_t>(i + 1), nullptr, name, vkString)
-                    ->NativeValue()
-                    ->SetText(u"p");
-                group->Externals->EnsureExternal(static_cast<uint32_t>(i + 1), name)->NativeValue()->SetText(u"e");
-            }
-            for (int i = 0; i < 3000; ++i) {
-                char name[32];
-                std::snprintf(name, sizeof name, "N%d_%05d", seed, i);
-                auto* c = unit->Constants->Items(i);
-                auto* p = form->Properties->Items(i);
-                auto* e = group->Externals->Items(i);
-                if (c->Name != name || p->Name != name || e->Name != name || c->Id != static_cast<uint32_t>(i + 1) ||
-                    p->Id != c->Id || e->Id != c->Id || c->NativeValue()->Text != u"c" ||
-                    p->NativeValue()->Text != u"p" || e->NativeValue()->Text != u"e" || p->Owner != form ||
-                    c->Unit != unit || e->Group != group)
-                    ok = false;
-            }
-        }
-    };
-    bool ok1 = false, ok2 = false;
-    std::thread t1(build, 1, std::ref(ok1));
-    std::thread t2(build, 2, std::ref(ok2));
-    t1.join();
-    t2.join();
-    EXPECT_TRUE(ok1);
-    EXPECT_TRUE(ok2);
 }
 
 TEST(Model, CreationDefaultsAndLanguages) {
