@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "localizer/kutils/kcompress.h"
@@ -232,13 +233,18 @@ void TLangFile::LoadFromFile(TLangResource* model, int index) {
     // The arguments are checked first; the model is cleared only once the file could be read.
     if (!model) throw ELFProcError("Invalid LangResources");
     if (index >= model->LanguageCount()) throw ELFProcError("Invalid index");
-    std::vector<uint8_t> bytes;
+    // The buffer is filled by the read at once: it is not cleared first.
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t size = 0;
     {
         TLangFileStream f(FileName);
-        bytes = ReadStreamPart(f, 0, f.Size());
+        size = static_cast<size_t>(f.Size());
+        bytes.reset(new uint8_t[size ? size : 1]);
+        f.SetPosition(0);
+        if (size) f.ReadBuffer(bytes.get(), static_cast<int64_t>(size));
     }
     PrepareLoad(model, index);
-    LoadImage(bytes.data(), bytes.size(), model, true, index);
+    LoadImage(bytes.get(), size, model, true, index);
 }
 
 void TLangFile::LoadImage(const uint8_t* data, size_t size, TLangResource* model, bool keep, int index) {

@@ -120,6 +120,8 @@ public:
 protected:
     void CheckIndex(int index) const;
     TKObject* At(int index) const { return items_[static_cast<size_t>(index)]; }
+    // Frees one object of the list; a list that holds an object of its own does not.
+    virtual void FreeObject(TKObject* object) { delete object; }
 
 private:
     TKPointerArray items_;
@@ -193,8 +195,16 @@ class TLResValueList : public TKObjectList {
 public:
     // Creates value 0.
     explicit TLResValueList(TLResValueKind kind);
+    ~TLResValueList() override;
     TLResValueKind Kind;
     TLResValue* Values(int index) const { return static_cast<TLResValue*>(Items(index)); }
+
+protected:
+    void FreeObject(TKObject* object) override;
+
+private:
+    // Value 0 lives in the list itself: one allocation less per dictionary item.
+    TLResValue first_;
 };
 
 class TLResNamedItem : public TKObject {

@@ -548,6 +548,77 @@ TEST(LangFile, NativeRecordsAreReadByTheirOwnKind) {
     EXPECT_EQ(m.Forms->Items(0)->Properties->Count(), 2);
 }
 
+// A native file need not list its items in name order: items come out sorted by name, a name
+// listed again (in any case) is the same item (first id and ResId kept, the later record's value
+// and flags), items without ids are numbered after the highest, wide and 8-bit texts stay as read.
+TEST(LangFile, NativeItemsInAnyOrderAndListedTwice) {
+    TLangFileImage img;
+    img.Header = Header(0x0409, 20, true);
+    img.Header.LastConstantId = 2;
+    img.Units.push_back({"Zeta",
+                         1,
+                         {Const("SZulu_Long_Name", 5, 100, u"z"), Const("SAlpha_Long_Name", 0, 101, u"\u0416\u4E2D", 3),
+                          Const("sZULU_long_name", 9, 102, u"again", 4, vfWide), Const("SMiddle", 0, 103, u"m")}});
+    img.Units.push_back({"alpha", 2, {Const("S\xC4rger", 3, 104, u"\u00c4"), Const("S\xE4rger", 4, 105, u"\u00e4")}});
+    img.Units.push_back({"ZETA", 7, {Const("SAlpha_Long_NamE", 6, 106, u"later")}});
+    TLFForm form{"Form", 0, {Str("CaptionLong_B", 2, u"b"), Str("CaptionLong_A", 1, u"a")}, {}};
+    form.Components.push_back({"Zbutton", 0, {Str("Caption", 4, u"zb")}});
+    form.Components.push_back({"Abutton", 0, {Str("Caption", 0, u"ab"), Str("Caption", 0, u"ab2")}});
+    form.Components.push_back({"ZBUTTON", 0, {Str("Hint", 3, u"zh")}});
+    img.Forms.push_back(form);
+    img.Groups.push_back({"G", 0, {Const("Y", 0, 0, u"y"), Const("X", 7, 0, u"x"), Const("y", 2, 0, u"y2")}});
+
+    TLangFile lf;
+    TLangResource m;
+    LoadNative(m, WriteLangFile(img, 7, false), &lf);
+
+    auto names = [](const TLResNamedItemList& list) {
+        std::vector<std::string> r;
+        for (int i = 0; i < list.Count(); ++i) r.push_back(list.Items(i)->Name);
+        return r;
+    };
+    EXPECT_EQ(names(*m.Units), (std::vector<std::string>{"alpha", "Zeta"}));
+    EXPECT_EQ(m.Units->Items(1)->Flags, 7);  // the later record of the unit
+    TLResConstantList* zeta = m.Units->Items(1)->Constants;
+    EXPECT_EQ(names(*zeta), (std::vector<std::string>{"SAlpha_Long_Name", "SMiddle", "SZulu_Long_Name"}));
+    TLResConstantItem* zulu = ConstantOf(m, "ZETA", "szulu_LONG_name");
+    ASSERT_NE(zulu, nullptr);
+    EXPECT_EQ(zulu->Id, 5u);
+    EXPECT_EQ(zulu->ResId, 100u);
+    EXPECT_EQ(zulu->NativeValue()->Text, u"again");
+    EXPECT_EQ(zulu->NativeValue()->Flags, vfWide);
+    EXPECT_EQ(zulu->NativeValue()->Revision, 4);
+    TLResConstantItem* alpha = ConstantOf(m, "Zeta", "SAlpha_Long_Name");
+    EXPECT_EQ(alpha->NativeValue()->Text, u"later");
+    EXPECT_EQ(alpha->ResId, 101u);
+    // Unnumbered: SAlpha (id 0, then listed again with 6, still 0 in the model) and SMiddle,
+    // after the highest id seen (9), in id-sorted list order.
+    EXPECT_EQ(alpha->Id, 10u);
+    EXPECT_EQ(ConstantOf(m, "Zeta", "SMiddle")->Id, 11u);
+    EXPECT_EQ(lf.LastConstantId, 11u);
+    EXPECT_EQ(m.Units->Items(0)->Constants->Count(), 2);  // 0xC4 and 0xE4 are not folded
+    EXPECT_EQ(ConstantOf(m, "ALPHA", "S\xE4rger")->NativeValue()->Text, u"\u00e4");
+    EXPECT_EQ(ConstantOf(m, "alpha", "S\xC4rger")->NativeValue()->Text, u"\u00c4");
+
+    TLResFormItem* f = m.Forms->Items(0);
+    EXPECT_EQ(names(*f->Properties), (std::vector<std::string>{"CaptionLong_A", "CaptionLong_B"}));
+    EXPECT_EQ(names(*f->Components), (std::vector<std::string>{"Abutton", "Zbutton"}));
+    const std::string zb = "zBUTTON", ab = "ABUTTON";
+    EXPECT_EQ(PropertyOf(m, "Form", &zb, "Hint")->NativeValue()->Text, u"zh");
+    EXPECT_EQ(PropertyOf(m, "Form", &zb, "caption")->Id, 4u);
+    TLResPropertyItem* abCaption = PropertyOf(m, "Form", &ab, "Caption");
+    EXPECT_EQ(abCaption->NativeValue()->Text, u"ab2");
+    EXPECT_EQ(f->Components->Items(0)->Properties->Count(), 1);
+    EXPECT_EQ(abCaption->Id, 5u);  // after the highest property id, 4
+    EXPECT_EQ(lf.LastPropertyId, 5u);
+
+    TLResExternalList* g = m.ExtGroups->Items(0)->Externals;
+    EXPECT_EQ(names(*g), (std::vector<std::string>{"X", "Y"}));
+    EXPECT_EQ(ExternalOf(m, "G", "Y")->NativeValue()->Text, u"y2");
+    EXPECT_EQ(ExternalOf(m, "G", "Y")->Id, 8u);  // listed first without an id
+    EXPECT_EQ(lf.LastExternalId, 8u);
+}
+
 TEST(LangFile, OpeningFiles) {
     TTempDir dir;
     TLangFile missing(dir.File("none.lng"));

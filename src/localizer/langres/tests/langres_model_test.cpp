@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
 #include "localizer/langres/LangFormat.h"
 #include "localizer/langres/LangRes.h"
 
@@ -162,6 +166,133 @@ TEST(NamedList, FoldingCoversAToZOnBothSides) {
     EXPECT_EQ(list.IndexOf("\xE4rger"), -1);
     EXPECT_EQ(list.Ensure("zULU"), list.Items(4));
     EXPECT_EQ(list.Count(), 8);
+}
+
+// Names longer than eight bytes: equal stretches are passed over quickly, but a case difference
+// or a difference that folding decides must still count, wherever it lies.
+TEST(NamedList, LongNamesCompareLikeShortOnes) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int sign;
+    };
+    const Case cases[] = {
+        {"SConst00001", "SConst00002", -1},
+        {"CaptionLong_A", "captionlong_a", 0},
+        {"ABCDEFGHijk", "abcdefghIJK", 0},
+        {"abcdefghijklmnop", "ABCDEFGHIJKLMNOP", 0},
+        {"abcdefghijklmnoQ", "ABCDEFGHIJKLMNOp", 1},
+        {"ABCDEFGH_", "abcdefgha", 1},  // folded 'A' sorts before '_'
+        {"abcdefgh[", "ABCDEFGHz", 1},  // '[' comes after 'Z'
+        {"abcdefg_x", "ABCDEFGaX", 1},  // decided inside the first eight bytes
+        {"abcdefgh", "ABCDEFGHI", -1},  // a prefix of exactly eight bytes
+        {"abcdefghijklmnop", "ABCDEFGHIJKLMNOPq", -1},
+        {"12345678\xE9x", "12345678\xC9x", 1},  // not folded beyond ASCII
+        {"Component17.Caption", "Component17.Caption2", -1},
+    };
+    auto sign = [](int v) { return v < 0 ? -1 : v > 0 ? 1 : 0; };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sign(CompareNames(c.a, c.b)), c.sign) << c.a << " vs " << c.b;
+        EXPECT_EQ(sign(CompareNames(c.b, c.a)), -c.sign) << c.b << " vs " << c.a;
+    }
+    // Bytes above 127 and NUL inside a name are compared as they are.
+    EXPECT_GT(CompareNames(std::string("abcdefghij\xFF", 11), std::string("ABCDEFGHIJ\x01", 11)), 0);
+    EXPECT_LT(CompareNames(std::string("abcdefghij\0", 11), std::string("ABCDEFGHIJ\x01", 11)), 0);
+}
+
+// Ensure in every kind of order (ascending as files list them, descending, interleaved,
+// case variants of names already there) keeps the list sorted, finds what is there and
+// leaves LastIndex on the item, as a plain search would.
+TEST(NamedList, EnsureInAnyOrderMatchesASortedSearch) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "Caption%02d", i);
+        names.push_back(buf);
+        if (i % 10 == 9) {
+            std::snprintf(buf, sizeof buf, "Width%02d", i);
+            names.push_back(buf);
+        }
+    }
+    names.insert(names.end(), {"A", "Zzz", "Caption", "Caption100", "caption_", "Caption[", "W"});
+    auto ref = names;
+    std::sort(ref.begin(), ref.end(),
+              [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        return s;
+    };
+
+    std::vector<std::vector<std::string>> orders;
+    orders.push_back(names);
+    orders.push_back(ref);
+    orders.emplace_back(ref.rbegin(), ref.rend());
+    std::vector<std::string> zig;  // from both ends towards the middle
+    for (size_t i = 0, j = ref.size(); i < j;) {
+        zig.push_back(ref[i++]);
+        if (i < j) zig.push_back(ref[--j]);
+    }
+    orders.push_back(zig);
+    std::vector<std::string> strided;  // every third name, three rounds
+    for (size_t start = 0; start < 3; ++start)
+        for (size_t i = start; i < ref.size(); i += 3) strided.push_back(ref[i]);
+    orders.push_back(strided);
+
+    for (size_t o = 0; o < orders.size(); ++o) {
+        SCOPED_TRACE(o);
+        TLResNamedItemList list;
+        std::map<std::string, TLResNamedItem*> items;
+        for (const std::string& n : orders[o]) {
+            TLResNamedItem* it = list.Ensure(n);
+            ASSERT_EQ(list.Items(list.LastIndex), it) << n;
+            items[n] = it;
+        }
+        EXPECT_EQ(Names(list), ref);
+        // Again, in other orders and other case: nothing new, the same items, LastIndex on them.
+        for (const auto& again : {ref, zig, strided}) {
+            for (const std::string& n : again) {
+                const std::string u = upper(n);
+                TLResNamedItem* it = list.Ensure(u);
+                EXPECT_EQ(it, items[n]) << u;
+                EXPECT_EQ(list.Items(list.LastIndex), it) << u;
+                EXPECT_EQ(list.IndexOf(n), list.LastIndex) << n;
+            }
+        }
+        EXPECT_EQ(list.Count(), static_cast<int>(ref.size()));
+    }
+}
+
+// Value 0 is part of its list; the further values are owned as ever.
+TEST(Values, ListFreesItsValuesButKeepsValueZero) {
+    TLangResource res;
+    res.AddLanguage(0, LangGerman);
+    res.AddLanguage(0, LangRussian);
+    TLResUnitItem* unit = res.Units->Ensure("U");
+    TLResConstantItem* c = unit->Constants->EnsureConstant(1, "C", 1);
+    ASSERT_EQ(c->Values->Count(), 3);
+    TLResValue* native = c->NativeValue();
+    EXPECT_EQ(native->Owner, c->Values);
+    EXPECT_EQ(native->Kind(), vkString);
+    native->SetText(u"one");
+    EXPECT_EQ(c->Values->Values(1)->Text, u"");
+    res.RemoveLanguage(1);
+    ASSERT_EQ(c->Values->Count(), 2);
+    EXPECT_EQ(c->NativeValue(), native);
+    EXPECT_EQ(c->Values->Values(1)->LangId, LangRussian);
+
+    TLResValueList list(vkInteger);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Values(0)->Kind(), vkInteger);
+    EXPECT_EQ(list.Values(0)->Owner, &list);
+    list.Add(new TLResValue(&list));
+    list.Add(new TLResValue(&list));
+    list.Delete(1);
+    EXPECT_EQ(list.Count(), 2);
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+    list.Add(new TLResValue(&list));
+    // The remaining value is freed with the list (the leak checkers see it).
 }
 
 TEST(Model, CreationDefaultsAndLanguages) {
