@@ -352,4 +352,10 @@ TLangFileImage ParseLangFileImage(const uint8_t* data, size_t size) {
     return img;
 }
 
+TLangFileImage ReadLangFileImage(const std::string& fileName) {
+    std::vector<uint8_t> bytes = fw::ReadFileBytes(fileName);
+    std::vector<uint8_t> plain = DecompressImage(bytes.data(), bytes.size());
+    return ParseLangFileImage(plain.data(), plain.size());
+}
+
 }  // namespace langres

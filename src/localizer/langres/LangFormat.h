@@ -125,5 +125,7 @@ std::vector<uint8_t> DecompressImage(const uint8_t* data, size_t size);
 
 // Parses a whole plain image as stored (no model, nothing renumbered).
 TLangFileImage ParseLangFileImage(const uint8_t* data, size_t size);
+// The image of a language file, compressed or not.
+TLangFileImage ReadLangFileImage(const std::string& fileName);
 
 }  // namespace langres

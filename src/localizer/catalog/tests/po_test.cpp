@@ -30,9 +30,7 @@ fs::path Scratch() {
 }
 
 TLangFileImage Load(const std::string& file) {
-    auto bytes = fw::ReadFileBytes(file);
-    auto plain = langres::DecompressImage(bytes.data(), bytes.size());
-    return langres::ParseLangFileImage(plain.data(), plain.size());
+    return langres::ReadLangFileImage(file);
 }
 
 std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
