@@ -107,7 +107,8 @@ TMenu* TMenuItem::GetParentMenu() const {
 }
 
 void TMenuItem::Click() {
-    if (OnClick) OnClick(this);
+    // Through a copy: the handler may free the item with its form.
+    if (TNotifyEvent handler = OnClick) handler(this);
 }
 
 void TMenuItem::SetParentComponent(TComponent* parent) {

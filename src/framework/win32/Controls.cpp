@@ -118,6 +118,12 @@ class TWinView;
 class TWinMenuView;
 TWinMenuView* MenuViewOf(TMenu* menu);
 void AttachMenu(HWND form, TMenu* menu);
+// Calls a control's event through a copy of it: the handler's own state then outlives the
+// control when the handler frees it.
+void Fire(const TNotifyEvent& event, TObject* sender) {
+    if (TNotifyEvent handler = event) handler(sender);
+}
+
 TWinView* ViewOf(HWND h) {
     return h ? static_cast<TWinView*>(GetPropW(h, kViewProp)) : nullptr;
 }
@@ -289,14 +295,16 @@ public:
         TWinView* v = ViewOf(from);
         if (!v) return;
         bool checked = SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        if (auto* b = dynamic_cast<TButton*>(v->c_); b && b->OnClick) b->OnClick(b);
-        if (auto* cb = dynamic_cast<TCheckBox*>(v->c_)) {
+        // The event comes last and nothing is read after it: its handler may free the control,
+        // its form and with them this view (or make the form anew, as a language switch does).
+        if (auto* b = dynamic_cast<TButton*>(v->c_)) {
+            Fire(b->OnClick, b);
+        } else if (auto* cb = dynamic_cast<TCheckBox*>(v->c_)) {
             cb->Checked = checked;
-            if (cb->OnClick) cb->OnClick(cb);
-        }
-        if (auto* rb = dynamic_cast<TRadioButton*>(v->c_)) {
+            Fire(cb->OnClick, cb);
+        } else if (auto* rb = dynamic_cast<TRadioButton*>(v->c_)) {
             rb->Checked = checked;
-            if (rb->OnClick) rb->OnClick(rb);
+            Fire(rb->OnClick, rb);
         }
     }
 

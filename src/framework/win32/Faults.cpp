@@ -5,14 +5,46 @@
 namespace fw {
 namespace {
 
+// The float state of the thread: foreign code may unmask faults or leave one pending, and the
+// program's own float code after the call must neither fault nor compute differently.
+struct TFloatState {
+    unsigned short control;
+    unsigned mxcsr;
+    bool sse;
+};
+
+void SaveFloatState(TFloatState& s) {
+    asm volatile("fnstcw %0" : "=m"(s.control));
+#if defined(__x86_64__)
+    s.sse = true;
+#else
+    s.sse = IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != FALSE;
+#endif
+    if (s.sse) asm volatile("stmxcsr %0" : "=m"(s.mxcsr));
+}
+
+// fninit drops pending x87 faults and what is left on the register stack.
+void RestoreFloatState(const TFloatState& s) {
+    asm volatile("fninit\n\tfldcw %0" : : "m"(s.control) : "memory");
+    if (s.sse) asm volatile("ldmxcsr %0" : : "m"(s.mxcsr) : "memory");
+}
+
 // One guard per active CallGuarded on this thread, innermost first.
 struct Guard {
+#if defined(__i386__)
+    // The guard's own entry on the frame-based handler chain (fs:0); first, so that the
+    // handler finds the guard from it.
+    struct {
+        void* prev;
+        void* handler;
+    } registration;
+    void* sehTop;  // the chain when the guard was set
+#endif
     void* jump[5];  // __builtin_setjmp buffer
     EXCEPTION_RECORD record;
+    TFloatState fpu;
     Guard* outer;
-#if defined(__i386__)
-    void* sehTop;  // the frame-based handler chain when the guard was set
-#endif
+    volatile bool faulted;
 };
 
 thread_local Guard* t_guard = nullptr;
@@ -34,6 +66,8 @@ bool IsHardwareFault(DWORD code) {
         case EXCEPTION_INT_DIVIDE_BY_ZERO:
         case EXCEPTION_INT_OVERFLOW:
         case EXCEPTION_PRIV_INSTRUCTION:
+        case 0xC00002B4:  // STATUS_FLOAT_MULTIPLE_FAULTS (SSE)
+        case 0xC00002B5:  // STATUS_FLOAT_MULTIPLE_TRAPS (SSE)
             return true;
         default:
             // C++ exceptions travel as software exceptions too: never take those. A stack
@@ -42,30 +76,86 @@ bool IsHardwareFault(DWORD code) {
     }
 }
 
-// First in line for every exception of the process; takes only the faults of a guarded call and
-// goes back to where the guard was set. The faulting frames are abandoned, like the frames a
-// C++ exception would skip, but without running their destructors: the code that faulted is
-// foreign and its state is not to be trusted anyway.
-LONG CALLBACK OnFault(EXCEPTION_POINTERS* info) {
-    Guard* g = t_guard;
-    if (!g || !IsHardwareFault(info->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
-    g->record = *info->ExceptionRecord;
+bool Unwinding(const EXCEPTION_RECORD* rec) {
+    return (rec->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) != 0;
+}
+
+}  // namespace
+
+#if defined(__i386__)
+
+// The guard's frame-based handler. Frames of the foreign code registered after the guard come
+// before it on the chain, so it sees only what they left. It lets those frames unwind (their
+// finally blocks run and they leave the chain), as any exception leaving them would, and
+// goes back to where the guard was set.
+extern "C" EXCEPTION_DISPOSITION __cdecl vtpGuardFrameHandler(EXCEPTION_RECORD* rec, void* frame, CONTEXT*, void*) {
+    if (Unwinding(rec) || !IsHardwareFault(rec->ExceptionCode)) return ExceptionContinueSearch;
+    // Kept in memory: the unwinder need not keep the callee-saved registers.
+    Guard* volatile g = static_cast<Guard*>(frame);
+    g->record = *rec;
     g->record.ExceptionRecord = nullptr;
+    RestoreFloatState(g->fpu);  // the foreign finally blocks must not fault on a pending one
+    RtlUnwind(frame, nullptr, nullptr, nullptr);
     __builtin_longjmp(g->jump, 1);
 }
 
-void InstallHandlerOnce() {
-    static PVOID handler = AddVectoredExceptionHandler(1, &OnFault);
-    (void)handler;
+namespace {
+
+void* ChainTop() {
+    void* top;
+    asm volatile("movl %%fs:0, %0" : "=r"(top));
+    return top;
+}
+
+void SetChainTop(void* top) {
+    asm volatile("movl %0, %%fs:0" : : "r"(top) : "memory");
 }
 
 // Returns false when the call faulted. Kept apart so that nothing of the caller's state lives
 // in the frame the jump returns to.
 __attribute__((noinline)) bool RunUntilFault(Guard* g, void (*fn)(void*), void* arg) {
+    g->registration.prev = g->sehTop;
+    g->registration.handler = reinterpret_cast<void*>(&vtpGuardFrameHandler);
+    SetChainTop(&g->registration);
     if (__builtin_setjmp(g->jump)) return false;
     fn(arg);
     return true;
 }
+
+}  // namespace
+
+#else
+
+// The guard's handler in the unwind table of RunUntilFault: the frames of the foreign code come
+// first. It unwinds them (their termination handlers run) and resumes RunUntilFault where the
+// call would have returned.
+extern "C" EXCEPTION_DISPOSITION vtpGuardFrameHandler(EXCEPTION_RECORD* rec, void* frame, CONTEXT*,
+                                                      DISPATCHER_CONTEXT* dc) {
+    Guard* g = t_guard;
+    if (Unwinding(rec) || !g || !IsHardwareFault(rec->ExceptionCode)) return ExceptionContinueSearch;
+    g->record = *rec;
+    g->record.ExceptionRecord = nullptr;
+    g->faulted = true;
+    RestoreFloatState(g->fpu);
+    RtlUnwindEx(frame, reinterpret_cast<void*>(dc->ControlPc), rec, nullptr, dc->ContextRecord, dc->HistoryTable);
+    return ExceptionContinueSearch;  // not reached
+}
+
+namespace {
+
+// Returns false when the call faulted.
+__attribute__((noinline)) bool RunUntilFault(Guard* g, void (*fn)(void*), void* arg) {
+    asm volatile(".seh_handler vtpGuardFrameHandler, @except");
+    g->faulted = false;
+    fn(arg);
+    return !g->faulted;
+}
+
+}  // namespace
+
+#endif
+
+namespace {
 
 std::string Hex(ULONG_PTR value) {
     char buf[2 * sizeof value + 1];
@@ -86,7 +176,6 @@ std::string ModuleOf(const void* address) {
 }
 
 }  // namespace
-
 std::string FaultMessage(const EXCEPTION_RECORD& record) {
     const void* at = record.ExceptionAddress;
     std::string where = "at address " + Hex(reinterpret_cast<ULONG_PTR>(at));
@@ -134,26 +223,32 @@ std::string FaultMessage(const EXCEPTION_RECORD& record) {
 }
 
 void CallGuarded(void (*fn)(void*), void* arg) {
-    InstallHandlerOnce();
     Guard g{};
     g.outer = t_guard;
+    SaveFloatState(g.fpu);
 #if defined(__i386__)
-    asm volatile("movl %%fs:0, %0" : "=r"(g.sehTop));
+    g.sehTop = ChainTop();
 #endif
+    // Every way out leaves the thread as the guard found it: the guard's own entry and those of
+    // abandoned or skipped foreign frames (a C++ exception passes them without unwinding them)
+    // do not stay on the chain.
+    auto leave = [&g] {
+        t_guard = g.outer;
+#if defined(__i386__)
+        SetChainTop(g.sehTop);
+#endif
+    };
     t_guard = &g;
     bool completed;
     try {
         completed = RunUntilFault(&g, fn, arg);
     } catch (...) {
-        t_guard = g.outer;
+        leave();
         throw;
     }
-    t_guard = g.outer;
+    leave();
     if (completed) return;
-#if defined(__i386__)
-    // Registrations of the abandoned frames must not stay on the chain.
-    asm volatile("movl %0, %%fs:0" : : "r"(g.sehTop) : "memory");
-#endif
+    RestoreFloatState(g.fpu);
     if (g.record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION) throw EAccessViolation(FaultMessage(g.record));
     throw EExternal(FaultMessage(g.record));
 }

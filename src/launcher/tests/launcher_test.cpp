@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "framework/win32/Forms.h"
 #include "framework/win32/Packages.h"
@@ -200,6 +201,63 @@ TEST(Packages, HardwareFaultsInInitializeOrFinalizeFailTheStep) {
     }
     // The guard is gone after the fault: a later one is not caught by it, and sound packages
     // still load.
+    EXPECT_NO_THROW(CheckPackage(bin + "vtpvcl2.bpl"));
+}
+
+// The floating-point state of this thread: x87 control and status word, MXCSR.
+unsigned short X87Control() {
+    unsigned short cw;
+    asm volatile("fnstcw %0" : "=m"(cw));
+    return cw;
+}
+unsigned short X87Status() {
+    unsigned short sw;
+    asm volatile("fnstsw %0" : "=m"(sw));
+    return sw;
+}
+bool HasSse() {
+    return IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != FALSE;
+}
+unsigned Mxcsr() {
+    unsigned csr = 0;
+    if (HasSse()) asm volatile("stmxcsr %0" : "=m"(csr));
+    return csr;
+}
+void SetFloatState(unsigned short cw, unsigned csr) {
+    asm volatile("fninit\n\tfldcw %0" : : "m"(cw));
+    if (HasSse()) asm volatile("ldmxcsr %0" : : "m"(csr));
+}
+
+TEST(Packages, AFloatFaultInInitializeLeavesOurFloatStateAsItWas) {
+    const std::string bin = FixtureBin();
+    const unsigned short ourControl = X87Control();
+    const unsigned ourCsr = Mxcsr();
+    // The usual state, and one of less precision with the precision fault reported, to tell
+    // "as it was" from "as after a reset".
+    const std::pair<unsigned short, unsigned> states[] = {{0x37F, 0x1F80}, {0x27F, 0x1F40}};
+    for (auto [cw, csr] : states) {
+        SetFloatState(cw, csr);
+        try {
+            CheckPackage(bin + "vtpfpuinit.bpl");
+            ADD_FAILURE() << "a faulting Initialize passed";
+        } catch (const fw::Exception& e) {
+            const std::string m = e.Message();
+            EXPECT_EQ(m.rfind("Floating point division by zero at address ", 0), 0u) << m;
+            EXPECT_NE(m.find(" in module 'vtpfpuinit.bpl'"), std::string::npos) << m;
+        }
+        const unsigned short control = X87Control(), status = X87Status();
+        const unsigned mxcsr = Mxcsr();
+        EXPECT_EQ(control, cw) << std::hex << control;
+        EXPECT_EQ(status, 0) << std::hex << status;  // nothing pending, nothing left on the stack
+        EXPECT_EQ(mxcsr, HasSse() ? csr : 0u) << std::hex << mxcsr;
+        // A pending fault would end the test program at our next float instruction.
+        if (control != cw || status != 0 || mxcsr != (HasSse() ? csr : 0u)) SetFloatState(cw, csr);
+        volatile double zero = 0.0, three = 3.0;
+        volatile double inf = 1.0 / zero, third = 1.0 / three;
+        EXPECT_GT(inf, 1e308);
+        EXPECT_GT(third, 0.33);
+    }
+    SetFloatState(ourControl, ourCsr);
     EXPECT_NO_THROW(CheckPackage(bin + "vtpvcl2.bpl"));
 }
 

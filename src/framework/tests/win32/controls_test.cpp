@@ -6,15 +6,80 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "framework/StdCtrls.h"
 #include "framework/win32/Controls.h"
+#include "framework/win32/Faults.h"
 #include "framework/win32/WindowReader.h"
 
 using namespace fw;
+
+// The test program's own allocator. While a test asks for it, every object gets pages of its own
+// that are taken away when it is freed and never given out again: a read of a freed object
+// faults at once, instead of finding its old bytes or another object there by luck.
+namespace {
+constexpr size_t kPage = 4096, kArenaSize = size_t{192} << 20;
+char* g_arena = nullptr;
+size_t g_arenaUsed = 0;
+bool g_freedObjectsFault = false;
+long g_arenaMisses = 0;  // objects made meanwhile that the arena had no room for
+
+bool InArena(const void* p) {
+    return g_arena && p >= g_arena && p < g_arena + kArenaSize;
+}
+
+void* ArenaAlloc(size_t n) {
+    if (!g_arena) g_arena = static_cast<char*>(VirtualAlloc(nullptr, kArenaSize, MEM_RESERVE, PAGE_NOACCESS));
+    size_t size = (n + kPage - 1) / kPage * kPage;
+    if (!g_arena || size == 0 || g_arenaUsed + size + kPage > kArenaSize) return nullptr;
+    char* p = g_arena + g_arenaUsed;
+    g_arenaUsed += size + kPage;  // a page without access after each object
+    return VirtualAlloc(p, size, MEM_COMMIT, PAGE_READWRITE);
+}
+
+void ArenaFree(void* p) {
+    MEMORY_BASIC_INFORMATION mi{};
+    if (VirtualQuery(p, &mi, sizeof mi) && mi.State == MEM_COMMIT) VirtualFree(mi.BaseAddress, mi.RegionSize, MEM_DECOMMIT);
+}
+
+// Freed objects fault while an instance lives.
+struct TFreedObjectsFault {
+    TFreedObjectsFault() { g_freedObjectsFault = true; }
+    ~TFreedObjectsFault() { g_freedObjectsFault = false; }
+};
+}  // namespace
+
+void* operator new(size_t n) {
+    if (g_freedObjectsFault) {
+        if (void* p = ArenaAlloc(n)) return p;
+        ++g_arenaMisses;
+    }
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t n) {
+    return operator new(n);
+}
+void operator delete(void* p) noexcept {
+    if (InArena(p))
+        ArenaFree(p);
+    else
+        std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    operator delete(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    operator delete(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    operator delete(p);
+}
 
 namespace {
 
@@ -281,6 +346,53 @@ TEST(Controls, ClicksReachTheModel) {
     NMHDR n{book, 0, static_cast<UINT>(TCN_SELCHANGE)};
     SendMessageW(GetParent(book), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&n));
     EXPECT_EQ(t.book->PageIndex, 1);
+}
+
+// An event handler may free the control's form, or free it and make it anew (as a language
+// switch does): nothing of the control, its form or their windows' state is read after the
+// event returns.
+TEST(Controls, NothingOfAControlIsReadAfterItsClickFreedItsForm) {
+    enum TWhich { Button, Check, Radio };
+    for (TWhich which : {Button, Check, Radio})
+        for (bool rebuild : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "control " << which << (rebuild ? ", form rebuilt" : ", form freed"));
+            int clicks = 0;
+            std::unique_ptr<TTestForm> t;
+            HWND control = nullptr;
+            {
+                TFreedObjectsFault freedObjectsFault;
+                t = std::make_unique<TTestForm>();
+                ShowForm(t->form.get(), SW_SHOWNA);
+                TNotifyEvent onClick = [&t, &clicks, rebuild](TObject*) {
+                    ++clicks;
+                    t.reset();
+                    if (rebuild) {
+                        t = std::make_unique<TTestForm>();
+                        ShowForm(t->form.get(), SW_SHOWNA);
+                    }
+                };
+                TControl* c = which == Button ? static_cast<TControl*>(t->button)
+                              : which == Check ? static_cast<TControl*>(t->check)
+                                               : static_cast<TControl*>(t->radio);
+                if (which == Button) t->button->OnClick = onClick;
+                if (which == Check) t->check->OnClick = onClick;
+                if (which == Radio) t->radio->OnClick = onClick;
+                control = ControlHandle(c);
+                try {
+                    Guarded([control] { SendMessageW(control, BM_CLICK, 0, 0); });
+                } catch (const Exception& e) {
+                    ADD_FAILURE() << e.Message();
+                }
+            }
+            EXPECT_EQ(g_arenaMisses, 0);
+            EXPECT_EQ(clicks, 1);
+            EXPECT_FALSE(IsWindow(control));
+            EXPECT_EQ(t != nullptr, rebuild);
+            if (t) {
+                EXPECT_TRUE(IsWindowVisible(ControlHandle(t->form.get())));
+            }
+            t.reset();
+        }
 }
 
 // Every window, font and menu the framework makes is destroyed with its form, also after many
