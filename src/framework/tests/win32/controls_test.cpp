@@ -44,7 +44,8 @@ void* ArenaAlloc(size_t n) {
 
 void ArenaFree(void* p) {
     MEMORY_BASIC_INFORMATION mi{};
-    if (VirtualQuery(p, &mi, sizeof mi) && mi.State == MEM_COMMIT) VirtualFree(mi.BaseAddress, mi.RegionSize, MEM_DECOMMIT);
+    if (VirtualQuery(p, &mi, sizeof mi) && mi.State == MEM_COMMIT)
+        VirtualFree(mi.BaseAddress, mi.RegionSize, MEM_DECOMMIT);
 }
 
 // Freed objects fault while an instance lives.
@@ -352,41 +353,63 @@ TEST(Controls, ClicksReachTheModel) {
 // switch does): nothing of the control, its form or their windows' state is read after the
 // event returns.
 TEST(Controls, NothingOfAControlIsReadAfterItsClickFreedItsForm) {
-    enum TWhich { Button, Check, Radio };
-    for (TWhich which : {Button, Check, Radio})
+    enum TWhich { Button, Check, Radio, MenuItem };
+    for (TWhich which : {Button, Check, Radio, MenuItem})
         for (bool rebuild : {false, true}) {
             SCOPED_TRACE(testing::Message() << "control " << which << (rebuild ? ", form rebuilt" : ", form freed"));
             int clicks = 0;
             std::unique_ptr<TTestForm> t;
-            HWND control = nullptr;
+            HWND window = nullptr;
             {
                 TFreedObjectsFault freedObjectsFault;
                 t = std::make_unique<TTestForm>();
                 ShowForm(t->form.get(), SW_SHOWNA);
+                // Reads its own state after the form is gone, as handlers do.
                 TNotifyEvent onClick = [&t, &clicks, rebuild](TObject*) {
-                    ++clicks;
                     t.reset();
                     if (rebuild) {
                         t = std::make_unique<TTestForm>();
                         ShowForm(t->form.get(), SW_SHOWNA);
                     }
+                    ++clicks;
                 };
-                TControl* c = which == Button ? static_cast<TControl*>(t->button)
-                              : which == Check ? static_cast<TControl*>(t->check)
-                                               : static_cast<TControl*>(t->radio);
-                if (which == Button) t->button->OnClick = onClick;
-                if (which == Check) t->check->OnClick = onClick;
-                if (which == Radio) t->radio->OnClick = onClick;
-                control = ControlHandle(c);
+                HWND form = ControlHandle(t->form.get());
+                UINT message = BM_CLICK;
+                WPARAM wp = 0;
+                switch (which) {
+                    case Button:
+                        t->button->OnClick = onClick;
+                        window = ControlHandle(t->button);
+                        break;
+                    case Check:
+                        t->check->OnClick = onClick;
+                        window = ControlHandle(t->check);
+                        break;
+                    case Radio:
+                        t->radio->OnClick = onClick;
+                        window = ControlHandle(t->radio);
+                        break;
+                    case MenuItem: {
+                        t->open->OnClick = onClick;
+                        MENUITEMINFOW mi{};
+                        mi.cbSize = sizeof mi;
+                        mi.fMask = MIIM_ID;
+                        ASSERT_TRUE(GetMenuItemInfoW(GetSubMenu(GetMenu(form), 0), 0, TRUE, &mi));
+                        window = form;
+                        message = WM_COMMAND;
+                        wp = MAKEWPARAM(mi.wID, 0);
+                        break;
+                    }
+                }
                 try {
-                    Guarded([control] { SendMessageW(control, BM_CLICK, 0, 0); });
+                    Guarded([=] { SendMessageW(window, message, wp, 0); });
                 } catch (const Exception& e) {
                     ADD_FAILURE() << e.Message();
                 }
             }
             EXPECT_EQ(g_arenaMisses, 0);
             EXPECT_EQ(clicks, 1);
-            EXPECT_FALSE(IsWindow(control));
+            EXPECT_FALSE(IsWindow(window));
             EXPECT_EQ(t != nullptr, rebuild);
             if (t) {
                 EXPECT_TRUE(IsWindowVisible(ControlHandle(t->form.get())));

@@ -142,7 +142,10 @@ TEST(Faults, CxxExceptionsPassUnchanged) {
 #endif
     g_resume = true;
     try {
-        Guarded([] { ForeignRead(&g_fallback, +[] { throw std::runtime_error("from a callback"); }); });
+        Guarded([] {
+            ForeignRead(
+                &g_fallback, +[] { throw std::runtime_error("from a callback"); });
+        });
         ADD_FAILURE() << "the exception was lost";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "from a callback");
@@ -168,7 +171,10 @@ TEST(Faults, TheHandlerChainIsRestoredOnEveryWayOut) {
     SetChainTop(before);
     g_resume = true;
     try {
-        Guarded([] { ForeignRead(&g_fallback, +[] { throw std::runtime_error("through a foreign frame"); }); });
+        Guarded([] {
+            ForeignRead(
+                &g_fallback, +[] { throw std::runtime_error("through a foreign frame"); });
+        });
     } catch (const std::runtime_error&) {
     }
     void* after = ChainTop();
