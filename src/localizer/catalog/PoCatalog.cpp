@@ -1,7 +1,13 @@
 #include "PoCatalog.h"
 
 #include <gettext-po.h>
+#include <iconv.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
 
 #include <csetjmp>
 #include <cstdio>
@@ -82,9 +88,17 @@ void OnError(int severity, po_message_t, const char* filename, size_t lineno, si
     if (severity == PO_SEVERITY_FATAL_ERROR) std::longjmp(g_errors->Fatal, 1);
 }
 
+// Two places (a duplicate and its first definition): both named.
 void OnError2(int severity, po_message_t m1, const char* f1, size_t l1, size_t c1, int ml1, const char* t1,
-              po_message_t, const char*, size_t, size_t, int, const char*) {
-    OnError(severity, m1, f1, l1, c1, ml1, t1);
+              po_message_t, const char* f2, size_t l2, size_t, int, const char* t2) {
+    static std::string text;  // outlives a fatal error's longjmp
+    {
+        std::string first = t1 ? t1 : "", second = t2 ? t2 : "";
+        while (!first.empty() && first.back() == '\n') first.pop_back();
+        while (!second.empty() && second.back() == '\n') second.pop_back();
+        text = first + (f2 ? " (" + Where(f2, l2) + ": " + second + ")" : "");
+    }
+    OnError(severity, m1, f1, l1, c1, ml1, text.c_str());
 }
 
 const po_xerror_handler Handler = {OnError, OnError2};
@@ -115,23 +129,306 @@ struct TState {
     int32_t Revision = 0;
     uint16_t Flags = 0;
     uint64_t Stamp = 0;
+    // Added later; older files have none of them.
+    bool HasBits = false;
+    uint64_t Bits = 0;      // a float value's bits, exactly
+    std::string MsgidEol;   // one digit per line break of msgid: 1 CR LF, 0 LF
+    std::string MsgstrEol;  // the same for msgstr
+    bool HasMsgidEol = false, HasMsgstrEol = false;
+    bool EmptyTranslation = false;  // translated, as an empty text
 };
 
-TState ParseState(const char* comments) {
+// The value of ", NAME VALUE" in the state line, when there.
+bool StateField(const std::string& line, const char* name, std::string& value) {
+    std::string key = std::string(", ") + name + " ";
+    size_t at = line.find(key);
+    if (at == std::string::npos) return false;
+    size_t b = at + key.size(), e = line.find(',', b);
+    value = line.substr(b, e == std::string::npos ? std::string::npos : e - b);
+    return true;
+}
+
+TState ParseState(const std::string& comments) {
     TState st;
-    if (!comments) return st;
-    const char* p = std::strstr(comments, StateTag);
-    if (!p) return st;
+    size_t at = comments.find(StateTag);
+    if (at == std::string::npos) return st;
+    std::string line = comments.substr(at + std::strlen(StateTag));
+    line = line.substr(0, line.find('\n'));
     long rev = 0;
     unsigned flags = 0;
     unsigned long long stamp = 0;
-    if (std::sscanf(p + std::strlen(StateTag), "revision %ld, flags 0x%x, stamp %llx", &rev, &flags, &stamp) >= 2) {
+    if (std::sscanf(line.c_str(), "revision %ld, flags 0x%x, stamp %llx", &rev, &flags, &stamp) >= 2) {
         st.Present = true;
         st.Revision = static_cast<int32_t>(rev);
         st.Flags = static_cast<uint16_t>(flags);
         st.Stamp = stamp;
     }
+    std::string v;
+    if (StateField(line, "value bits", v)) {
+        char* end = nullptr;
+        st.Bits = std::strtoull(v.c_str(), &end, 16);
+        st.HasBits = end && *end == '\0' && v.size() > 2;
+    }
+    auto eol = [](const std::string& s) { return s.find_first_not_of("01") == std::string::npos; };
+    st.HasMsgidEol = StateField(line, "msgid eol", st.MsgidEol) && eol(st.MsgidEol);
+    st.HasMsgstrEol = StateField(line, "msgstr eol", st.MsgstrEol) && eol(st.MsgstrEol);
+    st.EmptyTranslation = line.find(", empty translation") != std::string::npos;
     return st;
+}
+
+// ---- line ends: PO texts break lines with "\n" alone; the state line keeps where CR LF stood
+
+std::string EolPattern(const std::u16string& text) {
+    std::string p;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == u'\n') p += i > 0 && text[i - 1] == u'\r' ? '1' : '0';
+    return p;
+}
+
+std::string ToPoText(const std::u16string& text) {
+    return Replace(Utf8(text), "\r\n", "\n");
+}
+
+// A PO text with its line ends as the pattern says; without a pattern that fits, as the native
+// text has them (CR LF when it has any, or is a string list).
+std::string FromPoText(const std::string& text, const std::string* pattern, bool crlf) {
+    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (!pattern || pattern->size() != breaks) return crlf ? Replace(text, "\n", "\r\n") : text;
+    std::string out;
+    size_t k = 0;
+    for (char c : text) {
+        if (c == '\n' && (*pattern)[k++] == '1') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+// ---- where the entries stand in the file (the library gives no line of a message)
+
+struct TEntryPos {
+    size_t Line = 0;
+    bool HasContext = false;
+    std::string Context;  // as in the file, unescaped
+    std::string Msgid;
+};
+
+struct TPoLayout {
+    std::vector<TEntryPos> Entries;  // in file order, the header included, obsolete ones not
+    size_t CharsetLine = 0;
+};
+
+// The bytes of a C string literal of a PO line ("..."), unescaped; nothing when it is not one.
+std::string Unquote(const std::string& s) {
+    std::string out;
+    size_t i = s.find('"');
+    if (i == std::string::npos) return out;
+    for (++i; i < s.size() && s[i] != '"'; ++i) {
+        if (s[i] != '\\' || i + 1 >= s.size()) {
+            out += s[i];
+            continue;
+        }
+        char c = s[++i];
+        switch (c) {
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'a':
+                out += '\a';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'v':
+                out += '\v';
+                break;
+            default:
+                if (c >= '0' && c <= '7') {
+                    int v = 0;
+                    for (int n = 0; n < 3 && i < s.size() && s[i] >= '0' && s[i] <= '7'; ++n)
+                        v = v * 8 + (s[i++] - '0');
+                    --i;
+                    out += static_cast<char>(v);
+                } else if (c == 'x') {
+                    int v = 0;
+                    while (i + 1 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])))
+                        v = v * 16 + std::stoi(std::string(1, s[++i]), nullptr, 16);
+                    out += static_cast<char>(v);
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+TPoLayout ScanLayout(const std::vector<uint8_t>& bytes) {
+    TPoLayout layout;
+    enum { None, InContext, InMsgid, Other } state = None;
+    size_t lineNo = 0;
+    size_t start = 0;
+    while (start <= bytes.size()) {
+        size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        std::string line(bytes.begin() + static_cast<long>(start), bytes.begin() + static_cast<long>(end));
+        ++lineNo;
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t b = line.find_first_not_of(" \t");
+        if (b == std::string::npos || line[b] == '#') {
+            if (b != std::string::npos) state = None;
+            continue;
+        }
+        std::string t = line.substr(b);
+        auto starts = [&](const char* k) { return t.compare(0, std::strlen(k), k) == 0; };
+        if (starts("msgctxt")) {
+            layout.Entries.push_back({lineNo, true, Unquote(t), {}});
+            state = InContext;
+        } else if (starts("msgid_plural")) {
+            state = Other;
+        } else if (starts("msgid")) {
+            if (state != InContext) layout.Entries.push_back({lineNo, false, {}, {}});
+            state = InMsgid;
+            layout.Entries.back().Msgid = Unquote(t);
+        } else if (starts("msgstr")) {
+            state = Other;
+            if (layout.Entries.size() == 1 && t.find("charset=") != std::string::npos) layout.CharsetLine = lineNo;
+        } else if (t[0] == '"') {
+            if (state == InContext && !layout.Entries.empty()) layout.Entries.back().Context += Unquote(t);
+            if (state == InMsgid && !layout.Entries.empty()) layout.Entries.back().Msgid += Unquote(t);
+            if (layout.Entries.size() == 1 && !layout.CharsetLine && t.find("charset=") != std::string::npos)
+                layout.CharsetLine = lineNo;
+        }
+        if (end >= bytes.size()) break;
+    }
+    return layout;
+}
+
+// ---- the file's charset
+
+class TCharset {
+public:
+    // An empty name, "CHARSET" (a template's placeholder) and UTF-8 need no conversion.
+    explicit TCharset(const std::string& name) : name_(name) {
+        std::string u = fw::UpperCaseAscii(name);
+        if (u.empty() || u == "CHARSET" || u == "UTF-8" || u == "UTF8") u = "UTF-8";
+        cd_ = iconv_open("UTF-8", u == "UTF-8" ? "UTF-8" : name.c_str());
+    }
+    ~TCharset() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    TCharset(const TCharset&) = delete;
+    TCharset& operator=(const TCharset&) = delete;
+    bool Known() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    const std::string& Name() const { return name_; }
+    // The text in UTF-8; false when its bytes are not text of this charset.
+    bool ToUtf8(const char* text, std::string& out) {
+        out.clear();
+        if (!text) return true;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        size_t left = std::strlen(text);
+        char* in = const_cast<char*>(text);
+        char buf[1024];
+        while (left) {
+            char* o = buf;
+            size_t room = sizeof buf;
+            size_t r = iconv(cd_, &in, &left, &o, &room);
+            out.append(buf, static_cast<size_t>(o - buf));
+            if (r == static_cast<size_t>(-1) && errno != E2BIG) return false;
+        }
+        char* o = buf;
+        size_t room = sizeof buf;
+        if (iconv(cd_, nullptr, nullptr, &o, &room) == static_cast<size_t>(-1)) return false;
+        out.append(buf, static_cast<size_t>(o - buf));
+        return true;
+    }
+
+private:
+    std::string name_;
+    iconv_t cd_;
+};
+
+std::string CharsetOf(const char* header) {
+    std::string ct = HeaderField(header, "Content-Type");
+    size_t at = ct.find("charset=");
+    if (at == std::string::npos) return {};
+    std::string cs = ct.substr(at + 8);
+    size_t e = cs.find_first_of("; \t");
+    return fw::Trim(cs.substr(0, e));
+}
+
+// Kinds whose values the file stores and a translator can edit.
+bool IsText(uint32_t kind) {
+    return kind == langres::vkString || kind == langres::vkStringList;
+}
+bool IsNumber(uint32_t kind) {
+    return kind == langres::vkInteger || kind == langres::vkFloat;
+}
+
+// How an item travels in a PO file.
+enum TEntryKind {
+    ekText,       // a string or string list with a native text: msgid the native text
+    ekEmptyText,  // a string whose native text is empty: msgid a placeholder
+    ekNumber,     // an integer or float with a stored value: msgid and msgstr the numbers
+    ekNoValue,    // a kind without a stored value: msgid a placeholder, the state only
+};
+
+const char* const EmptyPlaceholder = "<empty>";  // no brackets: checkers count those
+
+std::string ValuePlaceholder(uint32_t kind) {
+    return std::string("<") + KindName(kind) + ">";
+}
+
+TEntryKind EntryKindOf(const TLFRecord& n) {
+    if (IsText(n.Kind)) return n.Value.Text.empty() ? ekEmptyText : ekText;
+    if (IsNumber(n.Kind) && n.Value.Present) return ekNumber;
+    return ekNoValue;
+}
+
+// A float value's bits, copied, never loaded as a number (x87 would change a NaN's).
+uint64_t FloatBits(const langres::TLFValue& v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v.Float, sizeof bits);
+    return bits;
+}
+
+std::string NumberText(const TLFRecord& r) {
+    if (r.Kind == langres::vkInteger) return std::to_string(r.Value.Int);
+    return langres::FloatToText(r.Value.Float);
+}
+
+// A number the translator gave: the float's own bits while its text is unchanged.
+bool SetNumber(TLFRecord& rec, const std::string& text, const TState& st) {
+    if (rec.Kind == langres::vkInteger) {
+        std::string t = fw::Trim(text);
+        int32_t v = 0;
+        const char* b = t.data() + (!t.empty() && t[0] == '+');
+        auto r = std::from_chars(b, t.data() + t.size(), v);
+        if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
+        rec.Value.Int = v;
+        rec.Value.Text = langres::AsciiToWide(std::to_string(v));
+    } else {
+        uint64_t bits = st.Bits;
+        langres::TLFValue carried;
+        std::memcpy(&carried.Float, &bits, sizeof bits);
+        if (!st.HasBits || langres::FloatToText(carried.Float) != text) {
+            double d = 0;
+            if (!langres::TextToFloat(text, d)) return false;
+            std::memcpy(&bits, &d, sizeof bits);
+        }
+        std::memcpy(&rec.Value.Float, &bits, sizeof bits);
+        rec.Value.Text = langres::AsciiToWide(langres::FloatToText(rec.Value.Float));
+    }
+    rec.Value.Present = true;
+    return true;
 }
 
 }  // namespace
@@ -182,25 +479,51 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
     std::map<std::string, size_t> seen;
     for (size_t i = 0; i < items.size(); ++i) {
         const TLFRecord& n = *items[i].Record;
-        if (n.Kind != langres::vkString && n.Kind != langres::vkStringList) continue;
-        if (n.Value.Text.empty()) continue;  // nothing to translate; an empty msgid is the header
+        const TLFRecord& t = translation ? *trans[i].Record : n;
+        const bool translated = translation && t.Revision >= 0;
+        const TEntryKind kind = EntryKindOf(n);
+        // A native text that is empty, or a kind without a stored value, offers nothing to
+        // translate: such an entry is written only to carry a translation's own state.
+        if (kind != ekText && kind != ekNumber && !(translated || (translation && t.Stamp != n.Stamp))) continue;
         std::string path = items[i].Path();
         if (!seen.emplace(fw::UpperCaseAscii(path), i).second)
             throw ECatalogError("two items have the path " + path + "; a PO file cannot tell them apart");
         po_message_t m = po_message_create();
         po_message_set_msgctxt(m, path.c_str());
-        po_message_set_msgid(m, Replace(Utf8(n.Value.Text), "\r\n", "\n").c_str());
-        const TLFRecord& t = translation ? *trans[i].Record : n;
-        bool translated = translation && t.Revision >= 0;
-        po_message_set_msgstr(m, translated ? Replace(Utf8(t.Value.Text), "\r\n", "\n").c_str() : "");
-        if (translated && !(t.Flags & langres::vfConfirmed)) po_message_set_fuzzy(m, 1);
         std::string comment = std::string("kind: ") + KindName(n.Kind);
         if (items[i].Category == icConstant) comment += ", string-table id " + std::to_string(n.ResId);
         comment += "\n";
         if (n.Kind == langres::vkStringList) comment += "one line per list item\n";
-        comment += std::string(StateTag) + "revision " + std::to_string(t.Revision) + ", flags 0x" +
-                   HexWord(t.Flags, 4) + ", stamp " + HexWord(t.Stamp, 16) + "\n";
-        po_message_set_extracted_comments(m, comment.c_str());
+        std::string state = std::string(StateTag) + "revision " + std::to_string(t.Revision) + ", flags 0x" +
+                            HexWord(t.Flags, 4) + ", stamp " + HexWord(t.Stamp, 16);
+        std::string msgstr;
+        switch (kind) {
+            case ekText:
+            case ekEmptyText: {
+                po_message_set_msgid(m, kind == ekText ? ToPoText(n.Value.Text).c_str() : EmptyPlaceholder);
+                if (kind == ekEmptyText) comment += "the native text is empty\n";
+                std::string srcEol = EolPattern(n.Value.Text), dstEol = EolPattern(t.Value.Text);
+                if (srcEol.find('1') != std::string::npos) state += ", msgid eol " + srcEol;
+                if (dstEol.find('1') != std::string::npos) state += ", msgstr eol " + dstEol;
+                if (translated) msgstr = ToPoText(t.Value.Text);
+                if (translated && msgstr.empty()) state += ", empty translation";
+                break;
+            }
+            case ekNumber:
+                po_message_set_msgid(m, NumberText(n).c_str());
+                comment += "a number: keep it one\n";
+                if (n.Kind == langres::vkFloat) state += ", value bits 0x" + HexWord(FloatBits(t.Value), 16);
+                if (translated) msgstr = NumberText(t);
+                break;
+            case ekNoValue:
+                po_message_set_msgid(m, ValuePlaceholder(n.Kind).c_str());
+                comment += "no value is stored for this kind: the entry carries the translation's state\n";
+                if (translated) msgstr = ValuePlaceholder(n.Kind);
+                break;
+        }
+        po_message_set_msgstr(m, msgstr.c_str());
+        if (translated && !(t.Flags & langres::vfConfirmed)) po_message_set_fuzzy(m, 1);
+        po_message_set_extracted_comments(m, (comment + state + "\n").c_str());
         po_message_insert(it, m);
     }
     po_message_iterator_free(it);
@@ -228,6 +551,21 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(poFile, ec)) throw ECatalogError(poFile + ": no such file");
+    // Two entries for one item (msgcat leaves them so when their msgids differ): which one
+    // holds is not for this tool to guess. Found in the text, so that both lines are named.
+    TPoLayout layout = ScanLayout(fw::ReadFileBytes(poFile));
+    auto where = [&](size_t line) { return line ? poFile + ":" + std::to_string(line) : poFile; };
+    {
+        std::map<std::string, const TEntryPos*> byContext;
+        for (const TEntryPos& e : layout.Entries) {
+            if (!e.HasContext) continue;
+            auto [prev, first] = byContext.emplace(e.Context, &e);
+            if (!first)
+                throw ECatalogError(where(e.Line) + ": a second entry for \"" + e.Context + "\"" +
+                                    (prev->second->Msgid == e.Msgid ? "" : " with another msgid") +
+                                    "; the first: " + where(prev->second->Line));
+        }
+    }
     TPoErrors errors;
     po_file_t file = ReadPoFile(poFile.c_str(), errors);
     if (!file || !errors.First.empty()) {
@@ -236,7 +574,16 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
     }
     TImportResult result;
     try {
-        const char* header = po_file_domain_header(file, nullptr);
+        // The library hands texts back in the file's own charset.
+        const char* rawHeader = po_file_domain_header(file, nullptr);
+        TCharset charset(CharsetOf(rawHeader));
+        if (!charset.Known())
+            throw ECatalogError(where(layout.CharsetLine) + ": the charset \"" + charset.Name() +
+                                "\" cannot be converted (unknown to this system)");
+        std::string headerText;
+        if (!charset.ToUtf8(rawHeader, headerText))
+            throw ECatalogError(where(layout.CharsetLine) + ": the header is not valid " + charset.Name() + " text");
+        const char* header = rawHeader ? headerText.c_str() : nullptr;
         uint16_t headerId = 0;
         std::string id = HeaderField(header, "X-Language-Id");
         if (!id.empty()) headerId = static_cast<uint16_t>(std::strtoul(id.c_str(), nullptr, 0));
@@ -283,49 +630,105 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         std::vector<TItemRef> nativeItems = Items(nativeCopy);
         for (size_t i = 0; i < items.size(); ++i) byPath.emplace(items[i].Path(), i);
 
-        po_message_iterator_t it = po_message_iterator(file, nullptr);
-        for (po_message_t m; (m = po_next_message(it)) != nullptr;) {
-            const char* msgid = po_message_msgid(m);
-            if (po_message_is_obsolete(m) || !msgid || !*msgid) continue;
+        // The library keeps the file's order: its messages and the entries found in the text
+        // pair up one by one, which gives every message its line.
+        std::vector<po_message_t> messages;
+        {
+            po_message_iterator_t all = po_message_iterator(file, nullptr);
+            for (po_message_t m; (m = po_next_message(all)) != nullptr;)
+                if (!po_message_is_obsolete(m)) messages.push_back(m);
+            po_message_iterator_free(all);
+        }
+        bool lined = messages.size() == layout.Entries.size();
+        for (size_t j = 0; lined && j < messages.size(); ++j) {
+            const char* c = po_message_msgctxt(messages[j]);
+            lined = (c != nullptr) == layout.Entries[j].HasContext && (!c || layout.Entries[j].Context == c);
+        }
+        struct TSeen {
+            size_t Line;
+            std::string Msgid;
+        };
+        std::map<size_t, TSeen> seenItem;
+        for (size_t j = 0; j < messages.size(); ++j) {
+            po_message_t m = messages[j];
+            const size_t line = lined ? layout.Entries[j].Line : 0;
+            const char* rawId = po_message_msgid(m);
+            const char* rawCtx = po_message_msgctxt(m);
+            if (!rawId || (!*rawId && !rawCtx)) continue;  // the header
+            std::string ctx, msgid, msgstr, comments;
+            if (!charset.ToUtf8(rawCtx, ctx) || !charset.ToUtf8(rawId, msgid) ||
+                !charset.ToUtf8(po_message_msgstr(m), msgstr) ||
+                !charset.ToUtf8(po_message_extracted_comments(m), comments))
+                throw ECatalogError(where(line) + ": the entry is not valid " + charset.Name() + " text");
+            const std::string name = rawCtx ? "\"" + ctx + "\"" : std::string("(no context)");
+            if (po_message_msgid_plural(m))
+                throw ECatalogError(where(line) + ": entry " + name +
+                                    " has plural forms; a language file holds one text per item");
             ++result.Entries;
-            const char* ctx = po_message_msgctxt(m);
-            auto found = ctx ? byPath.find(ctx) : byPath.end();
+            auto found = rawCtx ? byPath.find(ctx) : byPath.end();
             if (found == byPath.end()) {
-                result.Skipped.push_back(poFile + ": entry \"" + (ctx ? ctx : std::string("(no context)")) +
-                                         "\": no such item in the native dictionary; skipped");
+                result.Skipped.push_back(poFile + ": entry " + name +
+                                         ": no such item in the native dictionary; skipped");
                 continue;
             }
+            // Two entries for one item (msgcat leaves them so): which one holds is not for this
+            // tool to guess.
+            auto [prev, first] = seenItem.emplace(found->second, TSeen{line, msgid});
+            if (!first && prev->second.Msgid != msgid)
+                throw ECatalogError(where(line) + ": a second entry for " + name +
+                                    " with another msgid; the first: " + where(prev->second.Line));
             TLFRecord& rec = *items[found->second].Record;
             const TLFRecord& nat = *nativeItems[found->second].Record;
-            const char* msgstr = po_message_msgstr(m);
-            TState st = ParseState(po_message_extracted_comments(m));
-            bool fuzzy = po_message_is_fuzzy(m);
-            bool sameSource = Replace(Utf8(nat.Value.Text), "\r\n", "\n") == msgid;
+            const TEntryKind kind = EntryKindOf(nat);
+            TState st = ParseState(comments);
+            // An empty msgstr is untranslated to gettext's tools, which drop its fuzzy mark: a
+            // translation to an empty text keeps its confirmation in the comment.
+            bool fuzzy =
+                po_message_is_fuzzy(m) || (msgstr.empty() && st.EmptyTranslation && !(st.Flags & langres::vfConfirmed));
+            bool sameSource = false;
+            switch (kind) {
+                case ekText:
+                    sameSource = ToPoText(nat.Value.Text) == msgid &&
+                                 (!st.HasMsgidEol || st.MsgidEol == EolPattern(nat.Value.Text));
+                    break;
+                case ekEmptyText:
+                    sameSource = msgid == EmptyPlaceholder;
+                    break;
+                case ekNumber:
+                    sameSource = msgid == NumberText(nat);
+                    break;
+                case ekNoValue:
+                    sameSource = msgid == ValuePlaceholder(nat.Kind);
+                    break;
+            }
             if (st.Present) {
                 rec.Flags = st.Flags;
                 rec.Stamp = st.Stamp;
             }
-            if (!msgstr || !*msgstr) {
+            if (msgstr.empty() && !st.EmptyTranslation) {
                 rec.Revision = -1;
                 rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
                 continue;
             }
-            std::string text = msgstr;
-            bool crlf = nat.Kind == langres::vkStringList || nat.Value.Text.find(u"\r\n") != std::u16string::npos;
-            if (crlf) text = Replace(text, "\n", "\r\n");
-            rec.Value.Text = fw::Utf8ToUtf16(text);
-            rec.Value.Present = true;
-            // A translation made for an older native text is kept but not confirmed.
+            if (kind == ekText || kind == ekEmptyText) {
+                bool crlf = nat.Kind == langres::vkStringList || nat.Value.Text.find(u"\r\n") != std::u16string::npos;
+                rec.Value.Text = fw::Utf8ToUtf16(FromPoText(msgstr, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, crlf));
+                rec.Value.Present = true;
+            } else if (kind == ekNumber && !SetNumber(rec, msgstr, st))
+                throw ECatalogError(where(line) + ": entry " + name + ": \"" + msgstr + "\" is not " +
+                                    (nat.Kind == langres::vkInteger ? "an integer" : "a number"));
+            // A translation made for another native text is kept but outdated, whatever revision
+            // its comment gives.
+            const int32_t natRev = nat.Revision >= 0 ? nat.Revision : static_cast<int32_t>(native.Header.Revision);
             bool confirmed = !fuzzy && sameSource;
-            rec.Revision = st.Present ? st.Revision : nat.Revision;
-            if (confirmed && rec.Revision < nat.Revision) rec.Revision = nat.Revision;
-            if (!sameSource && rec.Revision >= nat.Revision) rec.Revision = nat.Revision - 1;
+            rec.Revision = st.Present ? st.Revision : natRev;
+            if (rec.Revision < 0 || (confirmed && rec.Revision < natRev)) rec.Revision = natRev;
+            if (!sameSource && rec.Revision >= natRev) rec.Revision = std::max(natRev - 1, 0);
             rec.Flags =
                 static_cast<uint16_t>(confirmed ? rec.Flags | langres::vfConfirmed : rec.Flags & ~langres::vfConfirmed);
             ++result.Translated;
             if (!confirmed) ++result.Fuzzy;
         }
-        po_message_iterator_free(it);
     } catch (...) {
         po_file_free(file);
         throw;

@@ -1,9 +1,10 @@
 // PO files (the format of every translation editor and platform) for language files, read and
 // written with gettext's own library. One entry per item: msgctxt its path, msgid the native
 // text, msgstr the translation ("" when untranslated), "fuzzy" when not confirmed; string lists
-// as one entry with "\n" between the lines. An extracted comment carries the kind, the
-// string-table id and the item's revision, flags and stamp, so that an import gives back the
-// same language file.
+// as one entry with "\n" between the lines; numbers as entries of their own, empty native texts
+// and kinds without a stored value as "<empty>" / "<set>" entries where a translation has them.
+// An extracted comment carries the kind, the string-table id and the item's revision, flags and
+// stamp, a float's bits and where CR LF stood, so that an import gives back the same file.
 #pragma once
 
 #include <string>
@@ -25,8 +26,9 @@ struct TImportResult {
     std::vector<std::string> Skipped;  // entries for items the native dictionary lacks
 };
 
-// Reads a PO file against the native dictionary. A PO the library finds invalid raises
-// ECatalogError "FILE:LINE: message" (the library's message). langId 0: the language from the
+// Reads a PO file against the native dictionary, its texts converted from the header's charset.
+// A PO the library finds invalid, a charset that cannot be converted, two entries for one item
+// and plural entries raise ECatalogError "FILE:LINE: message". langId 0: the language from the
 // PO header ("X-Language-Id", else "Language").
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId);
 

@@ -2,6 +2,8 @@
 // and what bad input gives (one line, exit status 1, no output file).
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "ToolTest.h"
 #include "localizer/catalog/tests/CatalogTestUtil.h"
 #include "localizer/langres/LangFormat.h"
@@ -141,4 +143,45 @@ TEST_F(Catalog, BadInputGivesOneLineAndNoOutput) {
     EXPECT_NE(r.err.find("no string table"), std::string::npos);
     EXPECT_NE(r.err.find("no form resources"), std::string::npos);
     EXPECT_EQ(r.out, "0 forms, 0 properties, 0 constants, revision 1\n");
+}
+
+// PO files as translators' tools and other teams send them: a declared charset other than
+// UTF-8, an entry made for an older native text (counted as outdated), a non-string value.
+TEST_F(Catalog, ImportOfForeignPoFiles) {
+    std::string app = App(Sample());
+    ASSERT_EQ(Vtploc("lng extract --app " + Q(app) + " -o " + Q(Path("ntv.lng"))).status, 0);
+    std::string head =
+        "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=ISO-8859-1\\n\"\n"
+        "\"Language: fr\\n\"\n\n";
+    tooltest::WriteText(Path("fr.po"), head +
+                                           "msgctxt \"Strings.S100\"\nmsgid \"Hello %s\"\nmsgstr \"\xE9t\xE9 %s\"\n\n"
+                                           "#. vtploc: revision 1, flags 0x0100, stamp 0000000000000000\n"
+                                           "msgctxt \"MainForm.Caption\"\nmsgid \"Main view\"\n"
+                                           "msgstr \"Vue principale\"\n");
+    auto r =
+        Vtploc("lng import --po " + Q(Path("fr.po")) + " --native " + Q(Path("ntv.lng")) + " -o " + Q(Path("fr.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "2 entries, 2 translated (1 not confirmed), 0 skipped\n");
+    auto fr = Image(Path("fr.lng"));
+    EXPECT_EQ(cattest::Find(fr, "Strings.S100")->Value.Text, u"\u00e9t\u00e9 %s");
+    r = Vtploc("lng stats " + Q(Path("fr.lng")) + " --native " + Q(Path("ntv.lng")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The last table line: items, translated, confirmed, outdated.
+    size_t all = r.out.rfind("\nall ");
+    ASSERT_NE(all, std::string::npos) << r.out;
+    std::istringstream line(r.out.substr(all + 5));
+    size_t items = 0, translated = 0, confirmed = 0, outdated = 0;
+    line >> items >> translated >> confirmed >> outdated;
+    EXPECT_EQ(std::vector<size_t>({items, translated, confirmed, outdated}), std::vector<size_t>({4, 2, 1, 1}))
+        << r.out;
+
+    // A charset this system cannot convert: refused with its line, nothing written.
+    tooltest::WriteText(Path("bad.po"),
+                        "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=NO-SUCH\\n\"\n"
+                        "\"Language: fr\\n\"\n\nmsgctxt \"Strings.S100\"\nmsgid \"Hello %s\"\n"
+                        "msgstr \"Salut %s\"\n");
+    r = Vtploc("lng import --po " + Q(Path("bad.po")) + " --native " + Q(Path("ntv.lng")) + " -o " + Q(Path("out")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("bad.po:3: "), std::string::npos) << r.err;
+    EXPECT_FALSE(tooltest::fs::exists(Path("out")));
 }

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "CatalogTestUtil.h"
@@ -144,4 +146,523 @@ TEST(Po, InvalidPoIsRefusedWithTheLibrarysMessage) {
         EXPECT_EQ(e.Message(), bad + ":8: end-of-line within string");
     }
     EXPECT_THROW(catalog::ImportPo(bad + ".missing", native, 0x0407), catalog::ECatalogError);
+}
+
+// ---- what translators' tools and other teams send
+
+namespace {
+
+const std::string kSeeds = std::string(VTP_SOURCE_DIR) + "/fuzz/seeds/fuzz_langfile/";
+
+langres::TLFRecord Rec(const char* name, uint32_t id, const char16_t* text, int32_t rev,
+                       uint32_t kind = langres::vkString) {
+    langres::TLFRecord r;
+    r.Name = name;
+    r.Id = id;
+    r.Kind = kind;
+    r.Value.Present = kind == langres::vkString || kind == langres::vkStringList || kind <= langres::vkInteger;
+    r.Value.Text = text;
+    r.Revision = rev;
+    return r;
+}
+
+langres::TLFRecord Int(const char* name, uint32_t id, int32_t v, int32_t rev) {
+    auto r = Rec(name, id, u"", rev, langres::vkInteger);
+    r.Value.Int = v;
+    r.Value.Text = langres::AsciiToWide(std::to_string(v));
+    return r;
+}
+
+langres::TLFRecord Float(const char* name, uint32_t id, uint64_t bits, int32_t rev) {
+    auto r = Rec(name, id, u"", rev, langres::vkFloat);
+    std::memcpy(&r.Value.Float, &bits, sizeof bits);
+    r.Value.Text = langres::AsciiToWide(langres::FloatToText(r.Value.Float));
+    return r;
+}
+
+uint64_t Bits(const langres::TLFRecord& r) {
+    uint64_t b;
+    std::memcpy(&b, &r.Value.Float, sizeof b);
+    return b;
+}
+
+// A native dictionary with a value of every kind, and a translation that changes each.
+TLangFileImage KindsNative() {
+    TLangFileImage n;
+    n.Header.LangId = 0x0409;
+    n.Header.Revision = 4;
+    n.Header.IsNative = 1;
+    n.Header.EnglishLangName = "English";
+    n.Header.NativeLangName = u"English";
+    n.Header.LastConstantId = 3;
+    n.Header.LastPropertyId = 9;
+    n.Units.push_back(
+        {"Main",
+         1,
+         {Rec("SHello", 1, u"Hello", 1), Rec("SEmpty", 2, u"", 1), Rec("SMixed", 3, u"Line1\r\nLine2\nLine3", 2)}});
+    langres::TLFForm f{"MainForm", 0, {Rec("Caption", 1, u"Main", 1)}, {}};
+    f.Components.push_back(
+        {"Ok",
+         0,
+         {Rec("Caption", 2, u"OK", 1), Int("Width", 3, 75, 1), Float("Ratio", 4, 0x3FF8000000000000, 1),
+          Float("Nan", 5, 0x7FF0000000000001, 1), Float("Zero", 6, 0, 1), Rec("Anchors", 7, u"", 1, langres::vkSet),
+          Rec("Hint", 8, u"", 1), Rec("Items", 9, u"One\r\nTwo", 3, langres::vkStringList)}});
+    n.Forms.push_back(f);
+    n.Groups.push_back({"Messages", 0, {Rec("Bye", 1, u"Bye", 1)}});
+    return n;
+}
+
+TLangFileImage KindsTranslation() {
+    TLangFileImage t = KindsNative();
+    t.Header.LangId = 0x0407;
+    t.Header.IsNative = 0;
+    t.Header.EnglishLangName = "German";
+    t.Header.NativeLangName = u"Deutsch";
+    t.Header.Build = 12;
+    auto set = [&](const char* path, auto&& change) {
+        auto* r = const_cast<langres::TLFRecord*>(Find(t, path));
+        ASSERT_NE(r, nullptr) << path;
+        change(*r);
+    };
+    set("Main.SHello", [](auto& r) { r.Value.Text = u"Hallo", r.Flags = langres::vfConfirmed; });
+    set("Main.SEmpty", [](auto& r) { r.Value.Text = u"Nicht leer", r.Revision = 1; });
+    set("Main.SMixed", [](auto& r) { r.Value.Text = u"Zeile1\r\nZeile2\nZeile3", r.Flags = 0x0108; });
+    set("MainForm.Caption", [](auto& r) { r.Value.Text = u"", r.Stamp = 0x1122334455667788; });  // as empty
+    set("MainForm.Ok.Caption", [](auto& r) { r.Revision = -1, r.Stamp = 7; });  // untranslated, own stamp
+    set("MainForm.Ok.Width", [](auto& r) { r.Value.Int = 90, r.Value.Text = u"90"; });
+    set("MainForm.Ok.Ratio", [](auto& r) {
+        uint64_t b = 0x4004000000000000;  // 2.5
+        std::memcpy(&r.Value.Float, &b, 8);
+        r.Value.Text = u"2.5";
+    });
+    set("MainForm.Ok.Nan", [](auto& r) {
+        uint64_t b = 0xFFF4000000000123;  // another NaN: only its bits tell
+        std::memcpy(&r.Value.Float, &b, 8);
+    });
+    set("MainForm.Ok.Zero", [](auto& r) {
+        uint64_t b = 0x8000000000000000;  // -0
+        std::memcpy(&r.Value.Float, &b, 8);
+    });
+    set("MainForm.Ok.Anchors", [](auto& r) { r.Revision = 3, r.Flags = langres::vfConfirmed | 0x0004; });
+    set("MainForm.Ok.Items", [](auto& r) { r.Value.Text = u"Eins\r\nZwei", r.Flags = langres::vfConfirmed; });
+    set("Messages.Bye", [](auto& r) { r.Value.Text = u"Tsch\u00fcss", r.Flags = langres::vfConfirmed; });
+    return t;
+}
+
+// What differs between two images, record by record ("" when their bytes agree).
+std::string Diff(TLangFileImage a, TLangFileImage b) {
+    if (langres::WriteLangFile(a) == langres::WriteLangFile(b)) return "";
+    std::ostringstream out;
+    const auto &ha = a.Header, &hb = b.Header;
+    if (ha.Version != hb.Version || ha.Revision != hb.Revision || ha.Build != hb.Build || ha.LangId != hb.LangId ||
+        ha.Word != hb.Word || ha.EnglishLangName != hb.EnglishLangName || ha.NativeLangName != hb.NativeLangName ||
+        ha.Options != hb.Options || ha.IsNative != hb.IsNative)
+        out << "header differs; ";
+    auto ia = catalog::Items(a), ib = catalog::Items(b);
+    if (ia.size() != ib.size()) out << ia.size() << " vs " << ib.size() << " items; ";
+    for (size_t i = 0; i < std::min(ia.size(), ib.size()); ++i) {
+        const auto &x = *ia[i].Record, &y = *ib[i].Record;
+        uint64_t bx, by;
+        std::memcpy(&bx, &x.Value.Float, 8);
+        std::memcpy(&by, &y.Value.Float, 8);
+        if (x.Value.Text != y.Value.Text || x.Revision != y.Revision || x.Flags != y.Flags || x.Stamp != y.Stamp ||
+            x.Value.Int != y.Value.Int || bx != by || x.Kind != y.Kind)
+            out << ia[i].Path() << " (kind " << x.Kind << "): text '" << fw::Utf16ToUtf8(x.Value.Text) << "' vs '"
+                << fw::Utf16ToUtf8(y.Value.Text) << "', revision " << x.Revision << " vs " << y.Revision << ", flags "
+                << x.Flags << " vs " << y.Flags << ", stamp " << x.Stamp << " vs " << y.Stamp << ", int " << x.Value.Int
+                << " vs " << y.Value.Int << ", bits " << std::hex << bx << " vs " << by << std::dec << "; ";
+    }
+    std::string d = out.str();
+    return d.empty() ? "bytes differ" : d;
+}
+
+std::string RoundTrip(const TLangFileImage& native, const TLangFileImage& tr, const std::string& name) {
+    std::string po = Write(name + ".po", catalog::ExportPo(native, &tr, "app"));
+    return po;
+}
+
+// A translation any PO file can hold: names of printable ASCII, texts without NUL, lone CR or
+// unpaired surrogates, known kinds, revisions of -1 or more, untranslated values unconfirmed.
+// (Fuzz seeds are made to be anything.)
+bool Holdable(TLangFileImage& img) {
+    for (const auto& it : catalog::Items(img)) {
+        const auto& r = *it.Record;
+        for (char c : it.Path())
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return false;
+        if (r.Kind > langres::vkSet || r.Revision < -1) return false;
+        if (r.Revision < 0 && (r.Flags & langres::vfConfirmed)) return false;
+        const auto& t = r.Value.Text;
+        for (size_t i = 0; i < t.size(); ++i) {
+            char16_t c = t[i];
+            if (c == 0 || (c == u'\r' && (i + 1 == t.size() || t[i + 1] != u'\n'))) return false;
+            if (c >= 0xD800 && c <= 0xDBFF && (i + 1 == t.size() || t[i + 1] < 0xDC00 || t[i + 1] > 0xDFFF))
+                return false;
+            if (c >= 0xDC00 && c <= 0xDFFF && (i == 0 || t[i - 1] < 0xD800 || t[i - 1] > 0xDBFF)) return false;
+        }
+    }
+    return true;
+}
+
+bool ParsesAsTranslation(const std::vector<uint8_t>& bytes, TLangFileImage& img) {
+    try {
+        auto plain = langres::DecompressImage(bytes.data(), bytes.size());
+        img = langres::ParseLangFileImage(plain.data(), plain.size());
+        return !img.Header.IsNative;
+    } catch (const fw::Exception&) {
+        return false;
+    }
+}
+
+std::string PoWith(const std::string& entries, const std::string& charset = "UTF-8") {
+    return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=" + charset +
+           "\\n\"\n\"Language: de\\n\"\n\n" + entries;
+}
+
+std::string Error(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const catalog::ECatalogError& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+}  // namespace
+
+// Every value of a translation travels: numbers (a float by its bits), kinds without a stored
+// value, translations of empty native texts and to empty texts, stamps of untranslated items,
+// line ends where they stood.
+TEST(Po, EveryValueOfATranslationComesBack) {
+    ASSERT_TRUE(HaveGettextTools());
+    TLangFileImage native = KindsNative(), tr = KindsTranslation();
+    std::string po = RoundTrip(native, tr, "kinds");
+    EXPECT_EQ(Shell("msgfmt --check -o /dev/null '" + po + "'"), 0) << Text((Scratch() / "stderr.txt").string());
+    auto back = catalog::ImportPo(po, native, 0);
+    EXPECT_TRUE(back.Skipped.empty());
+    EXPECT_EQ(Find(back.Image, "MainForm.Ok.Width")->Value.Int, 90);
+    EXPECT_EQ(Bits(*Find(back.Image, "MainForm.Ok.Nan")), 0xFFF4000000000123u);
+    EXPECT_EQ(Bits(*Find(back.Image, "MainForm.Ok.Zero")), 0x8000000000000000u);
+    EXPECT_EQ(Find(back.Image, "Main.SMixed")->Value.Text, u"Zeile1\r\nZeile2\nZeile3");
+    EXPECT_EQ(Find(back.Image, "Main.SEmpty")->Value.Text, u"Nicht leer");
+    EXPECT_EQ(Diff(back.Image, tr), "");
+
+    // ... also through gettext's own tools, and when the translator changes the numbers.
+    std::string s = Scratch().string() + "/";
+    ASSERT_EQ(Shell("msgcat --sort-output -o '" + s + "kinds-cat.po' '" + po + "'"), 0);
+    EXPECT_EQ(Diff(catalog::ImportPo(s + "kinds-cat.po", native, 0).Image, tr), "");
+    std::string text = Text(po);
+    for (auto [from, to] : {std::pair<std::string, std::string>{"msgstr \"90\"", "msgstr \"100\""},
+                            {"msgstr \"2.5\"", "msgstr \"0.125\""}}) {
+        size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    }
+    std::ofstream(s + "kinds-edit.po", std::ios::binary) << text;
+    auto edited = catalog::ImportPo(s + "kinds-edit.po", native, 0);
+    EXPECT_EQ(Find(edited.Image, "MainForm.Ok.Width")->Value.Int, 100);
+    EXPECT_EQ(Bits(*Find(edited.Image, "MainForm.Ok.Ratio")), 0x3FC0000000000000u);  // 0.125
+    std::string bad = text;
+    size_t w = bad.find("msgstr \"100\"");
+    bad.replace(w, 12, "msgstr \"wide\"");
+    std::ofstream(s + "kinds-bad.po", std::ios::binary) << bad;
+    std::string err = Error([&] { catalog::ImportPo(s + "kinds-bad.po", native, 0); });
+    EXPECT_NE(err.find(s + "kinds-bad.po:"), std::string::npos) << err;
+    EXPECT_NE(err.find("\"wide\" is not an integer"), std::string::npos) << err;
+}
+
+// Every translation among the fixtures and the fuzz seeds comes back byte for byte: against its
+// own native dictionary where there is one (the sample's), and against a native dictionary made
+// of itself, so that every field it holds is checked.
+TEST(Po, EveryValidTranslationOfTheFixturesAndSeedsComesBack) {
+    struct Pair {
+        std::string Translation, Native;
+    };
+    std::vector<Pair> pairs;
+    for (const char* lang : {"de", "fr"})
+        pairs.push_back({kSample + "sampleapp." + lang + ".lng", kSample + "sampleapp.ntv.lng"});
+    pairs.push_back({std::string(VTP_SOURCE_DIR) + "/fixtures/demo/brmkVTPStart.DEU.lng", ""});
+    for (const auto& e : fs::directory_iterator(kSeeds)) pairs.push_back({e.path().string(), ""});
+    size_t checked = 0;
+    for (const auto& pair : pairs) {
+        TLangFileImage tr;
+        if (!ParsesAsTranslation(fw::ReadFileBytes(pair.Translation), tr) || !Holdable(tr)) continue;
+        tr.Trailing.clear();  // readers ignore what follows the last section
+        std::vector<TLangFileImage> natives;
+        if (!pair.Native.empty()) natives.push_back(Load(pair.Native));
+        // The translation's own layout as its native dictionary: every field of it is checked.
+        TLangFileImage self = tr;
+        self.Header.IsNative = 1;
+        natives.push_back(self);
+        for (const auto& native : natives) {
+            catalog::TUpdateCounts c;
+            TLangFileImage expected = catalog::UpdateTranslation(native, tr, c);
+            // Laid out as itself, the translation is what it was.
+            if (&native == &natives.back()) {
+                EXPECT_EQ(Diff(expected, tr), "") << pair.Translation;
+            }
+            std::string po;
+            try {
+                po = Write("seed.po", catalog::ExportPo(native, &tr, "seed"));
+            } catch (const catalog::ECatalogError&) {
+                continue;  // two items with one path: no PO file can hold it, and export says so
+            }
+            auto back = catalog::ImportPo(po, native, 0);
+            EXPECT_EQ(Diff(back.Image, expected), "")
+                << pair.Translation << " against " << (pair.Native.empty() ? "itself" : pair.Native);
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 8u);
+    RecordProperty("round_trips", static_cast<int>(checked));
+}
+
+// The PO file's declared charset counts: texts are converted from it; a charset this system
+// cannot convert, or bytes that are not text of it, are refused with the line.
+TEST(Po, TextsAreConvertedFromTheDeclaredCharset) {
+    ASSERT_TRUE(HaveGettextTools());
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    TLangFileImage de = Load(kSample + "sampleapp.de.lng");
+    std::string po = Write("de-utf8.po", catalog::ExportPo(native, &de, "sampleapp"));
+    std::string s = Scratch().string() + "/";
+    // gettext's own converter writes the same file in Latin-1.
+    ASSERT_EQ(Shell("msgconv --to-code=ISO-8859-1 -o '" + s + "de-latin1.po' '" + po + "'"), 0);
+    ASSERT_NE(Text(s + "de-latin1.po").find("charset=ISO-8859-1"), std::string::npos);
+    EXPECT_EQ(langres::WriteLangFile(catalog::ImportPo(s + "de-latin1.po", native, 0).Image),
+              langres::WriteLangFile(de));
+
+    std::ofstream(s + "ete.po", std::ios::binary)
+        << PoWith("msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"\xE9t\xE9\"\n", "ISO-8859-1");
+    auto r = catalog::ImportPo(s + "ete.po", native, 0);
+    EXPECT_EQ(Find(r.Image, "SampleStrings.SHello")->Value.Text, u"\u00e9t\u00e9");
+    std::ofstream(s + "ete1252.po", std::ios::binary)
+        << PoWith("msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"\x80 5\"\n", "CP1252");
+    auto r1252 = catalog::ImportPo(s + "ete1252.po", native, 0);
+    EXPECT_EQ(Find(r1252.Image, "SampleStrings.SHello")->Value.Text, u"\u20ac 5");
+
+    std::ofstream(s + "unknown.po", std::ios::binary)
+        << PoWith("msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n", "X-NO-SUCH-CHARSET");
+    std::string err = Error([&] { catalog::ImportPo(s + "unknown.po", native, 0); });
+    EXPECT_EQ(err.rfind(s + "unknown.po:3: ", 0), 0u) << err;
+    EXPECT_NE(err.find("X-NO-SUCH-CHARSET"), std::string::npos) << err;
+    // Bytes that are not UTF-8 in a UTF-8 file: refused, not replaced.
+    std::ofstream(s + "notutf8.po", std::ios::binary)
+        << PoWith("msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"\xE9t\xE9\"\n");
+    err = Error([&] { catalog::ImportPo(s + "notutf8.po", native, 0); });
+    EXPECT_EQ(err.rfind(s + "notutf8.po:", 0), 0u) << err;  // gettext's own message names its line
+}
+
+// Two entries for one item are refused with both lines (unless gettext itself already refuses
+// them as one message twice); a plural entry is refused with its line.
+TEST(Po, DuplicateAndPluralEntriesAreRefused) {
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    std::string s = Scratch().string() + "/";
+    std::ofstream(s + "dup.po", std::ios::binary) << PoWith(
+        "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n\n"
+        "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello old\"\nmsgstr \"Hallo alt\"\n");
+    std::string err = Error([&] { catalog::ImportPo(s + "dup.po", native, 0); });
+    EXPECT_EQ(err.rfind(s + "dup.po:10: ", 0), 0u) << err;
+    EXPECT_NE(err.find(s + "dup.po:6"), std::string::npos) << err;
+    EXPECT_NE(err.find("SampleStrings.SHello"), std::string::npos) << err;
+
+    std::ofstream(s + "same.po", std::ios::binary) << PoWith(
+        "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n\n"
+        "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Servus\"\n");
+    err = Error([&] { catalog::ImportPo(s + "same.po", native, 0); });
+    EXPECT_EQ(err.rfind(s + "same.po:10: ", 0), 0u) << err;
+    EXPECT_NE(err.find(s + "same.po:6"), std::string::npos) << err;
+
+    std::ofstream(s + "plural.po", std::ios::binary) << PoWith(
+        "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n\n"
+        "msgctxt \"MainForm.Caption\"\nmsgid \"one file\"\nmsgid_plural \"%d files\"\n"
+        "msgstr[0] \"eine Datei\"\nmsgstr[1] \"%d Dateien\"\n");
+    err = Error([&] { catalog::ImportPo(s + "plural.po", native, 0); });
+    EXPECT_EQ(err.rfind(s + "plural.po:10: ", 0), 0u) << err;
+    EXPECT_NE(err.find("plural"), std::string::npos) << err;
+}
+
+// A text that mixes CR LF and LF keeps each where it stood; a native text whose mix changed
+// since the export counts as changed.
+TEST(Po, MixedLineEndsComeBackWhereTheyStood) {
+    TLangFileImage native = KindsNative(), tr = KindsTranslation();
+    std::string po = Write("eol.po", catalog::ExportPo(native, &tr, "app"));
+    auto back = catalog::ImportPo(po, native, 0);
+    EXPECT_EQ(Find(back.Image, "Main.SMixed")->Value.Text, u"Zeile1\r\nZeile2\nZeile3");
+    EXPECT_EQ(Find(back.Image, "Main.SMixed")->Revision, 2);
+
+    TLangFileImage changed = native;
+    auto* n = const_cast<langres::TLFRecord*>(Find(changed, "Main.SMixed"));
+    n->Value.Text = u"Line1\r\nLine2\r\nLine3";
+    n->Revision = 5;
+    changed.Header.Revision = 5;
+    auto r = catalog::ImportPo(po, changed, 0);
+    const auto* m = Find(r.Image, "Main.SMixed");
+    EXPECT_EQ(m->Value.Text, u"Zeile1\r\nZeile2\nZeile3");  // kept ...
+    EXPECT_LT(m->Revision, 5);                              // ... but outdated
+    EXPECT_FALSE(m->Flags & langres::vfConfirmed);
+    auto st = catalog::Statistics(r.Image, &changed);
+    EXPECT_EQ(st.All.Outdated, 1u);
+}
+
+// An entry whose msgid is no longer the native text is imported as outdated, whatever revision
+// its comment gives (the native one, a later one, or none at all in a PO from elsewhere).
+TEST(Po, StaleEntriesAreOutdatedWhateverTheirRevisionComment) {
+    TLangFileImage native = KindsNative();
+    std::string s = Scratch().string() + "/";
+    std::ofstream(s + "stale.po", std::ios::binary) << PoWith(
+        "#. vtploc: revision 1, flags 0x0100, stamp 0000000000000000\n"
+        "msgctxt \"Main.SHello\"\nmsgid \"Hello there\"\nmsgstr \"Hallo da\"\n\n"
+        "msgctxt \"MainForm.Caption\"\nmsgid \"Main window\"\nmsgstr \"Hauptfenster\"\n\n"
+        "#. vtploc: revision 9, flags 0x0100, stamp 0000000000000000\n"
+        "msgctxt \"Messages.Bye\"\nmsgid \"Goodbye\"\nmsgstr \"Auf Wiedersehen\"\n\n"
+        "#. vtploc: revision 1, flags 0x0100, stamp 0000000000000000\n"
+        "msgctxt \"MainForm.Ok.Caption\"\nmsgid \"OK\"\nmsgstr \"Gut\"\n");
+    auto r = catalog::ImportPo(s + "stale.po", native, 0);
+    EXPECT_EQ(r.Translated, 4u);
+    EXPECT_EQ(r.Fuzzy, 3u);
+    for (const char* path : {"Main.SHello", "MainForm.Caption", "Messages.Bye"}) {
+        const auto* rec = Find(r.Image, path);
+        const auto* nat = Find(native, path);
+        EXPECT_GE(rec->Revision, 0) << path;
+        EXPECT_LT(rec->Revision, nat->Revision) << path;
+        EXPECT_FALSE(rec->Flags & langres::vfConfirmed) << path;
+    }
+    EXPECT_TRUE(Find(r.Image, "MainForm.Ok.Caption")->Flags & langres::vfConfirmed);
+    auto st = catalog::Statistics(r.Image, &native);
+    EXPECT_EQ(st.All.Translated, 4u);
+    EXPECT_EQ(st.All.Outdated, 3u);
+    EXPECT_EQ(st.All.Confirmed, 1u);
+}
+
+namespace {
+
+bool HaveTool(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Takes the pseudo-translation's "[" and "··]" off every part of a text (lines, and the
+// descriptions of a file filter); the number of parts unwrapped.
+size_t Unwrap(std::u16string& text) {
+    size_t n = 0;
+    std::u16string out, part;
+    auto flush = [&] {
+        size_t a = part.find_first_not_of(u" \t"), b = part.find_last_not_of(u" \t");
+        if (a != std::u16string::npos && part[a] == u'[' && part[b] == u']' && b > a) {
+            size_t e = b;
+            while (e > a + 1 && part[e - 1] == u'\u00B7') --e;
+            part = part.substr(0, a) + part.substr(a + 1, e - a - 1) + part.substr(b + 1);
+            ++n;
+        }
+        out += part;
+        part.clear();
+    };
+    for (char16_t c : text) {
+        if (c == u'|' || c == u'\r' || c == u'\n') {
+            flush();
+            out += c;
+        } else {
+            part += c;
+        }
+    }
+    flush();
+    text = out;
+    return n;
+}
+
+}  // namespace
+
+// Translate Toolkit's checker, with the '&' accelerators of this system's programs, finds no
+// accelerator, printf or bracket fault in exported and pseudo-translated PO files.
+TEST(Po, TranslateToolkitFindsNoFaultInExportedAndPseudoPo) {
+    if (!HaveTool("pofilter")) GTEST_SKIP() << "pofilter (Debian package translate-toolkit) is not installed";
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    std::vector<std::string> pos;
+    for (const char* lang : {"de", "fr"}) {
+        TLangFileImage tr = Load(kSample + "sampleapp." + lang + ".lng");
+        pos.push_back(Write(std::string("check-") + lang + ".po", catalog::ExportPo(native, &tr, "sampleapp")));
+    }
+    TLangFileImage kinds = KindsTranslation();
+    pos.push_back(Write("check-kinds.po", catalog::ExportPo(KindsNative(), &kinds, "app")));
+    // The pseudo-translation's own brackets around each text are what it is for, and a bracket
+    // fault to pofilter: its texts are checked for brackets with that pair taken off, and as
+    // they are for the rest.
+    TLangFileImage qps = catalog::PseudoTranslation(native, catalog::PseudoLangId, 35);
+    std::string qpsPo = Write("check-qps.po", catalog::ExportPo(native, &qps, "sampleapp"));
+    size_t unwrapped = 0;
+    for (auto& it : catalog::Items(qps)) unwrapped += Unwrap(it.Record->Value.Text);
+    EXPECT_GT(unwrapped, 10u);
+    pos.push_back(Write("check-qps-unwrapped.po", catalog::ExportPo(native, &qps, "sampleapp")));
+    for (const auto& po : pos) {
+        std::string out = po + ".faults";
+        ASSERT_EQ(
+            Shell("pofilter --kde -t accelerators -t printf -t brackets --progress=none '" + po + "' '" + out + "'"), 0)
+            << Text((Scratch() / "stderr.txt").string());
+        // pofilter writes the entries that fail; a clean file gives at most the header.
+        std::string faults = Text(out);
+        EXPECT_EQ(faults.find("msgctxt"), std::string::npos) << po << ":\n" << faults;
+    }
+    std::string out = qpsPo + ".faults";
+    ASSERT_EQ(Shell("pofilter --kde -t accelerators -t printf --progress=none '" + qpsPo + "' '" + out + "'"), 0);
+    EXPECT_EQ(Text(out).find("msgctxt"), std::string::npos) << Text(out);
+}
+
+// msgmerge of an exported translation with a newer template, then import: every translation
+// that `lng update` keeps is kept.
+TEST(Po, MsgmergeWithANewerTemplateKeepsWhatUpdateKeeps) {
+    ASSERT_TRUE(HaveGettextTools());
+    TLangFileImage v1 = Load(kSample + "sampleapp.ntv.lng");
+    TLangFileImage de = Load(kSample + "sampleapp.de.lng");
+    // The next release: one text changed, one item gone, one new.
+    TLangFileImage v2 = v1;
+    v2.Header.Revision += 1;
+    auto items = catalog::Items(v2);
+    ASSERT_GE(items.size(), 4u);
+    size_t changed = 0;
+    for (auto& it : items)
+        if (it.Record->Kind == langres::vkString && !it.Record->Value.Text.empty()) {
+            it.Record->Value.Text += u" now";
+            it.Record->Revision = static_cast<int32_t>(v2.Header.Revision);
+            if (++changed == 2) break;
+        }
+    ASSERT_FALSE(v2.Units.empty());
+    v2.Units[0].Constants.erase(v2.Units[0].Constants.begin());
+    v2.Units[0].Constants.push_back(Rec("SBrandNew", 999, u"Brand new text", static_cast<int32_t>(v2.Header.Revision)));
+    std::string old = Write("merge-de.po", catalog::ExportPo(v1, &de, "sampleapp"));
+    std::string pot = Write("merge-v2.pot", catalog::ExportPo(v2, nullptr, "sampleapp"));
+    std::string merged = (Scratch() / "merge-merged.po").string();
+    ASSERT_EQ(Shell("msgmerge --quiet -o '" + merged + "' '" + old + "' '" + pot + "'"), 0)
+        << Text((Scratch() / "stderr.txt").string());
+    auto r = catalog::ImportPo(merged, v2, 0);
+    catalog::TUpdateCounts c;
+    TLangFileImage updated = catalog::UpdateTranslation(v2, de, c);
+    size_t kept = 0;
+    for (const auto& it : catalog::Items(updated)) {
+        if (it.Record->Revision < 0) continue;
+        const auto* got = Find(r.Image, it.Path());
+        ASSERT_NE(got, nullptr) << it.Path();
+        EXPECT_GE(got->Revision, 0) << it.Path();
+        EXPECT_EQ(got->Value.Text, it.Record->Value.Text) << it.Path();
+        if (!(it.Record->Flags & langres::vfConfirmed)) {
+            EXPECT_FALSE(got->Flags & langres::vfConfirmed) << it.Path();
+        }
+        ++kept;
+    }
+    EXPECT_GT(kept, 0u);
+    EXPECT_EQ(kept, c.Translated + c.Unconfirmed);
+}
+
+// A translator fills an entry that was untranslated at export ("revision -1" in its comment)
+// and leaves it fuzzy for review: the text is a translation, not confirmed, not "untranslated"
+// (which would drop it for the native text).
+TEST(Po, AFuzzyTranslationOfAnUntranslatedEntryIsKept) {
+    TLangFileImage native = KindsNative();
+    std::string s = Scratch().string() + "/";
+    std::ofstream(s + "filled.po", std::ios::binary) << PoWith(
+        "#. vtploc: revision -1, flags 0x0000, stamp 0000000000000000\n#, fuzzy\n"
+        "msgctxt \"Main.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n");
+    auto r = catalog::ImportPo(s + "filled.po", native, 0);
+    const auto* rec = Find(r.Image, "Main.SHello");
+    EXPECT_EQ(rec->Value.Text, u"Hallo");
+    EXPECT_EQ(rec->Revision, Find(native, "Main.SHello")->Revision);
+    EXPECT_FALSE(rec->Flags & langres::vfConfirmed);
+    EXPECT_EQ(catalog::Statistics(r.Image, &native).All.Translated, 1u);
 }
