@@ -131,11 +131,13 @@ TEST_F(Catalog, BadInputGivesOneLineAndNoOutput) {
         {"lng pseudo " + Q(Path("cut.lng")), "cut.lng: not a valid"},
     };
 #ifdef VTP_HAVE_GETTEXTPO
-    cases.insert(cases.end(), {
-        {"lng export --po " + Q(Path("cut.lng")), "cut.lng: not a valid"},
-        {"lng import --po " + Q(Path("bad.po")) + " --native " + Q(Path("ntv.lng")), "bad.po:4: syntax error"},
-        {"lng import --po " + Q(Path("none.po")) + " --native " + Q(Path("ntv.lng")), "none.po: no such file"},
-    });
+    cases.insert(
+        cases.end(),
+        {
+            {"lng export --po " + Q(Path("cut.lng")), "cut.lng: not a valid"},
+            {"lng import --po " + Q(Path("bad.po")) + " --native " + Q(Path("ntv.lng")), "bad.po:4: syntax error"},
+            {"lng import --po " + Q(Path("none.po")) + " --native " + Q(Path("ntv.lng")), "none.po: no such file"},
+        });
 #endif
     for (const auto& c : cases) {
         auto r = Vtploc(c.args + " -o " + Q(Path("out")));
