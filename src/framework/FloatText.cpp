@@ -298,14 +298,14 @@ bool DecimalToExtended(std::string_view text, TExtended80& out) {
     return true;
 }
 
-bool DecimalToDouble(std::string_view text, double& out) {
+bool DecimalToDoubleBits(std::string_view text, uint64_t& out) {
     bool negative, infinite;
     uint64_t payload;
     if (ParseNonFinite(text, negative, infinite, payload)) {
         const uint64_t fraction = (uint64_t(1) << 52) - 1;
         if (!infinite && (payload == 0 || payload > fraction)) return false;
         uint64_t bits = (uint64_t(0x7FF) << 52) | payload | (negative ? uint64_t(1) << 63 : 0);
-        std::memcpy(&out, &bits, 8);
+        out = bits;
         return true;
     }
     TRounded r;
@@ -318,18 +318,18 @@ bool DecimalToDouble(std::string_view text, double& out) {
             bits = (static_cast<uint64_t>(r.e + 1023) << 52) | (r.m & ((uint64_t(1) << 52) - 1));
     }
     if (r.negative) bits |= uint64_t(1) << 63;
-    std::memcpy(&out, &bits, 8);
+    out = bits;
     return true;
 }
 
-bool DecimalToSingle(std::string_view text, float& out) {
+bool DecimalToSingleBits(std::string_view text, uint32_t& out) {
     bool negative, infinite;
     uint64_t payload;
     if (ParseNonFinite(text, negative, infinite, payload)) {
         const uint64_t fraction = (uint64_t(1) << 23) - 1;
         if (!infinite && (payload == 0 || payload > fraction)) return false;
         uint32_t bits = (0xFFu << 23) | static_cast<uint32_t>(payload) | (negative ? 0x80000000u : 0);
-        std::memcpy(&out, &bits, 4);
+        out = bits;
         return true;
     }
     TRounded r;
@@ -342,6 +342,20 @@ bool DecimalToSingle(std::string_view text, float& out) {
             bits = (static_cast<uint32_t>(r.e + 127) << 23) | static_cast<uint32_t>(r.m & ((1u << 23) - 1));
     }
     if (r.negative) bits |= 0x80000000u;
+    out = bits;
+    return true;
+}
+
+bool DecimalToDouble(std::string_view text, double& out) {
+    uint64_t bits;
+    if (!DecimalToDoubleBits(text, bits)) return false;
+    std::memcpy(&out, &bits, 8);
+    return true;
+}
+
+bool DecimalToSingle(std::string_view text, float& out) {
+    uint32_t bits;
+    if (!DecimalToSingleBits(text, bits)) return false;
     std::memcpy(&out, &bits, 4);
     return true;
 }

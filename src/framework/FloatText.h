@@ -16,5 +16,8 @@ namespace fw {
 bool DecimalToExtended(std::string_view text, TExtended80& out);
 bool DecimalToDouble(std::string_view text, double& out);
 bool DecimalToSingle(std::string_view text, float& out);
+// The same as the value's bits, which a NaN keeps only so on 32-bit x86 (x87 quiets it).
+bool DecimalToDoubleBits(std::string_view text, uint64_t& out);
+bool DecimalToSingleBits(std::string_view text, uint32_t& out);
 
 }  // namespace fw

@@ -423,16 +423,17 @@ private:
         switch (p_.FloatType()) {
             case 's':
             case 'S': {
-                float f;
-                if (!TextToSingle(text, f)) bad();
-                w_.WriteSingle(f);
+                // As bits: a float register would quiet a NaN on 32-bit x86.
+                uint32_t f = 0;
+                if (!DecimalToSingleBits(text, f)) bad();
+                w_.WriteSingleBits(f);
                 break;
             }
             case 'd':
             case 'D': {
-                double d;
-                if (!TextToDouble(text, d)) bad();
-                w_.WriteDate(d);
+                uint64_t d = 0;
+                if (!DecimalToDoubleBits(text, d)) bad();
+                w_.WriteDateBits(d);
                 break;
             }
             case 'c':

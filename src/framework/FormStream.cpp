@@ -156,19 +156,27 @@ TExtended80 TFormReader::ReadExtended() {
     return e;
 }
 
-float TFormReader::ReadSingle() {
+uint32_t TFormReader::ReadSingleBits() {
     if (ReadValue() != vaSingle) Fail("single value expected");
     if (r_.Left() < 4) Fail("unexpected end of data");
-    uint32_t bits = r_.U32();
+    return r_.U32();
+}
+
+uint64_t TFormReader::ReadDateBits() {
+    if (ReadValue() != vaDate) Fail("date value expected");
+    if (r_.Left() < 8) Fail("unexpected end of data");
+    return r_.U64();
+}
+
+float TFormReader::ReadSingle() {
+    uint32_t bits = ReadSingleBits();
     float f;
     std::memcpy(&f, &bits, 4);
     return f;
 }
 
 double TFormReader::ReadDate() {
-    if (ReadValue() != vaDate) Fail("date value expected");
-    if (r_.Left() < 8) Fail("unexpected end of data");
-    uint64_t bits = r_.U64();
+    uint64_t bits = ReadDateBits();
     double d;
     std::memcpy(&d, &bits, 8);
     return d;
@@ -257,10 +265,10 @@ void TFormReader::SkipValue() {
             ReadExtended();
             break;
         case vaSingle:
-            ReadSingle();
+            ReadSingleBits();
             break;
         case vaDate:
-            ReadDate();
+            ReadDateBits();
             break;
         case vaCurrency:
             ReadCurrency();
@@ -378,14 +386,22 @@ void TWriter::WriteExtended(const TExtended80& v) {
 void TWriter::WriteSingle(float v) {
     uint32_t bits;
     std::memcpy(&bits, &v, 4);
-    uint8_t b[5] = {vaSingle};
-    PutLE(b + 1, bits, 4);
-    Write(b, 5);
+    WriteSingleBits(bits);
 }
 
 void TWriter::WriteDate(double v) {
     uint64_t bits;
     std::memcpy(&bits, &v, 8);
+    WriteDateBits(bits);
+}
+
+void TWriter::WriteSingleBits(uint32_t bits) {
+    uint8_t b[5] = {vaSingle};
+    PutLE(b + 1, bits, 4);
+    Write(b, 5);
+}
+
+void TWriter::WriteDateBits(uint64_t bits) {
     uint8_t b[9] = {vaDate};
     PutLE(b + 1, bits, 8);
     Write(b, 9);
@@ -555,7 +571,14 @@ std::string ExtendedToText(const TExtended80& e) {
 std::string SingleToText(float v) {
     uint32_t bits;
     std::memcpy(&bits, &v, 4);
+    return SingleBitsToText(bits);
+}
+
+std::string SingleBitsToText(uint32_t bits) {
     if ((bits >> 23 & 0xFF) == 0xFF) return NonFiniteText(bits >> 31, (bits & 0x7FFFFF) == 0, bits & 0x7FFFFF);
+    // Finite values only from here: arithmetic on them keeps their bits.
+    float v;
+    std::memcpy(&v, &bits, 4);
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
@@ -564,8 +587,14 @@ std::string SingleToText(float v) {
 std::string DoubleToText(double v) {
     uint64_t bits;
     std::memcpy(&bits, &v, 8);
+    return DoubleBitsToText(bits);
+}
+
+std::string DoubleBitsToText(uint64_t bits) {
     const uint64_t fraction = (uint64_t(1) << 52) - 1;
     if ((bits >> 52 & 0x7FF) == 0x7FF) return NonFiniteText(bits >> 63, (bits & fraction) == 0, bits & fraction);
+    double v;
+    std::memcpy(&v, &bits, 8);
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
@@ -724,13 +753,13 @@ private:
                 out_ += ExtendedToText(r_.ReadExtended());
                 break;
             case vaSingle:
-                out_ += SingleToText(r_.ReadSingle()) + "s";
+                out_ += SingleBitsToText(r_.ReadSingleBits()) + "s";
                 break;
             case vaCurrency:
                 out_ += IntToStr(r_.ReadCurrency()) + "c";
                 break;
             case vaDate:
-                out_ += DoubleToText(r_.ReadDate()) + "d";
+                out_ += DoubleBitsToText(r_.ReadDateBits()) + "d";
                 break;
             case vaWString:
             case vaUTF8String:

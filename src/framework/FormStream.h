@@ -79,10 +79,13 @@ public:
     bool EndOfList();    // the next byte is 0 (end of a list, of properties or of children)
     void ReadListEnd();  // "Invalid stream format" unless the next tag is 0
 
-    int64_t ReadInteger();              // tags 2, 3, 4, 19
-    TExtended80 ReadExtended();         // tag 5
-    float ReadSingle();                 // tag 15
-    double ReadDate();                  // tag 17
+    int64_t ReadInteger();       // tags 2, 3, 4, 19
+    TExtended80 ReadExtended();  // tag 5
+    float ReadSingle();          // tag 15
+    double ReadDate();           // tag 17
+    // The same as stored bits: 32-bit x86 loads floats into the x87 unit, which quiets NaNs.
+    uint32_t ReadSingleBits();
+    uint64_t ReadDateBits();
     int64_t ReadCurrency();             // tag 16: the stored amount x 10000
     std::string ReadAnsiString();       // tags 6, 12
     std::u16string ReadWideString();    // tags 18 and 20 (UTF-8 decoded)
@@ -127,6 +130,8 @@ public:
     void WriteExtended(const TExtended80& v);
     void WriteSingle(float v);
     void WriteDate(double v);
+    void WriteSingleBits(uint32_t bits);
+    void WriteDateBits(uint64_t bits);
     void WriteCurrency(int64_t amountTimes10000);
     // "False", "True", "Null", "nil" (any case) as tags 8, 9, 0, 13; anything else tag 7.
     void WriteIdent(std::string_view name);
@@ -174,5 +179,7 @@ void BinaryToResourceForm(const std::vector<uint8_t>& binary, TStream& output);
 std::string ExtendedToText(const TExtended80& v);
 std::string SingleToText(float v);
 std::string DoubleToText(double v);
+std::string SingleBitsToText(uint32_t bits);
+std::string DoubleBitsToText(uint64_t bits);
 
 }  // namespace fw
