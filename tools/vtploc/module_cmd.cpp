@@ -20,9 +20,9 @@
 
 #include "Command.h"
 #include "framework/Classes.h"
+#include "localizer/kutils/KLocales.h"
 #include "localizer/langres/LFProc.h"
 #include "localizer/langres/LangContainer.h"
-#include "localizer/kutils/KLocales.h"
 #include "localizer/langres/SettingsRecord.h"
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/ResProc.h"
@@ -338,9 +338,10 @@ void Register(CLI::App& app) {
     build->add_option("--lang", args->lang, "The language file to translate into")->required();
     build->add_option("--native", args->native, "The native language file (default: embedded in the application)");
     auto* o = build->add_option("-o,--output", args->out, "The module to write");
-    build->add_option("--out-dir", args->outDir,
-                      "Write the module into this folder under the name the framework's run-time library looks "
-                      "for: APP.<locale abbreviation> (APP.DEU)")
+    build
+        ->add_option("--out-dir", args->outDir,
+                     "Write the module into this folder under the name the framework's run-time library looks "
+                     "for: APP.<locale abbreviation> (APP.DEU)")
         ->excludes(o);
     build->callback([args] { Build(*args); });
 
