@@ -202,7 +202,7 @@ void CheckStrings(TResProcessor& app, TResProcessor& mod, TCheckCounts& n) {
 
 // The program's RCDATA other than the settings and the embedded languages: forms (which the
 // module translates) apart from the rest (which it copies).
-void CheckRCData(TResProcessor& app, TResProcessor& mod, TCheckCounts& n) {
+void CheckRCData(TResProcessor& app, TResProcessor& mod, TCheckCounts& n, bool readable) {
     auto* appRc = static_cast<TResRCData*>(app.FindBlock(10));
     auto* modRc = static_cast<TResRCData*>(mod.FindBlock(10));
     if (!appRc) return;
@@ -218,7 +218,7 @@ void CheckRCData(TResProcessor& app, TResProcessor& mod, TCheckCounts& n) {
         }
         const bool same = DataOf(other) == DataOf(item);
         std::string why;
-        if (form && !FormReadable(other, why)) {
+        if (form && readable && !FormReadable(other, why)) {
             std::printf("unreadable form: %s: %s\n", item->Name.c_str(), why.c_str());
             ++n.formsUnreadable;
         } else if (form && same) {
@@ -286,7 +286,7 @@ void VerifyWithoutRecords(const ModuleArgs& a) {
     if (ReadRecord(mod, langres::SLibSettingsName, langres::SLibSignature, lib)) PrintLanguage(lib);
     TCheckCounts n;
     CheckStrings(app, mod, n);
-    CheckRCData(app, mod, n);
+    CheckRCData(app, mod, n, true);
     std::printf("forms: %d missing, %d unreadable, %d not translated\n", n.formsMissing, n.formsUnreadable,
                 n.formsSame);
     CheckOtherTypes(app, mod, n);
@@ -316,8 +316,8 @@ void Verify(const ModuleArgs& a) {
     if (lib.Revision != exe.Revision) accepted = false;
     TCheckCounts n;
     CheckStrings(app, mod, n);
-    CheckRCData(app, mod, n);
-    std::printf("forms: %d missing, %d not translated\n", n.formsMissing + n.formsUnreadable, n.formsSame);
+    CheckRCData(app, mod, n, false);
+    std::printf("forms: %d missing, %d not translated\n", n.formsMissing, n.formsSame);
     std::printf("other resources: %d missing, %d changed\n", n.otherMissing, n.otherChanged);
     auto* modRc = static_cast<TResRCData*>(mod.FindBlock(10));
     for (const char* name : {langres::SExeSettingsName, langres::SEmbeddedLangsName})
