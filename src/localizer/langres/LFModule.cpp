@@ -38,6 +38,11 @@ bool TLangFile::ReadSettingsRecord(TResProcessor& processor, uint16_t& carried) 
     return true;
 }
 
+bool TLangFile::HasSettingsRecords(const TResProcessor& processor) {
+    auto* block = static_cast<TResRCData*>(processor.FindBlock(10));
+    return block && (block->FindByName(SLibSettingsName) || block->FindByName(SExeSettingsName));
+}
+
 void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model) {
     if (auto* strings = static_cast<TResString*>(processor.FindBlock(6))) {
         TLinearConstantList constants;
@@ -113,7 +118,22 @@ void TLangFile::BuildResourceModule(uintptr_t module, fw::TStream& output, TLang
         processor.LoadFromFile(nativeFileName);
     }
     uint16_t carried = DefaultCarriedWord;
-    if (!ReadSettingsRecord(processor, carried)) throw ELFProcError(SInvalidNativeDll);
+    if (!ReadSettingsRecord(processor, carried)) {
+        // Only a program file without any settings record is taken whole; one whose records
+        // are missing or bad is refused as before.
+        if (module || HasSettingsRecords(processor)) throw ELFProcError(SInvalidNativeDll);
+        processor.KeepAllResources = true;
+        processor.LoadFromFile(nativeFileName);
+        TResRCData* block = RCData(processor);
+        if (!block) block = static_cast<TResRCData*>(processor.AddBlock(std::make_unique<TResRCData>()));
+        TranslateResources(processor, model);
+        // A record naming the module's language and build (revision 0: the program has none),
+        // for the tools; the program itself never reads it.
+        block->Add(SLibSettingsName);
+        WriteSettingsRecord(processor, carried);
+        processor.SaveToStream(output);
+        return;
+    }
     TranslateResources(processor, model);
     RemoveEmbeddedResources(processor);
     WriteSettingsRecord(processor, carried);

@@ -66,6 +66,9 @@ public:
     // `module` (an HINSTANCE; Windows only) or, when it is 0, of the untranslated module file
     // `nativeFileName`, with the values of DllLangIndex put in, the embedded language data
     // removed and the library settings record naming this file's language.
+    // A program file that carries no settings record at all (one built with the framework's own
+    // tools) gets a module that stands in for all its resources: strings and forms translated,
+    // every other resource copied as it is, with its name and language.
     void BuildResourceModule(uintptr_t module, fw::TStream& output, TLangResource* model,
                              const std::string& nativeFileName);
     // The same into a file, written under a temporary name and renamed when complete.
@@ -74,6 +77,8 @@ public:
     // Whether the source has a valid "LDLL" record; carried receives its carried word (6 when
     // the record has none).
     bool ReadSettingsRecord(resources::TResProcessor& processor, uint16_t& carried);
+    // Whether the resources hold a program or library settings record (valid or not).
+    static bool HasSettingsRecords(const resources::TResProcessor& processor);
     void TranslateResources(resources::TResProcessor& processor, TLangResource* model);
     void RemoveEmbeddedResources(resources::TResProcessor& processor);
     void WriteSettingsRecord(resources::TResProcessor& processor, uint16_t carried);

@@ -210,6 +210,18 @@ void TPEResourceItem::GetName(std::string& name) {
     }
 }
 
+std::u16string TPEResourceItem::WideName() {
+    if (!(nameField_ & kDirectoryFlag)) return {};
+    TPEReader& r = owner_.Reader();
+    uint32_t rel = nameField_ & ~kDirectoryFlag;
+    size_t at = r.ResourceSpan(rel, 2, "the resource name");
+    uint16_t chars = r.U16At(at);
+    at = r.ResourceSpan(uint64_t{rel} + 2, uint64_t{chars} * 2, "the resource name");
+    std::u16string wide(chars, u'\0');
+    for (uint16_t i = 0; i < chars; ++i) wide[i] = static_cast<char16_t>(r.U16At(at + 2u * i));
+    return wide;
+}
+
 bool TPEResourceItem::IsList() {
     // Only types have child lists: the names below them are leaves, whatever the file says,
     // so a walk never goes deeper than two levels.
@@ -235,15 +247,35 @@ TPEResourceList* TPEResourceItem::GetList() {
 
 void TPEResourceItem::ResolveData() {
     if (dataResolved_) return;
+    TPELanguageData first = LanguageAt(0, nullptr);
+    dataEntryOffset_ = first.DataEntryOffset;
+    dataOffset_ = static_cast<size_t>(first.Data - owner_.Reader().FileBase());
+    dataSize_ = first.Size;
+    dataResolved_ = true;
+}
+
+// The language directory of a leaf, checked: its file offset and number of entries.
+size_t TPEResourceItem::LanguageDirectory(uint32_t& count, bool all) {
     TPEReader& r = owner_.Reader();
     const std::string where =
         fw::Format("the entry at file offset 0x%x", {static_cast<unsigned long long>(entryOffset_)});
     if (!(offsetField_ & kDirectoryFlag)) r.Corrupt(where + " has no language directory");
     uint32_t rel = offsetField_ & ~kDirectoryFlag;
     size_t header = r.ResourceSpan(rel, kDirectoryHeaderSize, "the language directory");
-    uint32_t count = uint32_t{r.U16At(header + 12)} + r.U16At(header + 14);
+    count = uint32_t{r.U16At(header + 12)} + r.U16At(header + 14);
     if (count == 0) r.Corrupt(where + " has an empty language directory");
-    size_t entry = r.ResourceSpan(uint64_t{rel} + kDirectoryHeaderSize, kEntrySize, "the language directory entry");
+    r.ResourceSpan(uint64_t{rel} + kDirectoryHeaderSize, uint64_t{all ? count : 1} * kEntrySize,
+                   all ? "the language directory entries" : "the language directory entry");
+    return header;
+}
+
+TPELanguageData TPEResourceItem::LanguageAt(uint32_t index, const size_t* knownHeader) {
+    TPEReader& r = owner_.Reader();
+    uint32_t count = 0;
+    size_t header = knownHeader ? *knownHeader : LanguageDirectory(count, false);
+    const std::string where =
+        fw::Format("the entry at file offset 0x%x", {static_cast<unsigned long long>(entryOffset_)});
+    size_t entry = header + kDirectoryHeaderSize + size_t{index} * kEntrySize;
     uint32_t dataEntryRel = r.U32At(entry + 4);
     if (dataEntryRel & kDirectoryFlag) r.Corrupt(where + " has a directory where its data entry should be");
     size_t dataEntry = r.ResourceSpan(dataEntryRel, kDataEntrySize, "the resource data entry");
@@ -255,10 +287,21 @@ void TPEResourceItem::ResolveData() {
     uint64_t start = static_cast<uint64_t>(int64_t{r.ResourceBase()} + rel64);
     if (start > r.ImageSize() || size > r.ImageSize() - start)
         r.Corrupt(fw::Format("the data of %s (RVA 0x%x, %u bytes) lies outside the file", {where, rva, size}));
-    dataEntryOffset_ = dataEntry;
-    dataOffset_ = static_cast<size_t>(start);
-    dataSize_ = size;
-    dataResolved_ = true;
+    TPELanguageData d;
+    d.Language = static_cast<uint16_t>(r.U32At(entry));
+    d.DataEntryOffset = dataEntry;
+    d.Data = r.FileBase() + start;
+    d.Size = size;
+    return d;
+}
+
+std::vector<TPELanguageData> TPEResourceItem::Languages() {
+    uint32_t count = 0;
+    size_t header = LanguageDirectory(count, true);
+    std::vector<TPELanguageData> all;
+    all.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) all.push_back(LanguageAt(i, &header));
+    return all;
 }
 
 const uint8_t* TPEResourceItem::DataEntry() {

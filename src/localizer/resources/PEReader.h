@@ -24,6 +24,14 @@ public:
 class TPEReader;
 class TPEResourceList;
 
+// One language of a resource: its language id and its bytes inside the image.
+struct TPELanguageData {
+    uint16_t Language = 0;
+    size_t DataEntryOffset = 0;  // file offset of the 16-byte data entry
+    const uint8_t* Data = nullptr;
+    uint32_t Size = 0;
+};
+
 // A section header as it lies in the file (40 bytes).
 struct TImageSectionHeader {
     char Name[8] = {};
@@ -61,6 +69,10 @@ public:
     // The resource bytes inside the image; DataSize bytes are readable there.
     const uint8_t* Data();
     int32_t DataSize();
+    // A name entry's text as UTF-16, as it lies in the file (empty for an id).
+    std::u16string WideName();
+    // Every language of a name (a leaf), in directory order, each checked like the first.
+    std::vector<TPELanguageData> Languages();
 
     TPEResourceList& Owner() const { return owner_; }
     uint32_t NameField() const { return nameField_; }
@@ -69,6 +81,8 @@ public:
 
 private:
     void ResolveData();
+    size_t LanguageDirectory(uint32_t& count, bool all);
+    TPELanguageData LanguageAt(uint32_t index, const size_t* knownHeader);
 
     TPEResourceList& owner_;
     size_t entryOffset_;  // file offset of the directory entry

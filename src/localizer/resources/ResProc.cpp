@@ -115,9 +115,9 @@ public:
         U32(a);
         U32(b);
     }
-    void LanguageDirectory(uint32_t stamp, uint32_t dataEntryOffset) {
+    void LanguageDirectory(uint32_t stamp, uint32_t dataEntryOffset, uint16_t language = 0) {
         Header(stamp, 0, 1);
-        Pair(0, dataEntryOffset);
+        Pair(language, dataEntryOffset);
     }
     void DataEntry(uint32_t sectionOffset, uint32_t size) {
         Pair(kSectionRVA + sectionOffset, size);
@@ -302,6 +302,12 @@ void TResString::ReadBlock(int32_t block, const uint8_t* data, size_t size) {
     }
 }
 
+void TResString::SetGroupLanguage(int32_t block, uint16_t language) {
+    auto g = std::lower_bound(groups_.begin(), groups_.end(), block,
+                              [](const std::unique_ptr<TResStringGroup>& x, int32_t v) { return x->Id < v; });
+    if (g != groups_.end() && (*g)->Id == block) (*g)->Language = language;
+}
+
 uint64_t TResString::GroupDataSize(const TResStringGroup& group) const {
     uint64_t n = 0;
     for (int32_t id : group.Slots) {
@@ -397,7 +403,8 @@ void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
     dir.Header(stamp, 0, static_cast<uint16_t>(groups));
     for (uint32_t g = 0; g < groups; ++g)
         dir.Pair(static_cast<uint32_t>(spans[g].Group->Id), kDirectoryFlag + offset + 16 + 8 * groups + 24 * g);
-    for (uint32_t g = 0; g < groups; ++g) dir.LanguageDirectory(stamp, offset + 16 + 32 * groups + 16 * g);
+    for (uint32_t g = 0; g < groups; ++g)
+        dir.LanguageDirectory(stamp, offset + 16 + 32 * groups + 16 * g, spans[g].Group->Language);
     uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{groups};
     for (const auto& span : spans) {
         dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(span.Size));
@@ -539,7 +546,8 @@ void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
         dir.Pair(kDirectoryFlag + static_cast<uint32_t>(nameOffset), kDirectoryFlag + offset + 16 + 8 * count + 24 * r);
         nameOffset += 2 + 2 * uint64_t{order[r]->WideName().size()};
     }
-    for (uint32_t r = 0; r < count; ++r) dir.LanguageDirectory(stamp, offset + 16 + 32 * count + 16 * r);
+    for (uint32_t r = 0; r < count; ++r)
+        dir.LanguageDirectory(stamp, offset + 16 + 32 * count + 16 * r, order[r]->Language);
     uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{count} + names;
     for (const auto* item : order) {
         uint64_t size = item->Data.Bytes().size();
@@ -594,6 +602,181 @@ void TResRCData::LoadFromResList(const TResEntryList& list) {
     }
 }
 
+// ---- TResRawBlock
+
+namespace {
+
+bool NameBefore(const TResId& a, const TResId& b) {
+    // Named entries come first, sorted by their UTF-16 code units; then ids ascending.
+    if (a.IsName != b.IsName) return a.IsName;
+    return a.IsName ? a.Name < b.Name : a.Id < b.Id;
+}
+
+bool SameName(const TResId& a, const TResId& b) {
+    return a.IsName == b.IsName && (a.IsName ? a.Name == b.Name : a.Id == b.Id);
+}
+
+}  // namespace
+
+std::vector<std::vector<const TResRawEntry*>> TResRawBlock::Directory() const {
+    std::vector<const TResRawEntry*> all;
+    all.reserve(Entries.size());
+    for (const auto& e : Entries) all.push_back(&e);
+    std::stable_sort(all.begin(), all.end(), [](const TResRawEntry* a, const TResRawEntry* b) {
+        if (NameBefore(a->Name, b->Name)) return true;
+        if (NameBefore(b->Name, a->Name)) return false;
+        return a->Language < b->Language;
+    });
+    std::vector<std::vector<const TResRawEntry*>> names;
+    for (const TResRawEntry* e : all) {
+        if (names.empty() || !SameName(names.back().front()->Name, e->Name)) names.emplace_back();
+        names.back().push_back(e);
+    }
+    return names;
+}
+
+uint64_t TResRawBlock::NamesSize() const {
+    uint64_t n = 0;
+    for (const auto& group : Directory())
+        if (group.front()->Name.IsName) n += 2 + 2 * uint64_t{group.front()->Name.Name.size()};
+    return n;
+}
+
+uint32_t TResRawBlock::DirectorySize() const {
+    // Name directory, one language directory per name, one data entry per language.
+    const auto dir = Directory();
+    return static_cast<uint32_t>(16 + 8 * dir.size() + 16 * dir.size() + 8 * Entries.size() + 16 * Entries.size());
+}
+
+uint64_t TResRawBlock::Size() const {
+    uint64_t n = DirectorySize() + NamesSize();
+    for (const auto& e : Entries) n += e.Data.size();
+    return n;
+}
+
+void TResRawBlock::CheckWritable() const {
+    if (Entries.size() > 0xFFFF)
+        throw fw::EWriteError(fw::Format("Too many resources of one type for one module (%u)",
+                                         {static_cast<unsigned long long>(Entries.size())}));
+    for (const auto& e : Entries)
+        if (e.Name.IsName && e.Name.Name.size() > 0xFFFF) throw fw::EWriteError("A resource name is too long");
+}
+
+void TResRawBlock::WriteDirectory(fw::TStream& s, uint32_t offset) {
+    CheckWritable();
+    const uint32_t stamp = TimeStamp();
+    const auto dir = Directory();
+    const auto names = static_cast<uint32_t>(dir.size());
+    uint16_t named = 0;
+    for (const auto& group : dir) named += group.front()->Name.IsName ? 1 : 0;
+    const uint64_t namesSize = NamesSize();
+    TDirectoryBuilder b(DirectorySize() + namesSize);
+    b.Header(stamp, named, static_cast<uint16_t>(names - named));
+    // Offsets of the language directories (after the name entries) and of the data entries.
+    uint64_t langDir = uint64_t{offset} + 16 + 8 * uint64_t{names};
+    uint64_t dataEntries = langDir;
+    for (const auto& group : dir) dataEntries += 16 + 8 * uint64_t{group.size()};
+    uint64_t nameAt = uint64_t{offset} + DirectorySize();
+    uint64_t l = langDir;
+    for (const auto& group : dir) {
+        const TResId& n = group.front()->Name;
+        uint32_t field = n.IsName ? kDirectoryFlag + static_cast<uint32_t>(nameAt) : n.Id;
+        if (n.IsName) nameAt += 2 + 2 * uint64_t{n.Name.size()};
+        b.Pair(field, kDirectoryFlag + static_cast<uint32_t>(l));
+        l += 16 + 8 * uint64_t{group.size()};
+    }
+    uint64_t d = dataEntries;
+    for (const auto& group : dir) {
+        b.Header(stamp, 0, static_cast<uint16_t>(group.size()));
+        for (const TResRawEntry* e : group) {
+            b.Pair(e->Language, static_cast<uint32_t>(d));
+            d += 16;
+        }
+    }
+    uint64_t data = uint64_t{offset} + DirectorySize() + namesSize;
+    for (const auto& group : dir)
+        for (const TResRawEntry* e : group) {
+            b.DataEntry(static_cast<uint32_t>(data), static_cast<uint32_t>(e->Data.size()));
+            data += e->Data.size();
+        }
+    for (const auto& group : dir) {
+        const TResId& n = group.front()->Name;
+        if (!n.IsName) continue;
+        b.U16(static_cast<uint16_t>(n.Name.size()));
+        for (char16_t c : n.Name) b.U16(static_cast<uint16_t>(c));
+    }
+    b.WriteTo(s);
+    for (const auto& group : dir)
+        for (const TResRawEntry* e : group)
+            if (!e->Data.empty()) s.WriteBuffer(e->Data.data(), static_cast<int64_t>(e->Data.size()));
+}
+
+void TResRawBlock::WriteResFormat(fw::TStream& s) {
+    auto idField = [](const TResId& id) {
+        std::vector<uint8_t> f;
+        if (id.IsName) {
+            for (char16_t c : id.Name) {
+                f.push_back(static_cast<uint8_t>(c));
+                f.push_back(static_cast<uint8_t>(c >> 8));
+            }
+            f.push_back(0);
+            f.push_back(0);
+        } else {
+            f = {0xFF, 0xFF, static_cast<uint8_t>(id.Id), static_cast<uint8_t>(id.Id >> 8)};
+        }
+        return f;
+    };
+    for (const auto& group : Directory())
+        for (const TResRawEntry* e : group) {
+            std::vector<uint8_t> head = idField(Type), name = idField(e->Name);
+            head.insert(head.end(), name.begin(), name.end());
+            while (head.size() % 4) head.push_back(0);
+            s.WriteU32(static_cast<uint32_t>(e->Data.size()));
+            s.WriteU32(static_cast<uint32_t>(8 + head.size() + 16));
+            s.WriteBuffer(head.data(), static_cast<int64_t>(head.size()));
+            s.WriteU32(0);       // data version
+            s.WriteU16(0x1030);  // memory flags
+            s.WriteU16(e->Language);
+            s.WriteU32(0);  // version
+            s.WriteU32(0);  // characteristics
+            if (!e->Data.empty()) s.WriteBuffer(e->Data.data(), static_cast<int64_t>(e->Data.size()));
+            PadTo4(s);
+        }
+}
+
+void TResRawBlock::LoadFromPE(TPEResourceList& list) {
+    Clear();
+    for (auto& item : list.GetItems()) {
+        TResId name;
+        const uint32_t field = item->NameField();
+        if (field & kDirectoryFlag) {
+            name.IsName = true;
+            name.Name = item->WideName();
+        } else {
+            name.Id = static_cast<uint16_t>(field);
+        }
+        for (const TPELanguageData& lang : item->Languages()) {
+            TResRawEntry e;
+            e.Name = name;
+            e.Language = lang.Language;
+            e.Data.assign(lang.Data, lang.Data + lang.Size);
+            Entries.push_back(std::move(e));
+        }
+    }
+}
+
+void TResRawBlock::LoadFromResList(const TResEntryList& list) {
+    Clear();
+    for (const auto& e : list) {
+        if (e.Type.IsName != Type.IsName || (Type.IsName ? e.Type.Name != Type.Name : e.Type.Id != Type.Id)) continue;
+        TResRawEntry r;
+        r.Name = e.Name;
+        r.Language = e.Language;
+        r.Data.assign(e.Data, e.Data + e.Size);
+        Entries.push_back(std::move(r));
+    }
+}
+
 // ---- TResProcessor
 
 TResProcessor::TResProcessor() = default;
@@ -625,6 +808,22 @@ void TResProcessor::LoadFromStream(const std::string& fileName, fw::TStream& sou
     LoadFromReader(reader);
 }
 
+namespace {
+
+// String groups and RCDATA items take the language of the data they were read from.
+void KeepLanguages(TResBlock& block, TPEResourceList& list) {
+    auto& items = list.GetItems();
+    if (auto* strings = dynamic_cast<TResString*>(&block)) {
+        for (auto& item : items)
+            strings->SetGroupLanguage(fw::StrToInt(item->Name()), item->Languages().front().Language);
+    } else if (auto* rc = dynamic_cast<TResRCData*>(&block)) {
+        for (size_t i = 0; i < items.size(); ++i)
+            rc->Items(static_cast<int>(i))->Language = items[i]->Languages().front().Language;
+    }
+}
+
+}  // namespace
+
 void TResProcessor::LoadFromReader(TPEReader& reader) {
     Clear();
     // Built aside and taken over whole: a file that turns out bad leaves the processor empty
@@ -633,20 +832,49 @@ void TResProcessor::LoadFromReader(TPEReader& reader) {
     for (auto& item : reader.ResourceList()->GetItems()) {
         std::string name = item->Name();
         std::unique_ptr<TResBlock> block;
-        if (name == "String")
+        if (name == "String") {
             block = std::make_unique<TResString>(this);
-        else if (name == "RCData")
+        } else if (name == "RCData") {
             block = std::make_unique<TResRCData>(this);
-        else
+        } else if (KeepAllResources) {
+            if (!item->IsList()) continue;
+            const uint32_t field = item->NameField();
+            TResId type;
+            if (field & kDirectoryFlag) {
+                type.IsName = true;
+                type.Name = item->WideName();
+            } else {
+                type.Id = static_cast<uint16_t>(field);
+            }
+            block = std::make_unique<TResRawBlock>(std::move(type), this);
+        } else {
             continue;
+        }
         block->LoadFromPE(*item->GetList());
+        if (KeepAllResources) KeepLanguages(*block, *item->GetList());
         loaded.push_back(std::move(block));
     }
     blocks_ = std::move(loaded);
 }
 
+namespace {
+
+const TResId* NamedType(const TResBlock* b) {
+    auto* raw = dynamic_cast<const TResRawBlock*>(b);
+    return raw && raw->Type.IsName ? &raw->Type : nullptr;
+}
+
+}  // namespace
+
+uint64_t TResProcessor::TypeNamesSize() const {
+    uint64_t n = 0;
+    for (const auto& b : blocks_)
+        if (const TResId* t = NamedType(b.get())) n += 2 + 2 * uint64_t{t->Name.size()};
+    return n;
+}
+
 uint64_t TResProcessor::Size() const {
-    uint64_t n = 16 + 8 * uint64_t{blocks_.size()};
+    uint64_t n = 16 + 8 * uint64_t{blocks_.size()} + TypeNamesSize();
     for (const auto& b : blocks_) n += b->Size();
     return n;
 }
@@ -764,21 +992,39 @@ void TResProcessor::SaveToStream(fw::TStream& stream) {
     }
     WriteHeaders(*out);
     const auto count = static_cast<uint32_t>(blocks_.size());
-    // Type ids in ascending order, as the loader's binary search expects them.
+    // Named types first (by name), then type ids in ascending order, as the loader's binary
+    // search expects them. Only modules that keep all of a program's resources have named types.
     std::vector<TResBlock*> order;
     for (const auto& b : blocks_) order.push_back(b.get());
-    std::stable_sort(order.begin(), order.end(),
-                     [](TResBlock* a, TResBlock* b) { return (a->ResType() & 0x7F) < (b->ResType() & 0x7F); });
-    TDirectoryBuilder root(16 + 8 * size_t{count});
-    root.Header(*writeStamp_, 0, static_cast<uint16_t>(count));
+    std::stable_sort(order.begin(), order.end(), [](TResBlock* a, TResBlock* b) {
+        const TResId *na = NamedType(a), *nb = NamedType(b);
+        if (na || nb) return na && (!nb || na->Name < nb->Name);
+        return (a->ResType() & 0xFFFF) < (b->ResType() & 0xFFFF);
+    });
+    uint16_t named = 0;
+    for (TResBlock* b : order) named += NamedType(b) ? 1 : 0;
+    const uint64_t typeNames = TypeNamesSize();
+    TDirectoryBuilder root(16 + 8 * size_t{count} + static_cast<size_t>(typeNames));
+    root.Header(*writeStamp_, named, static_cast<uint16_t>(count - named));
     std::vector<uint32_t> offsets;
     offsets.reserve(count);
-    uint64_t offset = 16 + 8 * uint64_t{count};
+    uint64_t nameAt = 16 + 8 * uint64_t{count};
+    uint64_t offset = nameAt + typeNames;
     for (TResBlock* b : order) {
         offsets.push_back(static_cast<uint32_t>(offset));
-        root.Pair(b->ResType() & 0x7F, kDirectoryFlag + static_cast<uint32_t>(offset));
+        uint32_t field = b->ResType() & 0xFFFF;
+        if (const TResId* t = NamedType(b)) {
+            field = kDirectoryFlag + static_cast<uint32_t>(nameAt);
+            nameAt += 2 + 2 * uint64_t{t->Name.size()};
+        }
+        root.Pair(field, kDirectoryFlag + static_cast<uint32_t>(offset));
         offset += b->Size();
     }
+    for (TResBlock* b : order)
+        if (const TResId* t = NamedType(b)) {
+            root.U16(static_cast<uint16_t>(t->Name.size()));
+            for (char16_t c : t->Name) root.U16(static_cast<uint16_t>(c));
+        }
     root.WriteTo(*out);
     for (uint32_t i = 0; i < count; ++i) order[i]->WriteDirectory(*out, offsets[i]);
     WriteZeros(*out, RoundUp(size, kFileAlignment) - size);

@@ -81,6 +81,7 @@ struct TResStringItem {
 struct TResStringGroup {
     int32_t Id = 0;  // block number: string id div 16 + 1
     int32_t Slots[16];
+    uint16_t Language = 0;  // written as such; 0 unless the source's languages are kept
     TResStringGroup() {
         for (auto& s : Slots) s = -1;
     }
@@ -118,6 +119,8 @@ public:
     // Adds the strings of one 16-string block (count-prefixed UTF-16 records) of block number
     // `block`; stops at the end of the data. EExeError when a record runs past the end.
     void ReadBlock(int32_t block, const uint8_t* data, size_t size);
+    // The language the group of block number `block` is written with (when it has strings).
+    void SetGroupLanguage(int32_t block, uint16_t language);
 
 private:
     struct TGroupSpan {
@@ -140,6 +143,7 @@ class TResRCDataItem {
 public:
     std::string Name;  // ANSI
     fw::TMemoryStream Data;
+    uint16_t Language = 0;  // written as such; 0 unless the source's languages are kept
 
     void LoadData(fw::TStream& stream);  // replaces the data with the whole stream
     void SaveData(fw::TStream& stream);  // writes the whole data at the stream's position
@@ -183,6 +187,41 @@ private:
     std::vector<std::unique_ptr<TResRCDataItem>> items_;
 };
 
+// Resources of any other type, kept as they are: names (text or id), every language, the bytes.
+// Only modules for programs that carry no settings records hold these.
+struct TResRawEntry {
+    TResId Name;
+    uint16_t Language = 0;
+    std::vector<uint8_t> Data;
+};
+
+class TResRawBlock : public TResBlock {
+public:
+    explicit TResRawBlock(TResId type, TResProcessor* processor = nullptr)
+        : TResBlock(processor), Type(std::move(type)) {}
+
+    int Count() const override { return static_cast<int>(Entries.size()); }
+    uint64_t Size() const override;
+    uint32_t DirectorySize() const override;
+    // The type id; 0 for a named type (see Type).
+    uint32_t ResType() const override { return Type.IsName ? 0 : Type.Id; }
+    void WriteDirectory(fw::TStream& stream, uint32_t offset) override;
+    void WriteResFormat(fw::TStream& stream) override;
+    void LoadFromPE(TPEResourceList& list) override;
+    void LoadFromResList(const TResEntryList& list) override;
+    void Clear() override { Entries.clear(); }
+    void CheckWritable() const override;
+
+    TResId Type;
+    std::vector<TResRawEntry> Entries;
+
+private:
+    // The entries grouped by name in directory order (names sorted, then ids ascending; the
+    // languages of a name ascending).
+    std::vector<std::vector<const TResRawEntry*>> Directory() const;
+    uint64_t NamesSize() const;
+};
+
 class TResProcessor {
 public:
     TResProcessor();
@@ -213,6 +252,11 @@ public:
     // The whole module, in one forward pass from the stream's position.
     void SaveToStream(fw::TStream& stream);
 
+    // Set before loading a file: also keep every resource of other types and the languages of
+    // string tables and RCDATA as they are in the source, for a module that has to stand in for
+    // all of a program's resources.
+    bool KeepAllResources = false;
+
     // Fixed time stamp for reproducible modules; empty means the clock at writing time.
     std::optional<uint32_t> FixedTimeStamp;
     // The stamp of the module being written (the fixed one or the clock's).
@@ -220,6 +264,7 @@ public:
 
 private:
     void LoadFromReader(TPEReader& reader);
+    uint64_t TypeNamesSize() const;  // names of named resource types in the root directory
     std::vector<std::unique_ptr<TResBlock>> blocks_;
     std::optional<uint32_t> writeStamp_;
 };

@@ -11,6 +11,7 @@
 #include "localizer/langres/LangContainer.h"
 #include "localizer/langres/LangWriter.h"
 #include "localizer/langres/SettingsRecord.h"
+#include "localizer/resources/FormConvert.h"
 #include "localizer/resources/ResProc.h"
 
 using namespace langres;
@@ -283,4 +284,101 @@ TEST_F(VtplocModule, WritesCutShortLeaveTheTargetUntouched) {
     EXPECT_NE(r.err.find("\"" + lzk + "\""), std::string::npos) << r.err;
     EXPECT_EQ(tooltest::ReadText(lzk), "previous block");
     EXPECT_TRUE(NoTemporaryIn(dir_));
+}
+
+namespace {
+
+// A program built with the framework's own tools: no settings records, a binary form, the
+// run-time library's RCDATA, an image in language 0x0409, strings in languages 0 and 9, an icon.
+Bytes ForeignApp() {
+    TResProcessor p;
+    auto* strings = static_cast<TResString*>(p.AddBlock(std::make_unique<TResString>()));
+    strings->AddString(65535, u"Invoice");
+    strings->AddString(65500, u"Access violation");
+    strings->SetGroupLanguage(65500 / 16 + 1, 9);
+    auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
+    const std::string text = "object MainForm: TMainForm\r\n  Caption = 'Main window'\r\nend\r\n";
+    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
+    fw::TMemoryStream form;
+    resources::FormTextToBinary(src, form, false, 0x0409);
+    AddRC(rc, "TMAINFORM", form.Bytes());
+    AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
+    AddRC(rc, "LOGO_PNG", Bytes{0x89, 'P', 'N', 'G', 1, 2, 3});
+    rc->FindByName("LOGO_PNG")->Language = 0x0409;
+    resources::TResId icon;
+    icon.Id = 3;
+    auto* raw = static_cast<resources::TResRawBlock*>(p.AddBlock(std::make_unique<resources::TResRawBlock>(icon)));
+    resources::TResRawEntry e;
+    e.Name.Id = 1;
+    e.Data = Bytes{1, 2, 3, 4, 5};
+    raw->Entries.push_back(e);
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+}  // namespace
+
+TEST_F(VtplocModule, ProgramWithoutSettingsRecords) {
+    std::string app = Put("inv.exe", ForeignApp());
+    std::string ntv = (dir_ / "inv.ntv.lng").string(), qps = (dir_ / "inv.qps.lng").string();
+    Result r = Vtploc("lng extract --app " + Q(app) + " --lang ENU -o " + Q(ntv));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    r = Vtploc("lng pseudo " + Q(ntv) + " -o " + Q(qps));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    r = Vtploc("module build --app " + Q(app) + " --lang " + Q(qps) + " --native " + Q(ntv) + " --out-dir " +
+               Q(dir_.string()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string mod = (dir_ / "inv.QPS").string();
+    ASSERT_TRUE(fs::exists(mod)) << r.out;
+    EXPECT_NE(r.out.find("2 strings, 1 forms, 3 other resources"), std::string::npos) << r.out;
+
+    TResProcessor m, a;
+    m.KeepAllResources = a.KeepAllResources = true;
+    m.LoadFromFile(mod);
+    a.LoadFromFile(app);
+    auto* ms = static_cast<TResString*>(m.FindBlock(6));
+    ASSERT_TRUE(ms && ms->FindString(65535) && ms->FindString(65500));
+    EXPECT_NE(ms->FindString(65535)->Text, u"Invoice");
+    EXPECT_EQ(ms->Groups(0)->Language, 9);  // block of 65500 kept its language
+    auto* mrc = static_cast<TResRCData*>(m.FindBlock(10));
+    auto* arc = static_cast<TResRCData*>(a.FindBlock(10));
+    for (const char* name : {"DVCLAL", "LOGO_PNG"}) {
+        ASSERT_NE(mrc->FindByName(name), nullptr) << name;
+        EXPECT_EQ(mrc->FindByName(name)->Data.Bytes(), arc->FindByName(name)->Data.Bytes()) << name;
+    }
+    EXPECT_EQ(mrc->FindByName("LOGO_PNG")->Language, 0x0409);
+    EXPECT_NE(mrc->FindByName("TMAINFORM")->Data.Bytes(), arc->FindByName("TMAINFORM")->Data.Bytes());
+    auto* icon = dynamic_cast<resources::TResRawBlock*>(m.FindBlock(3));
+    ASSERT_NE(icon, nullptr);
+    ASSERT_EQ(icon->Entries.size(), 1u);
+    EXPECT_EQ(icon->Entries[0].Data, (Bytes{1, 2, 3, 4, 5}));
+
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(mod));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("program: no settings records"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("forms: 0 missing, 0 unreadable, 0 not translated\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("other resources: 0 missing, 0 changed\n"), std::string::npos) << r.out;
+    // The program checked as a module of itself: complete, but its form is not translated.
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(app));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("not translated: TMAINFORM\n"), std::string::npos) << r.out;
+}
+
+// Images and the run-time library's RCDATA are not forms: they are not counted as untranslated.
+TEST_F(VtplocModule, VerifyCountsOnlyForms) {
+    TResProcessor p;
+    p.LoadFromFile(Put("base.exe", App(18, true)));
+    AddRC(static_cast<TResRCData*>(p.FindBlock(10)), "DVCLAL", Bytes(16, 0xA2));
+    fw::TMemoryStream s;
+    p.SaveToStream(s);
+    std::string app = Put("withlal.exe", s.Bytes());
+    std::string de = Put("withlal.de.lng", LangFile(0x0407, "German", u"Hallo", 3));
+    std::string out = (dir_ / "withlal.de.dll").string();
+    ASSERT_EQ(Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out)).status, 0);
+    Result r = Vtploc("module verify --app " + Q(app) + " " + Q(out));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("forms: 0 missing, 1 not translated\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("DVCLAL"), std::string::npos) << r.out;
 }
