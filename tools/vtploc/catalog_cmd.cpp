@@ -179,6 +179,7 @@ void Import(const Args& a) {
     } catch (const fw::Exception& e) {
         throw InputError(e.Message());
     }
+    for (const auto& s : r.Notes) std::fprintf(stderr, "vtploc: %s\n", s.c_str());
     for (const auto& s : r.Skipped) std::fprintf(stderr, "vtploc: %s\n", s.c_str());
     WriteLangFile(a.out, r.Image, a.compress);
     std::printf("%zu entries, %zu translated (%zu not confirmed), %zu skipped\n", r.Entries, r.Translated, r.Fuzzy,
