@@ -19,7 +19,7 @@ struct CommandGroup {
 
 std::vector<Registrar>& Registrars();
 
-// A failure the user caused or can mend: one line "vtploc: <message>", exit status 2.
+// A failure the user caused or can mend: one line "vtploc: <message>", exit status 1.
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };

@@ -114,10 +114,16 @@ void Extract(const Args& a) {
         std::printf("%zu unchanged, %zu added, %zu changed, %zu removed\n", c.Unchanged, c.Added, c.Changed, c.Removed);
 }
 
+// The file named by --native, refused when it is a translation.
+TLangFileImage ReadNative(const std::string& file) {
+    TLangFileImage native = ReadLangFile(file);
+    if (!native.Header.IsNative) throw InputError(file + ": not a native dictionary");
+    return native;
+}
+
 void Update(const Args& a) {
-    TLangFileImage native = ReadLangFile(a.native);
+    TLangFileImage native = ReadNative(a.native);
     TLangFileImage old = ReadLangFile(a.file);
-    if (!native.Header.IsNative) throw InputError(a.native + ": not a native dictionary");
     catalog::TUpdateCounts c;
     TLangFileImage out = catalog::UpdateTranslation(native, old, c);
     WriteLangFile(a.out, out, a.compress);
@@ -128,7 +134,7 @@ void Update(const Args& a) {
 void Stats(const Args& a) {
     TLangFileImage file = ReadLangFile(a.file);
     TLangFileImage native;
-    if (!a.native.empty()) native = ReadLangFile(a.native);
+    if (!a.native.empty()) native = ReadNative(a.native);
     catalog::TStats s = catalog::Statistics(file, a.native.empty() ? nullptr : &native);
     std::printf("%-6s %-32s %7s %10s %9s %8s\n", "", "name", "items", "translated", "confirmed", "outdated");
     for (const auto& l : s.Lines)
@@ -158,7 +164,7 @@ void Export(const Args& a) {
     std::vector<uint8_t> po;
     try {
         if (!a.native.empty()) {
-            TLangFileImage native = ReadLangFile(a.native);
+            TLangFileImage native = ReadNative(a.native);
             po = catalog::ExportPo(native, &file, project);
         } else {
             if (!file.Header.IsNative)
@@ -172,13 +178,14 @@ void Export(const Args& a) {
 }
 
 void Import(const Args& a) {
-    TLangFileImage native = ReadLangFile(a.native);
+    TLangFileImage native = ReadNative(a.native);
     catalog::TImportResult r;
     try {
         r = catalog::ImportPo(a.po, native, ParseLang(a.lang));
     } catch (const fw::Exception& e) {
         throw InputError(e.Message());
     }
+    for (const auto& s : r.Notes) std::fprintf(stderr, "vtploc: %s\n", s.c_str());
     for (const auto& s : r.Skipped) std::fprintf(stderr, "vtploc: %s\n", s.c_str());
     WriteLangFile(a.out, r.Image, a.compress);
     std::printf("%zu entries, %zu translated (%zu not confirmed), %zu skipped\n", r.Entries, r.Translated, r.Fuzzy,

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -456,9 +457,15 @@ void Info(const LngArgs& a) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(a.file, ec))
         throw UsageError("Cannot open file \"" + a.file + "\": no such file");
-    langres::TLangFile lf(a.file);  // the header as the program reads it
     bool compressed = false;
-    TLangFileImage img = ReadImage(a.file, compressed);
+    TLangFileImage img = ReadImage(a.file, compressed);  // names the file when it is damaged
+    std::optional<langres::TLangFile> header;
+    try {
+        header.emplace(a.file);  // the header as the program reads it
+    } catch (const fw::Exception& e) {
+        throw UsageError(a.file + ": " + e.Message());
+    }
+    const langres::TLangFile& lf = *header;
     size_t constants = 0, comps = 0, props = 0, externals = 0;
     for (const auto& u : img.Units) constants += u.Constants.size();
     for (const auto& f : img.Forms) {

@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
     CLI::App app{"vtploc: language files, LZK blocks, PE resources and form streams of the localizer"};
     app.require_subcommand(1);
     for (auto r : vtploc::Registrars()) r(app);
+    // One exit status for every failure, as gettext's tools have: 1 for a bad command line, bad
+    // input or a failed check.
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -61,19 +63,19 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.what());
-        return 2;
+        return 1;
     } catch (const vtploc::InputError& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.what());
         return 1;
     } catch (const vtploc::UsageError& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.what());
-        return 2;
+        return 1;
     } catch (const fw::Exception& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.Message().c_str());
-        return 2;
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vtploc: %s\n", e.what());
-        return 2;
+        return 1;
     }
     return 0;
 }

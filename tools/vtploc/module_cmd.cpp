@@ -90,6 +90,7 @@ void LoadNative(const ModuleArgs& a, TLangResource& model) {
     if (!a.native.empty()) {
         if (!FileExists(a.native)) throw UsageError("Native language file \"" + a.native + "\" is not found");
         TLangFile native(a.native);
+        if (!native.IsNative) throw UsageError(a.native + ": not a native dictionary");
         native.LoadFromFile(&model, -1);
         return;
     }

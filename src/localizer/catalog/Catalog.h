@@ -42,7 +42,8 @@ std::vector<TItemRef> Items(TLangFileImage& image);
 
 // ---- resource headers
 
-// "#define NAME NUMBER" lines (decimal or 0x hex, optionally in parentheses, comments allowed)
+// "#define NAME NUMBER" lines (decimal, 0x hex or 0 octal with u/L suffixes, optionally in
+// parentheses; comments read as the preprocessor does; other defines skipped)
 // as id -> name. Where several names share an id an "IDS_" name wins, else the first.
 // ECatalogError "FILE:LINE: ..." for a define whose number is out of the 16-bit range.
 std::map<uint16_t, std::string> ParseResourceHeader(const std::string& text, const std::string& fileName);

@@ -262,8 +262,45 @@ std::vector<TItemRef> Items(TLangFileImage& image) {
     return out;
 }
 
-std::map<uint16_t, std::string> ParseResourceHeader(const std::string& text, const std::string& fileName) {
+namespace {
+
+// The text with every comment replaced by a blank, as the preprocessor sees it: block comments
+// may span lines (their line ends stay, so line numbers hold); comment marks inside string and
+// character literals are text.
+std::string WithoutComments(const std::string& in) {
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size();) {
+        char c = in[i];
+        if (c == '"' || c == '\'') {
+            out += c;
+            for (++i; i < in.size() && in[i] != c && in[i] != '\n'; ++i) {
+                if (in[i] == '\\' && i + 1 < in.size() && in[i + 1] != '\n') out += in[i++];
+                out += in[i];
+            }
+            if (i < in.size() && in[i] == c) out += in[i++];
+        } else if (c == '/' && i + 1 < in.size() && in[i + 1] == '/') {
+            while (i < in.size() && in[i] != '\n') ++i;
+            out += ' ';
+        } else if (c == '/' && i + 1 < in.size() && in[i + 1] == '*') {
+            size_t end = in.find("*/", i + 2);
+            end = end == std::string::npos ? in.size() : end + 2;
+            for (; i < end; ++i)
+                if (in[i] == '\n') out += '\n';
+            out += ' ';
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::map<uint16_t, std::string> ParseResourceHeader(const std::string& source, const std::string& fileName) {
     std::map<uint16_t, std::string> names;
+    const std::string text = WithoutComments(source);
     size_t pos = 0;
     int lineNo = 0;
     while (pos < text.size()) {
@@ -272,10 +309,6 @@ std::map<uint16_t, std::string> ParseResourceHeader(const std::string& text, con
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNo;
-        size_t comment = line.find("//");
-        if (comment != std::string::npos) line.erase(comment);
-        comment = line.find("/*");
-        if (comment != std::string::npos) line.erase(comment);
         std::vector<std::string> words;
         std::string w;
         for (char c : line) {
@@ -299,13 +332,16 @@ std::map<uint16_t, std::string> ParseResourceHeader(const std::string& text, con
             digits.pop_back();
         int base = 10;
         size_t start = 0;
-        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) base = 16, start = 2;
+        if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+            base = 16, start = 2;
+        else if (digits.size() > 1 && digits[0] == '0')
+            base = 8, start = 1;  // C reads 010 as 8
         if (digits.empty() || start >= digits.size()) continue;
         bool numeric = true;
-        for (size_t i = start; i < digits.size(); ++i)
-            if (!(base == 16 ? std::isxdigit(static_cast<unsigned char>(digits[i]))
-                             : std::isdigit(static_cast<unsigned char>(digits[i]))))
-                numeric = false;
+        for (size_t i = start; i < digits.size(); ++i) {
+            unsigned char d = static_cast<unsigned char>(digits[i]);
+            if (!(base == 16 ? std::isxdigit(d) : base == 8 ? d >= '0' && d <= '7' : std::isdigit(d))) numeric = false;
+        }
         if (!numeric) continue;  // a define of something else
         if (digits.size() - start > 8)
             throw ECatalogError(fileName + ":" + std::to_string(lineNo) + ": " + words[1] + " = " + value +

@@ -25,15 +25,6 @@ namespace catalog {
 
 namespace {
 
-const struct {
-    uint16_t Primary;
-    const char* Code;
-} IsoCodes[] = {{0x01, "ar"}, {0x02, "bg"}, {0x03, "ca"}, {0x04, "zh"}, {0x05, "cs"}, {0x06, "da"}, {0x07, "de"},
-                {0x08, "el"}, {0x09, "en"}, {0x0A, "es"}, {0x0B, "fi"}, {0x0C, "fr"}, {0x0D, "he"}, {0x0E, "hu"},
-                {0x0F, "is"}, {0x10, "it"}, {0x11, "ja"}, {0x12, "ko"}, {0x13, "nl"}, {0x14, "nb"}, {0x15, "pl"},
-                {0x16, "pt"}, {0x18, "ro"}, {0x19, "ru"}, {0x1A, "hr"}, {0x1B, "sk"}, {0x1D, "sv"}, {0x1E, "th"},
-                {0x1F, "tr"}, {0x22, "uk"}, {0x24, "sl"}, {0x25, "et"}, {0x26, "lv"}, {0x27, "lt"}};
-
 std::string Utf8(const std::u16string& s) {
     return fw::Utf16ToUtf8(s);
 }
@@ -434,16 +425,11 @@ bool SetNumber(TLFRecord& rec, const std::string& text, const TState& st) {
 }  // namespace
 
 std::string IsoLanguage(uint16_t langId) {
-    for (const auto& c : IsoCodes)
-        if (c.Primary == (langId & 0x3FF)) return c.Code;
-    return {};
+    return kutils::LocaleName(langId);
 }
 
-uint16_t LangIdFromIso(const std::string& code) {
-    std::string lang = code.substr(0, code.find_first_of("_-@."));
-    for (const auto& c : IsoCodes)
-        if (fw::SameTextAscii(lang, c.Code)) return static_cast<uint16_t>(c.Primary | 0x0400);
-    return 0;
+uint16_t LangIdFromIso(const std::string& code, bool* regionFound) {
+    return static_cast<uint16_t>(kutils::LocaleFromName(code, regionFound));
 }
 
 std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileImage* translation,
@@ -587,13 +573,20 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         uint16_t headerId = 0;
         std::string id = HeaderField(header, "X-Language-Id");
         if (!id.empty()) headerId = static_cast<uint16_t>(std::strtoul(id.c_str(), nullptr, 0));
-        if (!headerId) headerId = LangIdFromIso(HeaderField(header, "Language"));
+        const std::string language = HeaderField(header, "Language");
+        if (!headerId) {
+            bool regionFound = true;
+            headerId = LangIdFromIso(language, &regionFound);
+            if (headerId && !regionFound)
+                result.Notes.push_back(poFile + ": \"Language: " + language + "\": no such locale here; taken as " +
+                                       kutils::LocaleEnglishName(headerId));
+        }
         // Names and build of the header belong to its language; another one starts afresh.
         const bool sameLanguage = !langId || langId == headerId;
         if (!langId) langId = headerId;
         if (!langId)
-            throw ECatalogError(poFile + ": the header names no language this tool knows (\"Language: " +
-                                HeaderField(header, "Language") + "\"); give it with --lang");
+            throw ECatalogError(poFile + ": the header names no language this tool knows (\"Language: " + language +
+                                "\"); give it with --lang");
 
         // Start from "nothing translated" in the native layout.
         TLangFileImage empty = native;
@@ -604,7 +597,8 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         auto& H = result.Image.Header;
         std::string names = sameLanguage ? HeaderField(header, "X-Language-Names") : std::string();
         size_t slash = names.find(" / ");
-        if (!sameLanguage) {
+        // Without names of its own the PO's language is named as the locale table names it.
+        if (!sameLanguage || (slash == std::string::npos && HeaderField(header, "Language-Team").empty())) {
             H.EnglishLangName = kutils::LocaleEnglishName(langId);
             H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
         } else if (slash != std::string::npos) {

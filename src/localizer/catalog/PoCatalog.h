@@ -24,6 +24,7 @@ struct TImportResult {
     TLangFileImage Image;
     size_t Entries = 0, Translated = 0, Fuzzy = 0;
     std::vector<std::string> Skipped;  // entries for items the native dictionary lacks
+    std::vector<std::string> Notes;    // the header's language taken otherwise than written
 };
 
 // Reads a PO file against the native dictionary, its texts converted from the header's charset.
@@ -32,8 +33,10 @@ struct TImportResult {
 // PO header ("X-Language-Id", else "Language").
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId);
 
-// The ISO 639 code of a language id for the "Language" header ("" when unknown), and back.
+// The "Language" header's name of a language id ("de", "pt_PT", "sr_RS@latin"; "" when
+// unknown), and back: a region the locale table lacks gives the language's primary locale and
+// regionFound false; 0 when the language is unknown.
 std::string IsoLanguage(uint16_t langId);
-uint16_t LangIdFromIso(const std::string& code);
+uint16_t LangIdFromIso(const std::string& code, bool* regionFound = nullptr);
 
 }  // namespace catalog

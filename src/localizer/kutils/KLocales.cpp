@@ -354,4 +354,110 @@ std::string WideToAnsiLocale(const std::u16string& text, LCID lcid) {
     return WideToAnsiCP(text, LocaleCodePage(lcid));
 }
 
+namespace {
+
+// A locale name split into its parts; the language in lower case, script and region as written
+// in tags ("Latn", "PT"). POSIX names ("sr_RS.UTF-8@latin") and tags ("sr-Latn-RS") both read.
+struct TLocaleName {
+    std::string Language, Script, Region;
+    bool Variant = false;  // a tag with more after the region ("es-ES_tradnl")
+};
+
+TLocaleName SplitLocaleName(std::string_view name) {
+    TLocaleName n;
+    std::string modifier;
+    size_t at = name.find('@');
+    if (at != std::string_view::npos) modifier = std::string(name.substr(at + 1)), name = name.substr(0, at);
+    name = name.substr(0, name.find('.'));  // the charset
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : name) {
+        if (c == '_' || c == '-') {
+            parts.push_back(cur), cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    parts.push_back(cur);
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return s;
+    };
+    n.Language = lower(parts[0]);
+    for (size_t i = 1; i < parts.size(); ++i) {
+        const std::string& p = parts[i];
+        if (p.size() == 4 && n.Script.empty() && n.Region.empty()) {
+            n.Script = upper(p.substr(0, 1)) + lower(p.substr(1));
+        } else if ((p.size() == 2 || p.size() == 3) && n.Region.empty()) {
+            n.Region = upper(p);
+        } else {
+            n.Variant = true;
+        }
+    }
+    modifier = lower(modifier);
+    if (n.Script.empty() && modifier == "latin") n.Script = "Latn";
+    if (n.Script.empty() && modifier == "cyrillic") n.Script = "Cyrl";
+    return n;
+}
+
+std::string LocaleTag(LCID lcid) {
+    try {
+        return GetLocaleString(lcid, LOCALE_SNAME_);
+    } catch (const ELocalesError&) {
+        return {};
+    }
+}
+
+bool IsPrimaryLocale(LCID lcid) {
+    return (lcid & 0xFC00) == 0x0400;  // SUBLANG_DEFAULT
+}
+
+}  // namespace
+
+LCID LocaleFromName(std::string_view name, bool* regionFound) {
+    TLocaleName want = SplitLocaleName(name);
+    if (regionFound) *regionFound = false;
+    if (want.Language.empty()) return 0;
+    // Ranked: the region (and script, where both name one) asked for; then, with no region asked
+    // or none found, the language's primary locale; then no script the name did not ask for; no
+    // variant; system order.
+    LCID best = 0;
+    bool bestExact = false;
+    std::vector<int> bestRank;
+    int index = 0;
+    for (const std::string& text : Nls().EnumSystemLocales()) {
+        ++index;
+        if (text.empty()) continue;
+        LCID lcid = static_cast<LCID>(HexToInt(text));
+        TLocaleName has = SplitLocaleName(LocaleTag(lcid));
+        if (has.Language != want.Language) continue;
+        bool exact = (want.Region.empty() || has.Region == want.Region) &&
+                     (want.Script.empty() || has.Script.empty() || has.Script == want.Script);
+        bool wantPrimary = want.Region.empty() || !exact;
+        std::vector<int> rank = {exact ? 0 : 1, wantPrimary && !IsPrimaryLocale(lcid) ? 1 : 0,
+                                 !has.Script.empty() && has.Script != want.Script ? 1 : 0, has.Variant ? 1 : 0, index};
+        if (!best || rank < bestRank) best = lcid, bestRank = rank, bestExact = exact;
+    }
+    if (regionFound) *regionFound = best && bestExact;
+    return best;
+}
+
+std::string LocaleName(LCID lcid) {
+    TLocaleName n = SplitLocaleName(LocaleTag(lcid));
+    if (n.Language.empty()) return {};
+    std::string full = n.Language;
+    if (!n.Region.empty()) full += "_" + n.Region;
+    if (n.Script == "Latn") full += "@latin";
+    if (n.Script == "Cyrl") full += "@cyrillic";
+    // The bare language where it names this very locale ("de" for German (Germany)).
+    if (LocaleFromName(n.Language) == lcid) return n.Language;
+    return LocaleFromName(full) == lcid ? full : std::string();
+}
+
 }  // namespace kutils

@@ -22,6 +22,7 @@ constexpr uint32_t LOCALE_SLANGUAGE_ = 0x0002;
 constexpr uint32_t LOCALE_SABBREVLANGNAME_ = 0x0003;
 constexpr uint32_t LOCALE_SENGLANGUAGE_ = 0x1001;
 constexpr uint32_t LOCALE_IDEFAULTANSICODEPAGE_ = 0x1004;
+constexpr uint32_t LOCALE_SNAME_ = 0x005C;  // the locale's tag: "pt-PT", "sr-Latn-RS"
 constexpr uint8_t DEFAULT_CHARSET_ = 1;
 
 // The national-language functions the unit needs, with the Win32 calling shapes.
@@ -62,5 +63,14 @@ std::u16string AnsiToWideCP(const std::string& text, uint32_t codePage);
 std::string WideToAnsiCP(const std::u16string& text, uint32_t codePage);
 std::u16string AnsiToWideLocale(const std::string& text, LCID lcid);
 std::string WideToAnsiLocale(const std::u16string& text, LCID lcid);
+
+// The installed locale a POSIX or tag-style name stands for: "pt_PT", "zh_CN.UTF-8",
+// "sr_RS@latin", "pt-PT", "sr-Latn-RS"; a bare language ("de") is its primary locale. A region
+// (or script) the system lacks gives the language's primary locale and regionFound false;
+// 0 when the language is unknown.
+LCID LocaleFromName(std::string_view name, bool* regionFound = nullptr);
+// The name LocaleFromName reads back as lcid: the bare language for a language's primary
+// locale ("de"), else "pt_PT", "sr_RS@latin"; "" when there is none.
+std::string LocaleName(LCID lcid);
 
 }  // namespace kutils

@@ -120,6 +120,7 @@ TEST_F(Catalog, BadInputGivesOneLineAndNoOutput) {
     tooltest::WriteText(Path("bad.po"), "msgid \"a\"\nmsgstr \"b\"\nmsgid\n");
     tooltest::WriteText(Path("notpe.exe"), "MZ but nothing else");
     tooltest::WriteText(Path("big.h"), "#define IDS_X 99999\n");
+    ASSERT_EQ(Vtploc("lng pseudo " + Q(Path("ntv.lng")) + " -o " + Q(Path("tr.lng"))).status, 0);
     struct Case {
         std::string args, names;
     };
@@ -130,14 +131,24 @@ TEST_F(Catalog, BadInputGivesOneLineAndNoOutput) {
         {"lng extract --app " + Q(app) + " --update " + Q(Path("cut.lng")), "cut.lng: not a valid language file"},
         {"lng update --native " + Q(Path("ntv.lng")) + " " + Q(Path("cut.lng")), "cut.lng: not a valid"},
         {"lng pseudo " + Q(Path("cut.lng")), "cut.lng: not a valid"},
+        // --native is a native dictionary in every command.
+        {"lng update --native " + Q(Path("tr.lng")) + " " + Q(Path("tr.lng")), "tr.lng: not a native dictionary"},
     };
 #ifdef VTP_HAVE_GETTEXTPO
+    ASSERT_EQ(
+        Vtploc("lng export --po " + Q(Path("tr.lng")) + " --native " + Q(Path("ntv.lng")) + " -o " + Q(Path("tr.po")))
+            .status,
+        0);
     cases.insert(
         cases.end(),
         {
             {"lng export --po " + Q(Path("cut.lng")), "cut.lng: not a valid"},
             {"lng import --po " + Q(Path("bad.po")) + " --native " + Q(Path("ntv.lng")), "bad.po:4: syntax error"},
             {"lng import --po " + Q(Path("none.po")) + " --native " + Q(Path("ntv.lng")), "none.po: no such file"},
+            {"lng export --po " + Q(Path("tr.lng")) + " --native " + Q(Path("tr.lng")),
+             "tr.lng: not a native dictionary"},
+            {"lng import --po " + Q(Path("tr.po")) + " --native " + Q(Path("tr.lng")),
+             "tr.lng: not a native dictionary"},
         });
 #endif
     for (const auto& c : cases) {
@@ -147,6 +158,9 @@ TEST_F(Catalog, BadInputGivesOneLineAndNoOutput) {
         EXPECT_NE(r.err.find(c.names), std::string::npos) << r.err;
         EXPECT_FALSE(tooltest::fs::exists(Path("out"))) << c.args;
     }
+    auto stats = Vtploc("lng stats " + Q(Path("tr.lng")) + " --native " + Q(Path("tr.lng")));
+    EXPECT_EQ(stats.status, 1) << stats.out;
+    EXPECT_NE(stats.err.find("tr.lng: not a native dictionary"), std::string::npos) << stats.err;
     // A program with no forms and no strings extracts what it has and says so.
     cattest::Program empty;
     auto r = Vtploc("lng extract --app " + Q(App(empty, "empty.exe")) + " -o " + Q(Path("empty.lng")));

@@ -87,23 +87,23 @@ TEST_F(FormCommand, Utf8StringsWithALanguage) {
 
 TEST_F(FormCommand, ErrorsNameTheFileAndWriteNothing) {
     Write("bad.txt", "object A: TA\r\n  P = 1\r\n  Q = )\r\nend\r\n");
-    EXPECT_EQ(Run("form tobinary \"" + Path("bad.txt") + "\" \"" + Path("bad.bin") + "\""), 2);
+    EXPECT_EQ(Run("form tobinary \"" + Path("bad.txt") + "\" \"" + Path("bad.bin") + "\""), 1);
     EXPECT_EQ(err_, "vtploc: " + Path("bad.txt") + ": Invalid property value on line 3\n");
     EXPECT_FALSE(fs::exists(Path("bad.bin")));
 
     Write("cut.bin", std::string("TPF0\x06TForm1\x05"
                                  "Fo",
                                  14));
-    EXPECT_EQ(Run("form totext \"" + Path("cut.bin") + "\" \"" + Path("cut.txt") + "\""), 2);
+    EXPECT_EQ(Run("form totext \"" + Path("cut.bin") + "\" \"" + Path("cut.txt") + "\""), 1);
     EXPECT_EQ(err_.rfind("vtploc: " + Path("cut.bin") + ": Invalid stream format", 0), 0u) << err_;
     EXPECT_FALSE(fs::exists(Path("cut.txt")));
 
     Write("long.txt", "object X: T" + std::string(69, 'n') + "\r\nend\r\n");
-    EXPECT_EQ(Run("form toresource \"" + Path("long.txt") + "\" \"" + Path("long.res") + "\""), 2);
+    EXPECT_EQ(Run("form toresource \"" + Path("long.txt") + "\" \"" + Path("long.res") + "\""), 1);
     EXPECT_NE(err_.find("Component name is too long: \"T" + std::string(69, 'n') + "\""), std::string::npos) << err_;
 
-    EXPECT_EQ(Run("form tobinary --utf8 \"" + Path("bad.txt") + "\" \"" + Path("x.bin") + "\""), 2);
+    EXPECT_EQ(Run("form tobinary --utf8 \"" + Path("bad.txt") + "\" \"" + Path("x.bin") + "\""), 1);
     EXPECT_NE(err_.find("--utf8 needs --lang"), std::string::npos) << err_;
-    EXPECT_EQ(Run("form tobinary \"" + Path("missing.txt") + "\" \"" + Path("x.bin") + "\""), 2);
+    EXPECT_EQ(Run("form tobinary \"" + Path("missing.txt") + "\" \"" + Path("x.bin") + "\""), 1);
     EXPECT_NE(err_.find("missing.txt"), std::string::npos) << err_;
 }

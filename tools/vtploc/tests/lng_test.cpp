@@ -149,7 +149,7 @@ TEST_F(LngTool, BuildConvertsVersionsAndCompresses) {
     ASSERT_EQ(Run("lng build " + Q(Path("in.json")) + " -o " + Q(Path("v3.lng")) + " --version 3", out, err), 0) << err;
     EXPECT_NE(err.find("version 3 stores no numbers"), std::string::npos) << err;
 
-    EXPECT_EQ(Run("lng build " + Q(Path("in.json")) + " -o " + Q(Path("v8.lng")) + " --version 8", out, err), 2);
+    EXPECT_EQ(Run("lng build " + Q(Path("in.json")) + " -o " + Q(Path("v8.lng")) + " --version 8", out, err), 1);
     EXPECT_NE(err.find("version 8"), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(Path("v8.lng")));
 }
@@ -174,27 +174,42 @@ TEST_F(LngTool, BadInputIsReportedWithTheFileName) {
     Bytes file = WriteLangFile(AwkwardImage(), 7, false);
     WriteFile(Path("cut.lng"), Bytes(file.begin(), file.begin() + 200));
     for (const char* cmd : {"info", "dump"}) {
-        EXPECT_EQ(Run(std::string("lng ") + cmd + " " + Q(Path("cut.lng")), out, err), 2) << cmd;
+        EXPECT_EQ(Run(std::string("lng ") + cmd + " " + Q(Path("cut.lng")), out, err), 1) << cmd;
         EXPECT_NE(err.find("cut.lng"), std::string::npos) << err;
         EXPECT_NE(err.find("unexpected end of data at offset"), std::string::npos) << err;
     }
     Bytes v8 = file;
     v8[2] = 8;
     WriteFile(Path("v8.lng"), v8);
-    EXPECT_EQ(Run("lng dump " + Q(Path("v8.lng")), out, err), 2);
+    EXPECT_EQ(Run("lng dump " + Q(Path("v8.lng")), out, err), 1);
     EXPECT_NE(err.find("You need to download the latest Ravirive Zovivuz"), std::string::npos) << err;
-    EXPECT_EQ(Run("lng info " + Q(Path("none.lng")), out, err), 2);
+    EXPECT_EQ(Run("lng info " + Q(Path("none.lng")), out, err), 1);
     EXPECT_NE(err.find("none.lng"), std::string::npos) << err;
 
     WriteFile(Path("bad.json"), Bytes{'{', '"', 'x'});
-    EXPECT_EQ(Run("lng build " + Q(Path("bad.json")) + " -o " + Q(Path("o.lng")), out, err), 2);
+    EXPECT_EQ(Run("lng build " + Q(Path("bad.json")) + " -o " + Q(Path("o.lng")), out, err), 1);
     EXPECT_NE(err.find("not a language-file dump"), std::string::npos) << err;
     std::string j = R"({"header": {"version": 7, "revision": 1, "langId": 9, "englishName": "E", "nativeName": "E",
                         "isNative": 1, "lastConstantId": 0, "lastPropertyId": 0},
                         "units": [{"name": "U", "constants": [{"name": "C", "resId": 70000, "id": 1, "text": "", "revision": 0}]}]})";
     WriteFile(Path("range.json"), Bytes(j.begin(), j.end()));
-    EXPECT_EQ(Run("lng build " + Q(Path("range.json")) + " -o " + Q(Path("o.lng")), out, err), 2);
+    EXPECT_EQ(Run("lng build " + Q(Path("range.json")) + " -o " + Q(Path("o.lng")), out, err), 1);
     EXPECT_NE(err.find("\"resId\" must be a whole number from 0 to 65535"), std::string::npos) << err;
     EXPECT_NE(err.find("unit \"U\", constant \"C\""), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(Path("o.lng")));
+}
+
+// Every failure exits 1 with one line that names the file and what is wrong.
+TEST_F(LngTool, DamagedFilesAreNamedAndExitOne) {
+    std::string out, err;
+    WriteFile(Path("bad.lng"), Bytes{'g', 'a', 'r', 'b', 'a', 'g', 'e'});
+    EXPECT_EQ(Run("lng info " + Q(Path("bad.lng")), out, err), 1);
+    EXPECT_NE(err.find(Path("bad.lng") + "\": Invalid file format"), std::string::npos) << err;
+    EXPECT_EQ(Run("lng info " + Q(Path("missing.lng")), out, err), 1);
+    EXPECT_NE(err.find(Path("missing.lng")), std::string::npos) << err;
+    EXPECT_EQ(Run("lng dump " + Q(Path("bad.lng")), out, err), 1);
+    EXPECT_NE(err.find(Path("bad.lng")), std::string::npos) << err;
+    // A command line the tool cannot read follows the same rule.
+    EXPECT_EQ(Run("lng info", out, err), 1);
+    EXPECT_EQ(Run("lng no-such-command", out, err), 1);
 }

@@ -132,7 +132,7 @@ TEST_F(VtplocModule, BuildHonoursSourceDateEpoch) {
     EXPECT_EQ(fw::ReadFileBytes(a), fw::ReadFileBytes(b));
     EXPECT_EQ(tooltest::ResourceStamp(a), 1234567890u);
     Result bad = Vtploc(args + Q(b), "SOURCE_DATE_EPOCH=-5");
-    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("SOURCE_DATE_EPOCH must be a number"), std::string::npos) << bad.err;
 }
 
@@ -141,7 +141,7 @@ TEST_F(VtplocModule, NativeFromTheCommandLine) {
     std::string de = Put("plain.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
     std::string out = (dir_ / "plain.de.dll").string();
     Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out));
-    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_NE(r.err.find("has no embedded native language"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(out));
     std::string ntv = Put("plain.ntv.lng", LangFile(9, "English", u"Hello", 0));
@@ -157,7 +157,7 @@ TEST_F(VtplocModule, FailuresLeaveNoOutput) {
     std::string de = Put("x.de.lng", LangFile(0x0407, "German", u"Hallo", 2));
     std::string out = (dir_ / "fail.dll").string();
     Result r = Vtploc("module build --app " + Q(noLib) + " --lang " + Q(de) + " -o " + Q(out));
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vtploc: Can't create DLL. The native DLL is invalid\n");
     EXPECT_FALSE(fs::exists(out));
 
@@ -166,13 +166,13 @@ TEST_F(VtplocModule, FailuresLeaveNoOutput) {
     broken.resize(broken.size() - 3);
     std::string bad = Put("bad.de.lng", broken);
     r = Vtploc("module build --app " + Q(app) + " --lang " + Q(bad) + " -o " + Q(out));
-    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_FALSE(fs::exists(out));
     for (auto& e : fs::directory_iterator(dir_))
         EXPECT_EQ(e.path().filename().string().find("fail.dll"), std::string::npos) << e.path();
 
     r = Vtploc("module build --app " + Q(app) + " --lang " + Q((dir_ / "none.lng").string()) + " -o " + Q(out));
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("none.lng\" is not found"), std::string::npos) << r.err;
 }
 
@@ -204,7 +204,7 @@ TEST_F(VtplocModule, BuildListExtract) {
     EXPECT_NE(r.out.find("1 language(s)"), std::string::npos) << r.out << r.err;
 
     r = Vtploc("container extract " + Q(kll) + " --lang 0x40c -o " + Q(back));
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("holds no language 0x40c"), std::string::npos) << r.err;
 
     Bytes cut = fw::ReadFileBytes(kll);
@@ -212,7 +212,7 @@ TEST_F(VtplocModule, BuildListExtract) {
     std::string cutFile = Put("cut.kll", cut);
     std::string none = (dir_ / "none.lng").string();
     r = Vtploc("container extract " + Q(cutFile) + " --lang 0x407 -o " + Q(none));
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Invalid KLANGS resource"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(none));
 }
@@ -261,7 +261,7 @@ TEST_F(VtplocModule, WritesCutShortLeaveTheTargetUntouched) {
     std::string out = Put("full.de.dll", std::string("previous module"));
     Result r =
         VtplocWithFileLimit("module build --app " + Q(app) + " --lang " + Q(de) + " -o " + Q(out), moduleSize - 1);
-    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_NE(r.err.find("\"" + out + "\""), std::string::npos) << r.err;
     EXPECT_EQ(tooltest::ReadText(out), "previous module");
     EXPECT_TRUE(NoTemporaryIn(dir_));
@@ -280,7 +280,7 @@ TEST_F(VtplocModule, WritesCutShortLeaveTheTargetUntouched) {
     std::string in = Put("plain.bin", plain);
     std::string lzk = Put("plain.lzk", std::string("previous block"));
     r = VtplocWithFileLimit("lzk compress " + Q(in) + " " + Q(lzk), 1000);
-    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_NE(r.err.find("\"" + lzk + "\""), std::string::npos) << r.err;
     EXPECT_EQ(tooltest::ReadText(lzk), "previous block");
     EXPECT_TRUE(NoTemporaryIn(dir_));

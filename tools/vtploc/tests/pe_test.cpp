@@ -66,7 +66,7 @@ TEST_F(VtplocPe, ExtractOneResource) {
 
     std::string untouched = (dir_ / "untouched.bin").string();
     r = Vtploc("pe extract '" + kSample + "' RCData NOPE -o '" + untouched + "'");
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("has no resource RCData/NOPE"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(untouched));
 }
@@ -91,15 +91,15 @@ TEST_F(VtplocPe, RebuildHonoursSourceDateEpoch) {
     EXPECT_LE(std::llabs(int64_t{tooltest::ResourceStamp(b)} - now), 15 * 3600 + 60);
 
     Result bad = Vtploc("pe rebuild '" + kSample + "' -o '" + b + "'", "SOURCE_DATE_EPOCH=soon");
-    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.err.find("SOURCE_DATE_EPOCH"), std::string::npos);
 }
 
 TEST_F(VtplocPe, BadInputIsReported) {
     Result r = Vtploc("pe list '" + std::string(VTP_SOURCE_DIR) + "/README.md'");
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "vtploc: Unrecognized file format\n");
     r = Vtploc("pe strings '" + (dir_ / "missing.dll").string() + "'");
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Couldn't open file: "), std::string::npos) << r.err;
 }

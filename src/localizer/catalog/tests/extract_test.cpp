@@ -193,6 +193,37 @@ TEST(Extract, NamesFromAResourceHeader) {
     }
 }
 
+// Comments and numbers as the C preprocessor reads them.
+TEST(Extract, ResourceHeaderCommentsAndNumberBases) {
+    std::string header =
+        "/* old ids, kept for reference:\n"
+        "#define IDS_OLD 200\n"
+        "#define IDS_OLDER 201 */\n"
+        "#define IDS_OCT 010\n"  // octal: 8
+        "#define IDS_DEC 10 /* ten */ // really\n"
+        "#define /* in the line */ IDS_MID 0x0Bu\n"
+        "#define IDS_LONG (12L)\n"
+        "#define IDS_ZERO 0\n"
+        "#define IDS_TEXT \"/* not a comment\"\n"
+        "#define IDS_AFTER 13 // after a string with a comment mark\n"
+        "#define IDS_BADOCT 09\n"  // not a number: skipped
+        "#define IDS_SUM (1 + 2)\n"
+        "#define IDS_CALL(x) 14\n"
+        "// #define IDS_LINE 300\n"
+        "/* one */ #define IDS_FIRST 15 /* two\n three */\n";
+    auto names = catalog::ParseResourceHeader(header, "res.h");
+    std::map<uint16_t, std::string> want = {{8, "IDS_OCT"},  {10, "IDS_DEC"},   {11, "IDS_MID"},  {12, "IDS_LONG"},
+                                            {0, "IDS_ZERO"}, {13, "IDS_AFTER"}, {15, "IDS_FIRST"}};
+    EXPECT_EQ(names, want);
+    // Line numbers count the lines inside block comments.
+    try {
+        catalog::ParseResourceHeader("/*\n\n*/\n#define IDS_BIG 0200000\n", "big.h");
+        FAIL() << "no error";
+    } catch (const catalog::ECatalogError& e) {
+        EXPECT_EQ(e.Message(), "big.h:4: IDS_BIG = 0200000 is not a string id (0 to 65535)");
+    }
+}
+
 TEST(Extract, WhatAProgramLacks) {
     Program none;
     none.LangId = 0;

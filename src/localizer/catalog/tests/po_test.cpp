@@ -666,3 +666,41 @@ TEST(Po, AFuzzyTranslationOfAnUntranslatedEntryIsKept) {
     EXPECT_FALSE(rec->Flags & langres::vfConfirmed);
     EXPECT_EQ(catalog::Statistics(r.Image, &native).All.Translated, 1u);
 }
+
+// A PO from another tool names its language only in "Language": the region picks the locale and
+// the locale table names it.
+TEST(Po, LanguageHeaderWithARegion) {
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    std::string pot = Text(Write("region.pot", catalog::ExportPo(native, nullptr, "sampleapp")));
+    const std::string empty = "\"Language: \\n\"";
+    ASSERT_NE(pot.find(empty), std::string::npos);
+    struct {
+        const char* Language;
+        uint16_t LangId;
+        const char* Name;
+        bool Note;
+    } cases[] = {{"zh_CN", 0x0804, "Chinese (PRC)", false},         {"pt_PT", 0x0816, "Portuguese (Portugal)", false},
+                 {"es_MX", 0x080A, "Spanish (Mexico)", false},      {"zh_CN.UTF-8", 0x0804, "Chinese (PRC)", false},
+                 {"pt-PT", 0x0816, "Portuguese (Portugal)", false}, {"sr_RS@latin", 0x241A, "", false},
+                 {"de", 0x0407, "German (Germany)", false},         {"pt_XX", 0x0416, "Portuguese (Brazil)", true}};
+    for (const auto& c : cases) {
+        std::string text = pot;
+        text.replace(text.find(empty), empty.size(), std::string("\"Language: ") + c.Language + "\\n\"");
+        std::string po = (Scratch() / "region.po").string();
+        std::ofstream(po, std::ios::binary) << text;
+        auto r = catalog::ImportPo(po, native, 0);
+        const auto& H = r.Image.Header;
+        EXPECT_EQ(H.LangId, c.LangId) << c.Language;
+        if (*c.Name) EXPECT_EQ(H.EnglishLangName, c.Name) << c.Language;
+        EXPECT_FALSE(H.EnglishLangName.empty()) << c.Language;
+        EXPECT_FALSE(H.NativeLangName.empty()) << c.Language;
+        ASSERT_EQ(r.Notes.size(), c.Note ? 1u : 0u) << c.Language;
+        if (c.Note)
+            EXPECT_EQ(r.Notes[0], po + ": \"Language: pt_XX\": no such locale here; taken as Portuguese (Brazil)");
+    }
+    // Export names the region where the language's primary locale is not meant.
+    TLangFileImage pt = native;
+    pt.Header.LangId = 0x0816;
+    EXPECT_NE(Text(Write("pt.po", catalog::ExportPo(native, &pt, "sampleapp"))).find("\"Language: pt_PT\\n\""),
+              std::string::npos);
+}

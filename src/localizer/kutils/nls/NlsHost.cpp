@@ -43,9 +43,9 @@ std::string Unescape(std::string_view field) {
 }
 
 struct TLocaleRow {
-    // SLANGUAGE, SABBREVLANGNAME, SENGLANGUAGE, IDEFAULTANSICODEPAGE; absent = the call failed.
-    std::string values[4];
-    bool known[4] = {false, false, false, false};
+    // SLANGUAGE, SABBREVLANGNAME, SENGLANGUAGE, IDEFAULTANSICODEPAGE, SNAME; absent = the call failed.
+    std::string values[5];
+    bool known[5] = {false, false, false, false, false};
 };
 
 // A single-byte code page as the system converts it, best fit included.
@@ -134,9 +134,9 @@ struct TLocaleTable {
                 }
             } else if (f[0] == "enum" && f.size() == 2) {
                 enumerated.push_back(Unescape(f[1]));
-            } else if (f[0] == "locale" && f.size() == 6) {
+            } else if (f[0] == "locale" && f.size() == 7) {
                 TLocaleRow& row = locales[num(f[1], 16)];
-                for (int k = 0; k < 4; ++k) {
+                for (int k = 0; k < 5; ++k) {
                     row.known[k] = f[2 + k] != "~";
                     if (row.known[k]) row.values[k] = Unescape(f[2 + k]);
                 }
@@ -160,6 +160,8 @@ int InfoIndex(uint32_t type) {
             return 2;
         case LOCALE_IDEFAULTANSICODEPAGE_:
             return 3;
+        case LOCALE_SNAME_:
+            return 4;
         default:
             return -1;
     }

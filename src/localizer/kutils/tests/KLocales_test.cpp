@@ -452,3 +452,58 @@ TEST_F(KLocalesFake, ConversionFallsBackToTheSystemsCodePage) {
     EXPECT_EQ(WideToAnsiLocale(u"x", 0x410), "x@1252");
     EXPECT_EQ(nls.conversions, (std::vector<uint32_t>{1251, 1252}));
 }
+
+TEST(KLocalesSystem, LocalesFromPosixNamesAndTags) {
+    struct {
+        const char* Name;
+        LCID Lcid;
+        bool Region;
+    } cases[] = {
+        {"zh_CN", 0x0804, true},
+        {"zh_TW", 0x0404, true},
+        {"pt_PT", 0x0816, true},
+        {"pt_BR", 0x0416, true},
+        {"es_MX", 0x080A, true},
+        {"zh_CN.UTF-8", 0x0804, true},
+        {"pt-PT", 0x0816, true},
+        {"PT_pt", 0x0816, true},
+        {"sr_RS@latin", 0x241A, true},
+        {"sr_RS@cyrillic", 0x281A, true},
+        {"sr-Latn-RS", 0x241A, true},
+        {"sr-Cyrl-RS.UTF-8", 0x281A, true},
+        {"de_DE@euro", 0x0407, true},
+        {"es_ES", 0x0C0A, true},
+        {"de", 0x0407, true},
+        {"zh", 0x0404, true},
+        {"pt", 0x0416, true},
+        {"es", 0x040A, true},
+        // A region the system lacks: the language's primary locale.
+        {"pt_XX", 0x0416, false},
+        {"de_ZZ.ISO-8859-1", 0x0407, false},
+    };
+    for (const auto& c : cases) {
+        bool region = !c.Region;
+        EXPECT_EQ(LocaleFromName(c.Name, &region), c.Lcid) << c.Name;
+        EXPECT_EQ(region, c.Region) << c.Name;
+    }
+    EXPECT_EQ(LocaleFromName("xx_YY"), 0u);
+    EXPECT_EQ(LocaleFromName(""), 0u);
+    EXPECT_EQ(LocaleFromName("_"), 0u);
+}
+
+TEST(KLocalesSystem, LocaleNamesReadBack) {
+    EXPECT_EQ(LocaleName(0x0407), "de");
+    EXPECT_EQ(LocaleName(0x0804), "zh_CN");
+    EXPECT_EQ(LocaleName(0x0816), "pt_PT");
+    EXPECT_EQ(LocaleName(0x241A), "sr_RS@latin");
+    // Every installed locale that has a name comes back from it.
+    size_t named = 0;
+    for (const std::string& text : Nls().EnumSystemLocales()) {
+        LCID lcid = static_cast<LCID>(HexToInt(text));
+        std::string name = LocaleName(lcid);
+        if (name.empty()) continue;
+        ++named;
+        EXPECT_EQ(LocaleFromName(name), lcid) << name;
+    }
+    EXPECT_GT(named, 150u);
+}

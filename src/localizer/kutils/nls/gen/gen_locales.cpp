@@ -21,7 +21,7 @@
 //                                            the default character when none has them)
 //   dbcs     <code page> <default character, UTF-16 hex> <lead byte ranges, "81-9f,e0-fc">
 //   enum     <text reported by EnumSystemLocalesA(LCID_SUPPORTED)>     in enumeration order
-//   locale   <LCID hex> <SLANGUAGE> <SABBREVLANGNAME> <SENGLANGUAGE> <IDEFAULTANSICODEPAGE>
+//   locale   <LCID hex> <SLANGUAGE> <SABBREVLANGNAME> <SENGLANGUAGE> <IDEFAULTANSICODEPAGE> <SNAME>
 #include <windows.h>
 
 #include <fcntl.h>
@@ -155,8 +155,9 @@ int main() {
         std::string abbrev = Info(id, LOCALE_SABBREVLANGNAME, ok);
         std::string eng = Info(id, LOCALE_SENGLANGUAGE, ok);
         std::string acp = Info(id, LOCALE_IDEFAULTANSICODEPAGE, ok);
-        std::printf("locale\t%lx\t%s\t%s\t%s\t%s\n", static_cast<unsigned long>(id), lang.c_str(), abbrev.c_str(),
-                    eng.c_str(), acp.c_str());
+        std::string name = Info(id, 0x5C, ok);  // LOCALE_SNAME (Vista and later)
+        std::printf("locale\t%lx\t%s\t%s\t%s\t%s\t%s\n", static_cast<unsigned long>(id), lang.c_str(), abbrev.c_str(),
+                    eng.c_str(), acp.c_str(), name.c_str());
     }
     return 0;
 }
