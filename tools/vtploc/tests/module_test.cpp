@@ -358,7 +358,8 @@ TEST_F(VtplocModule, ProgramWithoutSettingsRecords) {
     // every text that is not ASCII is wide or UTF-8, the pseudo caption (which Western code pages
     // hold) and the untranslated keyword too.
     {
-        fw::TFormReader fr(mrc->FindByName("TMAINFORM")->Data.Bytes());
+        const Bytes data = mrc->FindByName("TMAINFORM")->Data.Bytes();
+        fw::TFormReader fr(data);
         fr.ReadSignature();
         uint8_t flags = 0;
         int64_t pos = -1;
@@ -371,8 +372,9 @@ TEST_F(VtplocModule, ProgramWithoutSettingsRecords) {
             fw::TValueType tag = fr.NextValue();
             if (prop == "Caption" || prop == "HelpKeyword") {
                 ++seen;
-                EXPECT_TRUE(tag == fw::vaWString || tag == fw::vaUTF8String) << prop << " tag " << int(tag);
-                std::u16string value = fr.ReadWideString();
+                const bool wide = tag == fw::vaWString || tag == fw::vaUTF8String;
+                EXPECT_TRUE(wide) << prop << " tag " << int(tag);
+                std::u16string value = wide ? fr.ReadWideString() : fw::Utf8ToUtf16(fr.ReadAnsiString());
                 if (prop == "HelpKeyword")
                     EXPECT_EQ(value,
                               u"\u00DC"
