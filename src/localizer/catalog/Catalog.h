@@ -115,7 +115,8 @@ TStats Statistics(TLangFileImage& file, TLangFileImage* native);
 // The accented, lengthened, bracketed look-alike of a text: format specifiers ("%s", "%d",
 // "%0:s", "%-10.2f", "%%"), accelerators ("&"), line breaks and leading and trailing blanks
 // are kept; letters are replaced by accented ones; about expandPercent of the text's length is
-// added as "·" before the closing bracket. In a file filter ("Text files|*.txt") each
+// added as "·" before the closing bracket. A text without a letter ("1", "0.00", "%d") is
+// returned as it is. In a file filter ("Text files|*.txt") each
 // description is treated so on its own and the masks are kept as they are.
 std::u16string PseudoText(const std::u16string& text, int expandPercent);
 

@@ -156,7 +156,7 @@ private:
 
     void Add(const std::string& path, const std::string& prop, langres::TLResValueKind kind, const std::u16string& text,
              bool wide) {
-        if (text.empty() || !langres::IsTranslatableProperty(prop, kind)) return;
+        if (!langres::IsTranslatableText(text) || !langres::IsTranslatableProperty(prop, kind)) return;
         TPropMap& props = acc_.Components[ComponentKey(path)];
         if (props.count(prop)) return;
         TLFRecord rec;
@@ -387,7 +387,8 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
     if (strings && strings->Count()) {
         for (int i = 0; i < strings->Count(); ++i) {
             resources::TResStringItem* s = strings->Strings(i);
-            if (!s || s->Text.empty()) continue;
+            // Entries without a letter ("%d", "0.00") stay as the program has them.
+            if (!s || !langres::IsTranslatableText(s->Text)) continue;
             auto id = static_cast<uint16_t>(s->Id);
             auto named = options.Names.find(id);
             TLFRecord rec;

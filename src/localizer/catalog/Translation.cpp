@@ -6,6 +6,7 @@
 
 #include "Catalog.h"
 #include "localizer/langres/LangRes.h"
+#include "localizer/langres/Translatable.h"
 
 namespace catalog {
 
@@ -200,13 +201,15 @@ std::u16string PseudoOne(const std::u16string& text, int expandPercent) {
 // File filters ("Text files|*.txt"): each description on its own, the masks untouched (a mask
 // with a bracket or a pad glued to it would match no file).
 std::u16string PseudoText(const std::u16string& text, int expandPercent) {
+    // Numbers, formats and symbols are values, not words: a program may read them back.
+    if (!langres::IsTranslatableText(text)) return text;
     if (text.find(u'|') == std::u16string::npos) return PseudoOne(text, expandPercent);
     std::u16string out;
     size_t start = 0;
     while (true) {
         size_t bar = text.find(u'|', start);
         std::u16string part = text.substr(start, bar == std::u16string::npos ? std::u16string::npos : bar - start);
-        out += IsMask(part) ? part : PseudoOne(part, expandPercent);
+        out += IsMask(part) || !langres::IsTranslatableText(part) ? part : PseudoOne(part, expandPercent);
         if (bar == std::u16string::npos) break;
         out += u'|';
         start = bar + 1;

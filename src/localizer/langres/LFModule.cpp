@@ -43,7 +43,7 @@ bool TLangFile::HasSettingsRecords(const TResProcessor& processor) {
     return block && (block->FindByName(SLibSettingsName) || block->FindByName(SExeSettingsName));
 }
 
-void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model) {
+void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model, bool asciiOnly8Bit) {
     if (auto* strings = static_cast<TResString*>(processor.FindBlock(6))) {
         TLinearConstantList constants;
         model->Units->CollectConstants(constants, false);
@@ -65,6 +65,7 @@ void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* mode
     const bool keepCharset = HasOption(loKeepCharset);
     forms.UTF8Strings = keepCharset;
     forms.ReplaceCharset = !keepCharset;
+    forms.AnsiForAsciiOnly = asciiOnly8Bit;
     forms.ProcessForms(processor);
 }
 
@@ -126,7 +127,7 @@ void TLangFile::BuildResourceModule(uintptr_t module, fw::TStream& output, TLang
         processor.LoadFromFile(nativeFileName);
         TResRCData* block = RCData(processor);
         if (!block) block = static_cast<TResRCData*>(processor.AddBlock(std::make_unique<TResRCData>()));
-        TranslateResources(processor, model);
+        TranslateResources(processor, model, true);
         // A record naming the module's language and build (revision 0: the program has none),
         // for the tools; the program itself never reads it.
         block->Add(SLibSettingsName);

@@ -79,7 +79,9 @@ public:
     bool ReadSettingsRecord(resources::TResProcessor& processor, uint16_t& carried);
     // Whether the resources hold a program or library settings record (valid or not).
     static bool HasSettingsRecords(const resources::TResProcessor& processor);
-    void TranslateResources(resources::TResProcessor& processor, TLangResource* model);
+    // asciiOnly8Bit: every non-ASCII form text wide or UTF-8 (programs without settings records,
+    // whose form reader reads 8-bit strings in the code page of the system it runs on).
+    void TranslateResources(resources::TResProcessor& processor, TLangResource* model, bool asciiOnly8Bit = false);
     void RemoveEmbeddedResources(resources::TResProcessor& processor);
     void WriteSettingsRecord(resources::TResProcessor& processor, uint16_t carried);
 

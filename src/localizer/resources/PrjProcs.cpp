@@ -122,10 +122,12 @@ void TFormProcessor::ProcessStream(fw::TStream& stream) {
             // Translated texts are written in the wide form; the 8-bit texts left are the
             // untranslated ones, in the code page of the program's own language.
             uint32_t textLang = LangResource && LangResource->NativeLangId ? LangResource->NativeLangId : LangId;
+            // Without 8-bit strings for other than ASCII, the untranslated ones go UTF-8 too.
+            const bool utf8 = UTF8Strings || AnsiForAsciiOnly;
             if (format == fw::ffBinary)
-                FormTextToBinary(temp, result, UTF8Strings, textLang);
+                FormTextToBinary(temp, result, utf8, textLang);
             else
-                FormTextToResource(temp, result, UTF8Strings, textLang);
+                FormTextToResource(temp, result, utf8, textLang);
         } catch (const fw::Exception& e) {
             throw EPrjProcsError(fw::Format("Error while processing form \"%s\"\r\n%s", {FormName, e.Message()}));
         }
@@ -388,8 +390,7 @@ void TFormProcessor::TranslateProperty(const std::string& path, const std::strin
     }
     auto* prop = static_cast<langres::TLResPropertyItem*>(component->Properties->ItemByName(propName));
     if (!prop || prop->HasFlags(langres::vfDoNotTranslate)) return;
-    if (prop->Kind() == langres::vkString && prop->Values->Values(LangIndex)->GetAnsiText().empty())
-        DropProperty = true;
+    if (prop->Kind() == langres::vkString && ValueText(prop).empty()) DropProperty = true;
     CopyLines(PropLine - 1);
     if (!DropProperty) WritePropertyLines(prop);
     NextLine = PropEndLine;
@@ -405,6 +406,25 @@ void TFormProcessor::WriteAddedProperties(const std::string& path) {
     }
 }
 
+const std::u16string& TFormProcessor::ValueText(langres::TLResPropertyItem* prop) const {
+    langres::TLResValue* value = prop->Values->Values(LangIndex);
+    langres::TLResValue* native = prop->NativeValue();
+    if (value->Revision >= 0 || value == native) return value->Text;
+    // Only while it still holds what following the native text gave it.
+    if (value->Text == native->Text ||
+        value->Text != langres::LangAnsiToWide(langres::LangWideToAnsi(native->Text, native->LangId), value->LangId))
+        return value->Text;
+    return native->Text;
+}
+
+std::string TFormProcessor::QuoteText(const std::u16string& text, uint16_t langId, bool wide) const {
+    if (!wide) {
+        std::string ansi = langres::LangWideToAnsi(text, langId);
+        if (langres::LangAnsiToWide(ansi, langId) == text) return kutils::QuoteString(ansi, '\'');
+    }
+    return WideQuoteString(text);
+}
+
 void TFormProcessor::WritePropertyLines(langres::TLResPropertyItem* prop) {
     int indent = -1;
     if (PropLine >= 0 && PropLine < static_cast<int>(SourceLines.size())) {
@@ -413,34 +433,30 @@ void TFormProcessor::WritePropertyLines(langres::TLResPropertyItem* prop) {
     }
     std::string blanks(indent > 0 ? static_cast<size_t>(indent) : 0, ' ');
     langres::TLResValue* value = prop->Values->Values(LangIndex);
+    // Escaped wide text reads the same on every system; 8-bit text only in its code page.
+    const bool wide = UTF8Strings || AnsiForAsciiOnly;
     switch (prop->Kind()) {
         case langres::vkInteger:
         case langres::vkIdent:
             OutputLines.push_back(blanks + prop->Name + " = " + value->GetAnsiText());
             break;
         case langres::vkString:
-            if (prop->HasFlags(langres::vfWide) || UTF8Strings)
-                OutputLines.push_back(blanks + prop->Name + " = " + WideQuoteString(value->Text));
-            else
-                OutputLines.push_back(blanks + prop->Name + " = " + kutils::QuoteString(value->GetAnsiText(), '\''));
+            OutputLines.push_back(blanks + prop->Name + " = " +
+                                  QuoteText(ValueText(prop), value->LangId, wide || prop->HasFlags(langres::vfWide)));
             break;
         case langres::vkStringList: {
             OutputLines.push_back(blanks + prop->Name + " = (");
-            if (UTF8Strings) {
-                // Wide, like translated strings: the 8-bit form would be read in another code page.
-                const std::u16string& t = value->Text;
-                size_t start = 0;
-                for (size_t i = 0; i < t.size(); ++i) {
-                    if (t[i] != u'\r' && t[i] != u'\n') continue;
-                    OutputLines.push_back(blanks + "  " + WideQuoteString(t.substr(start, i - start)));
-                    if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') ++i;
-                    start = i + 1;
-                }
-                if (start < t.size()) OutputLines.push_back(blanks + "  " + WideQuoteString(t.substr(start)));
-            } else {
-                for (const std::string& line : value->GetLines())
-                    OutputLines.push_back(blanks + "  " + kutils::QuoteString(line, '\''));
+            // Each line on its own: those the code page holds stay 8-bit.
+            const std::u16string& t = ValueText(prop);
+            size_t start = 0;
+            for (size_t i = 0; i < t.size(); ++i) {
+                if (t[i] != u'\r' && t[i] != u'\n') continue;
+                OutputLines.push_back(blanks + "  " + QuoteText(t.substr(start, i - start), value->LangId, wide));
+                if (t[i] == u'\r' && i + 1 < t.size() && t[i + 1] == u'\n') ++i;
+                start = i + 1;
             }
+            if (start < t.size())
+                OutputLines.push_back(blanks + "  " + QuoteText(t.substr(start), value->LangId, wide));
             OutputLines.back() += ")";
             break;
         }

@@ -40,6 +40,12 @@ public:
     uint32_t LangId = 0;
     bool UTF8Strings = false;
     bool ReplaceCharset = true;
+    // 8-bit strings for plain ASCII only: every other text, translated or not, is written as a
+    // UTF-8 or wide string, whatever the code page of the language. For programs whose form
+    // reader takes those and reads 8-bit strings in the code page of the system it runs on.
+    // Without it, a translated text stays 8-bit where the language's code page holds it exactly
+    // and goes wide where it does not.
+    bool AnsiForAsciiOnly = false;
 
     // ProcessForm for each name of FormNames, in order.
     void ProcessForms(TResProcessor& resProcessor);
@@ -70,6 +76,13 @@ protected:
     void TranslateProperty(const std::string& path, const std::string& propName);
     void WriteAddedProperties(const std::string& path);
     void WritePropertyLines(langres::TLResPropertyItem* prop);
+    // The text a property is written with: its value for LangIndex, or the native text itself
+    // while the value is untranslated (an untranslated value holds the native text as read in
+    // its own code page, which may not be the text).
+    const std::u16string& ValueText(langres::TLResPropertyItem* prop) const;
+    // One string in form-text syntax: 8-bit in the language's code page where that holds it
+    // exactly (and AnsiForAsciiOnly allows), else escaped wide.
+    std::string QuoteText(const std::u16string& text, uint16_t langId, bool wide) const;
     void CopyLines(int lastLine);
     [[noreturn]] void FormError(const std::string& message);
 

@@ -8,6 +8,7 @@
 
 #include "ToolTest.h"
 #include "framework/Classes.h"
+#include "framework/FormStream.h"
 #include "localizer/langres/LangContainer.h"
 #include "localizer/langres/LangWriter.h"
 #include "localizer/langres/SettingsRecord.h"
@@ -297,7 +298,10 @@ Bytes ForeignApp() {
     strings->AddString(65500, u"Access violation");
     strings->SetGroupLanguage(65500 / 16 + 1, 9);
     auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
-    const std::string text = "object MainForm: TMainForm\r\n  Caption = 'Main window'\r\nend\r\n";
+    // HelpKeyword is not translated; its 8-bit text is read in the code page of English.
+    const std::string text =
+        "object MainForm: TMainForm\r\n  Caption = 'Main window'\r\n  HelpKeyword = '\xDC"
+        "bersicht'\r\nend\r\n";
     fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
     fw::TMemoryStream form;
     resources::FormTextToBinary(src, form, false, 0x0409);
@@ -350,6 +354,38 @@ TEST_F(VtplocModule, ProgramWithoutSettingsRecords) {
     }
     EXPECT_EQ(mrc->FindByName("LOGO_PNG")->Language, 0x0409);
     EXPECT_NE(mrc->FindByName("TMAINFORM")->Data.Bytes(), arc->FindByName("TMAINFORM")->Data.Bytes());
+    // The program's form reader takes 8-bit strings in the code page of the system it runs on:
+    // every text that is not ASCII is wide or UTF-8, the pseudo caption (which Western code pages
+    // hold) and the untranslated keyword too.
+    {
+        const Bytes data = mrc->FindByName("TMAINFORM")->Data.Bytes();
+        fw::TFormReader fr(data);
+        fr.ReadSignature();
+        uint8_t flags = 0;
+        int64_t pos = -1;
+        fr.ReadPrefix(flags, pos);
+        fr.ReadStr();
+        fr.ReadStr();
+        int seen = 0;
+        while (!fr.EndOfList()) {
+            std::string prop = fr.ReadStr();
+            fw::TValueType tag = fr.NextValue();
+            if (prop == "Caption" || prop == "HelpKeyword") {
+                ++seen;
+                const bool wide = tag == fw::vaWString || tag == fw::vaUTF8String;
+                EXPECT_TRUE(wide) << prop << " tag " << int(tag);
+                std::u16string value = wide ? fr.ReadWideString() : fw::Utf8ToUtf16(fr.ReadAnsiString());
+                if (prop == "HelpKeyword")
+                    EXPECT_EQ(value,
+                              u"\u00DC"
+                              "bersicht");
+                if (prop == "Caption") EXPECT_NE(value, u"Main window");
+            } else {
+                fr.SkipValue();
+            }
+        }
+        EXPECT_EQ(seen, 2);
+    }
     auto* icon = dynamic_cast<resources::TResRawBlock*>(m.FindBlock(3));
     ASSERT_NE(icon, nullptr);
     ASSERT_EQ(icon->Entries.size(), 1u);

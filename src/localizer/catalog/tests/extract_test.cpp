@@ -340,3 +340,94 @@ TEST(Extract, KeysAgreeWithTheModuleBuilder) {
         EXPECT_NE(got->Value.Text, Find(native, it.Path())->Value.Text) << it.Path();
     }
 }
+
+// Values that are not words: an edit box's default number, a time, a format. The program reads
+// them back; a translated "1" would break it.
+TEST(Extract, TextsWithoutLettersAreLeftOut) {
+    const char* const form = R"(object ValuesForm: TValuesForm
+  Caption = 'Values'
+  object CountEdit: TEdit
+    Text = '1'
+    Hint = '0.00'
+  end
+  object TimeEdit: TEdit
+    Text = '12:00'
+  end
+  object Sep: TLabel
+    Caption = '-'
+  end
+  object More: TButton
+    Caption = '...'
+  end
+  object Money: TLabel
+    Caption = '$'
+  end
+  object Fmt: TLabel
+    Caption = '%d'
+  end
+  object Euro: TLabel
+    Caption = #8364' 5'
+  end
+  object Word: TLabel
+    Caption = #1044#1072
+  end
+  object Ideo: TLabel
+    Caption = #25991#20214
+  end
+  object Accent: TLabel
+    Caption = #233
+  end
+  object Sizes: TComboBox
+    Items.Strings = (
+      '1'
+      '2'
+      '10')
+  end
+  object Modes: TComboBox
+    Items.Strings = (
+      'Auto'
+      '1'
+      '2')
+  end
+end
+)";
+    Program prog;
+    prog.Strings = {{1, u"%d"}, {2, u"0.00"}, {3, u"12:00"}, {4, u"File %d"}, {5, u"\u0424\u0430\u0439\u043B"},
+                    {6, u"-"}};
+    prog.RCData = {{"TVALUESFORM", FormBinary(form)}};
+    auto r = Extract(prog);
+    std::vector<std::string> expected = {"Strings.S4",
+                                         "Strings.S5",
+                                         "ValuesForm.Caption",
+                                         "ValuesForm.Accent.Caption",
+                                         "ValuesForm.Ideo.Caption",
+                                         "ValuesForm.Modes.Items.Strings",
+                                         "ValuesForm.Word.Caption"};
+    EXPECT_EQ(Paths(r.Image), expected);
+    EXPECT_EQ(r.Counts.Constants, 2u);
+    EXPECT_EQ(r.Counts.Properties, 5u);
+
+    // A dictionary of an earlier extract still holds such items: they go and count as removed.
+    TLangFileImage older = r.Image;
+    older.Header.Revision = 3;
+    older.Units[0].Constants.push_back(older.Units[0].Constants[0]);
+    older.Units[0].Constants.back().Name = "S1";
+    older.Units[0].Constants.back().ResId = 1;
+    older.Units[0].Constants.back().Id = 20;
+    older.Units[0].Constants.back().Value.Text = u"%d";
+    langres::TLFRecord number = older.Forms[0].Properties[0];
+    number.Name = "Text";
+    number.Id = 21;
+    number.Value.Text = u"1";
+    older.Forms[0].Components.insert(older.Forms[0].Components.begin() + 1, {"CountEdit", 0, {number}});
+    older.Header.LastConstantId = 20;
+    older.Header.LastPropertyId = 21;
+    TExtractOptions opt;
+    opt.Previous = &older;
+    auto u = Extract(prog, opt);
+    EXPECT_EQ(u.Counts.Removed, 2u);
+    EXPECT_EQ(u.Counts.Unchanged, 7u);
+    EXPECT_EQ(u.Counts.Added + u.Counts.Changed, 0u);
+    EXPECT_EQ(Paths(u.Image), expected);
+    EXPECT_EQ(u.Image.Header.Revision, 4u);
+}

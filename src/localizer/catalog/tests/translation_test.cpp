@@ -164,3 +164,19 @@ TEST(Pseudo, EveryTextOfTheDictionaryChanges) {
         EXPECT_TRUE(it.Record->Flags & langres::vfConfirmed) << it.Path();
     }
 }
+
+TEST(Pseudo, TextsWithoutLettersStayExactlyAsTheyAre) {
+    for (const char16_t* t : {u"1", u"0.00", u"-", u"...", u"12:00", u"$", u"%d", u" 5 ", u"\u20AC", u"*.*|*.*"})
+        EXPECT_EQ(catalog::PseudoText(t, 35), t);
+    EXPECT_NE(catalog::PseudoText(u"\u0424\u0430\u0439\u043B", 0), u"\u0424\u0430\u0439\u043B");
+    // In a list only the items with letters change; a filter keeps a description of symbols.
+    TLangFileImage native = Native();
+    native.Forms[0].Components[0].Properties.push_back(
+        Rec("Items.Strings", 7, u"Auto\r\n1\r\n2.5", 1, 0, langres::vkStringList));
+    native.Forms[0].Components[0].Properties.push_back(Rec("Text", 8, u"100", 1));
+    TLangFileImage p = catalog::PseudoTranslation(native, catalog::PseudoLangId, 0);
+    EXPECT_EQ(Find(p, "MainForm.CloseButton.Items.Strings")->Value.Text,
+              catalog::PseudoText(u"Auto", 0) + u"\r\n1\r\n2.5");
+    EXPECT_EQ(Find(p, "MainForm.CloseButton.Text")->Value.Text, u"100");
+    EXPECT_EQ(catalog::PseudoText(u"Text|*.txt|--|*.*", 0), catalog::PseudoText(u"Text", 0) + u"|*.txt|--|*.*");
+}

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <map>
 
+#include "framework/FormStream.h"
 #include "localizer/langres/LangFormat.h"
 #include "localizer/langres/LangRes.h"
+#include "localizer/langres/Translatable.h"
 
 using namespace langres;
 
@@ -567,4 +569,47 @@ TEST(Values, PropertiesUseTheCurrentLanguage) {
     EXPECT_EQ(m.buttonCaption->CurrentValue()->Text, u"Ja");
     EXPECT_EQ(m.title->ValueIndex(), 0);  // constants and externals always answer native
     EXPECT_EQ(m.ext->CurrentValue(), m.ext->NativeValue());
+}
+
+TEST(Translatable, TextsWithoutLettersAreValuesNotWords) {
+    // Digits, blanks, punctuation and symbols of any script: nothing to translate.
+    for (const char16_t* t : {u"",
+                              u"1",
+                              u"0.00",
+                              u"-",
+                              u"...",
+                              u"12:00",
+                              u"$",
+                              u"%d",
+                              u"%s: %d",
+                              u"(1) [2] {3}",
+                              u"  ",
+                              u"\u20AC 10,50",
+                              u"\u00A9 2024",
+                              u"\u2014",
+                              u"\u00BD",
+                              u"\u3001\u3002",
+                              u"\uFF11\uFF12",
+                              u"\u0661\u0662",
+                              u"\u2190\u2192",
+                              u"\U0001F600",
+                              u"#1 \u2116 5",
+                              u"20\u00B0"})
+        EXPECT_FALSE(IsTranslatableText(t)) << fw::Utf16ToUtf8(t);
+    // One letter of any script makes a text: Latin with accents, Cyrillic, Greek, CJK, kana,
+    // Hangul, Arabic, Hebrew, fullwidth Latin, a CJK ideograph outside the basic plane.
+    for (const char16_t* t :
+         {u"a", u"Z", u"1a", u"%d items", u"\u00E9", u"\u00DF", u"\u0416", u"\u03A9", u"\u6587\u4EF6", u"\u30AB",
+          u"\uD55C", u"\u0627", u"\u05D0", u"\uFF21", u"\U00020000", u"\u0161koda", u"12 \u0448\u0442."})
+        EXPECT_TRUE(IsTranslatableText(t)) << fw::Utf16ToUtf8(t);
+    // 8-bit text is read in the code page of its language: 0xC0 is a letter in 1252 and 1251,
+    // 0xB0 (degree sign) in neither, 0xB8 a letter (small io) only in 1251.
+    EXPECT_TRUE(HasLetter("\xC0", LangEnglish));
+    EXPECT_TRUE(HasLetter("\xC0", LangRussian));
+    EXPECT_FALSE(HasLetter("12\xB0", LangEnglish));
+    EXPECT_FALSE(HasLetter("12\xB0", LangRussian));
+    EXPECT_FALSE(HasLetter("\xB8", LangEnglish));
+    EXPECT_TRUE(HasLetter("\xB8", LangRussian));
+    EXPECT_TRUE(HasLetter("x1", LangEnglish));
+    EXPECT_FALSE(HasLetter("1.5", LangEnglish));
 }

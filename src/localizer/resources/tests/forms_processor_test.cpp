@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/FormStream.h"
+#include "localizer/kutils/KLocales.h"
+#include "localizer/kutils/nls/NlsBackend.h"
 #include "localizer/langres/LangRes.h"
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/PrjProcs.h"
@@ -323,4 +329,276 @@ TEST_F(FormProcessor, UntranslatedEightBitTextsKeepTheirCharacters) {
     EXPECT_NE(out.find("  Hint = 'Gr'#246#223'e der Datei'\r\n"), std::string::npos) << out;
     EXPECT_NE(out.find("      #1086#1076#1080#1085\r\n      #1076#1074#1072)\r\n"), std::string::npos) << out;
     EXPECT_NE(out.find("    Caption = #196'nderung'\r\n"), std::string::npos) << out;
+}
+
+namespace {
+
+// A text of a binary form as the program's reader gets it, with the tag it was stored under:
+// 8-bit text is read in the code page of the system the program runs on.
+struct TFormText {
+    uint8_t Tag;
+    std::u16string Text;
+};
+using TFormTexts = std::map<std::string, TFormText>;
+
+void ReadTexts(fw::TFormReader& r, const std::string& path, TFormTexts& out);
+
+void ReadValueText(fw::TFormReader& r, const std::string& key, TFormTexts& out) {
+    fw::TValueType t = r.NextValue();
+    if (t == fw::vaString || t == fw::vaLString) {
+        out[key] = {t, kutils::AnsiToWideCP(r.ReadAnsiString(), 0)};
+    } else if (t == fw::vaWString || t == fw::vaUTF8String) {
+        out[key] = {t, r.ReadWideString()};
+    } else if (t == fw::vaList) {
+        r.ReadValue();
+        for (int i = 0; !r.EndOfList(); ++i) ReadValueText(r, key + "[" + std::to_string(i) + "]", out);
+        r.ReadListEnd();
+    } else if (t == fw::vaCollection) {
+        r.ReadValue();
+        for (int i = 0; !r.EndOfList(); ++i) {
+            if (r.NextValue() != fw::vaList) r.ReadInteger();
+            r.ReadValue();
+            while (!r.EndOfList()) {
+                std::string prop = r.ReadStr();
+                ReadValueText(r, key + "[" + std::to_string(i) + "]." + prop, out);
+            }
+            r.ReadListEnd();
+        }
+        r.ReadListEnd();
+    } else {
+        r.SkipValue();
+    }
+}
+
+void ReadTexts(fw::TFormReader& r, const std::string& path, TFormTexts& out) {
+    uint8_t flags;
+    int64_t pos;
+    r.ReadPrefix(flags, pos);
+    r.ReadStr();
+    std::string name = r.ReadStr();
+    std::string key = path.empty() ? name : path + "." + name;
+    while (!r.EndOfList()) {
+        std::string prop = r.ReadStr();
+        ReadValueText(r, key + "." + prop, out);
+    }
+    r.ReadListEnd();
+    while (!r.EndOfList()) ReadTexts(r, key, out);
+    r.ReadListEnd();
+}
+
+TFormTexts TextsOf(const Bytes& binary) {
+    fw::TFormReader r(binary);
+    r.ReadSignature();
+    TFormTexts out;
+    ReadTexts(r, "", out);
+    return out;
+}
+
+// The host's code-page tables with another system code page, as on a system set up for
+// another language.
+class TOtherAcpNls : public kutils::INls {
+public:
+    explicit TOtherAcpNls(uint32_t acp) : base_(kutils::nls::DefaultNls()), acp_(acp) {}
+    int GetLocaleInfo(kutils::LCID lcid, uint32_t type, char* buffer, int size) override {
+        return base_.GetLocaleInfo(lcid, type, buffer, size);
+    }
+    std::vector<std::string> EnumSystemLocales() override { return base_.EnumSystemLocales(); }
+    bool IsValidCodePage(uint32_t cp) override { return base_.IsValidCodePage(cp); }
+    uint32_t GetACP() override { return acp_; }
+    bool CodePageCharset(uint32_t cp, uint8_t& charset) override { return base_.CodePageCharset(Cp(cp), charset); }
+    bool MultiByteToWide(uint32_t cp, const std::string& text, std::u16string& out) override {
+        return base_.MultiByteToWide(Cp(cp), text, out);
+    }
+    bool WideToMultiByte(uint32_t cp, const std::u16string& text, std::string& out) override {
+        return base_.WideToMultiByte(Cp(cp), text, out);
+    }
+
+private:
+    uint32_t Cp(uint32_t cp) const { return cp <= 3 ? acp_ : cp; }
+    kutils::INls& base_;
+    uint32_t acp_;
+};
+
+struct ScopedNls {
+    explicit ScopedNls(kutils::INls* n) { kutils::SetNls(n); }
+    ~ScopedNls() { kutils::SetNls(nullptr); }
+};
+
+const std::string kMixedForm =
+    "object Form1: TForm1\r\n"
+    "  Caption = 'File'\r\n"
+    "  Hint = 'Open'\r\n"
+    "  object Combo: TComboBox\r\n"
+    "    Items.Strings = (\r\n"
+    "      'Russian'\r\n"
+    "      'Auto'\r\n"
+    "      'Summer')\r\n"
+    "  end\r\n"
+    "  object Edit: TEdit\r\n"
+    "    Text = 'Edit'\r\n"
+    "  end\r\n"
+    "  object RuLabel: TLabel\r\n"
+    "    Caption = #1060#1072#1081#1083\r\n"
+    "  end\r\n"
+    "  object ZhLabel: TLabel\r\n"
+    "    Caption = #25991#20214\r\n"
+    "  end\r\n"
+    "  object Box: TCheckBox\r\n"
+    "    Caption = 'AVX512'\r\n"
+    "  end\r\n"
+    "  object View: TListView\r\n"
+    "    Columns = <\r\n"
+    "      item\r\n"
+    "        Caption = #21517#31216\r\n"
+    "      end\r\n"
+    "      item\r\n"
+    "        Caption = 'Size'\r\n"
+    "      end>\r\n"
+    "  end\r\n"
+    "end\r\n";
+
+// A French module (code page 1252) of a program whose texts are partly Russian and Chinese.
+class WesternModule : public FormProcessor {
+protected:
+    void SetUp() override {
+        FormProcessor::SetUp();
+        model_fr_.SetNativeLangId(0x0419);
+        proc_.LangResource = &model_fr_;
+        proc_.LangIndex = 1;
+        proc_.LangId = 0x040C;
+        proc_.ReplaceCharset = false;
+        form_ = model_fr_.Forms->Ensure("Form1");
+        // The dictionary of the program, then French added: each French value follows its
+        // native text until it is translated.
+        Native("", "Caption", langres::vkString, u"File");
+        Native("", "Hint", langres::vkString, u"Open");
+        Native("Combo", "Items.Strings", langres::vkStringList, u"Russian\r\nAuto\r\nSummer");
+        Native("Edit", "Text", langres::vkString, u"Edit");
+        Native("RuLabel", "Caption", langres::vkString, u"\u0424\u0430\u0439\u043B");
+        Native("ZhLabel", "Caption", langres::vkString, u"\u6587\u4EF6");
+        Native("Box", "Caption", langres::vkString, u"AVX512");
+        Native("View.Columns[0]", "Caption", langres::vkString, u"\u540D\u79F0");
+        Native("View.Columns[1]", "Caption", langres::vkString, u"Size");
+        model_fr_.AddLanguage(0, 0x040C);
+    }
+
+    TLResPropertyItem* Native(const std::string& component, const std::string& name, langres::TLResValueKind kind,
+                              const std::u16string& text) {
+        TLResPropertyItem* p = form_->EnsureProperty(++id_, component.empty() ? nullptr : &component, name, kind);
+        p->NativeValue()->SetText(text);
+        return p;
+    }
+    void Translate(const std::string& component, const std::string& name, const std::u16string& text) {
+        auto* c = component.empty() ? form_->FindComponent(nullptr) : form_->FindComponent(&component);
+        ASSERT_NE(c, nullptr) << component;
+        auto* p = static_cast<TLResPropertyItem*>(c->Properties->ItemByName(name));
+        ASSERT_NE(p, nullptr) << name;
+        p->Values->Values(1)->SetText(text);
+        p->Values->Values(1)->SetRevision(1);
+    }
+
+    // The form translated in a module written and read back, as the program's reader sees it
+    // on this system, or on one with the NLS readWith.
+    TFormTexts ModuleTexts(kutils::INls* readWith = nullptr) {
+        TResProcessor rp;
+        rp.FixedTimeStamp = 7;
+        auto* rc = static_cast<TResRCData*>(rp.AddBlock(std::make_unique<TResRCData>()));
+        fw::TMemoryStream res;
+        BinaryToResourceForm(ToBinary(kMixedForm), res);
+        res.SetPosition(0);
+        rc->Add("TFORM1")->LoadData(res);
+        proc_.FormNames = {"Form1"};
+        proc_.ProcessForms(rp);
+        fw::TMemoryStream module;
+        rp.SaveToStream(module);
+        std::string path = (std::filesystem::temp_directory_path() /
+                            ("vtp_forms_" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".dll"))
+                               .string();
+        fw::WriteFileAtomically(path, module.Memory(), static_cast<size_t>(module.Size()));
+        TResProcessor back;
+        back.LoadFromFile(path);
+        std::filesystem::remove(path);
+        fw::TMemoryStream data;
+        static_cast<TResRCData*>(back.FindBlock(10))->FindByName("TFORM1")->SaveData(data);
+        const Bytes& b = data.Bytes();
+        size_t header = 3;
+        while (header < b.size() && b[header]) ++header;
+        Bytes binary(b.begin() + static_cast<std::ptrdiff_t>(header + 7), b.end());
+        if (!readWith) return TextsOf(binary);
+        ScopedNls scoped(readWith);
+        return TextsOf(binary);
+    }
+
+    TLangResource model_fr_;
+    langres::TLResFormItem* form_ = nullptr;
+};
+
+void ExpectText(const TFormTexts& t, const std::string& key, const std::u16string& text, uint8_t tag) {
+    auto it = t.find(key);
+    ASSERT_NE(it, t.end()) << key;
+    EXPECT_EQ(it->second.Text, text) << key;
+    EXPECT_EQ(static_cast<int>(it->second.Tag), static_cast<int>(tag)) << key;
+}
+bool Wide(uint8_t tag) {
+    return tag == fw::vaWString || tag == fw::vaUTF8String;
+}
+
+}  // namespace
+
+// Nothing becomes "?" nor is left to a code page that does not hold it: untranslated Cyrillic
+// and Chinese texts, a translation mixing scripts, a Russian list in a Western module.
+TEST_F(WesternModule, TextsTheCodePageCannotHoldGoWide) {
+    Translate("", "Caption", u"Fichier \u6587\u4EF6 \u0160koda");
+    Translate("", "Hint", u"Ouvrir");
+    Translate("Combo", "Items.Strings",
+              u"[\u0420\u0443\u0441\u0441\u043A\u0438\u0439\u00B7\u00B7]\r\nAuto\r\n\u00C9t\u00E9");
+    Translate("Edit", "Text", u"\u00C9diter");
+    TFormTexts t = ModuleTexts();
+    ASSERT_TRUE(Wide(t["Form1.Caption"].Tag));
+    EXPECT_EQ(t["Form1.Caption"].Text, u"Fichier \u6587\u4EF6 \u0160koda");
+    ASSERT_TRUE(Wide(t["Form1.Combo.Items.Strings[0]"].Tag));
+    EXPECT_EQ(t["Form1.Combo.Items.Strings[0]"].Text, u"[\u0420\u0443\u0441\u0441\u043A\u0438\u0439\u00B7\u00B7]");
+    // Untranslated: the native texts exactly, not their 8-bit form read in 1252.
+    ASSERT_TRUE(Wide(t["Form1.RuLabel.Caption"].Tag));
+    EXPECT_EQ(t["Form1.RuLabel.Caption"].Text, u"\u0424\u0430\u0439\u043B");
+    ASSERT_TRUE(Wide(t["Form1.ZhLabel.Caption"].Tag));
+    EXPECT_EQ(t["Form1.ZhLabel.Caption"].Text, u"\u6587\u4EF6");
+    ASSERT_TRUE(Wide(t["Form1.View.Columns[0].Caption"].Tag));
+    EXPECT_EQ(t["Form1.View.Columns[0].Caption"].Text, u"\u540D\u79F0");
+    // What 1252 holds keeps the 8-bit form: ASCII and accented Latin alike.
+    ExpectText(t, "Form1.Hint", u"Ouvrir", fw::vaString);
+    ExpectText(t, "Form1.Combo.Items.Strings[1]", u"Auto", fw::vaString);
+    ExpectText(t, "Form1.Combo.Items.Strings[2]", u"\u00C9t\u00E9", fw::vaString);
+    ExpectText(t, "Form1.Edit.Text", u"\u00C9diter", fw::vaString);
+    ExpectText(t, "Form1.View.Columns[1].Caption", u"Size", fw::vaString);
+}
+
+// A system whose code page is 1251 reads the same module: the texts written wide are exact.
+// With 8-bit strings for ASCII only, so is every other text, "Ünïcode" included.
+TEST_F(WesternModule, ReadOnASystemOfAnotherCodePage) {
+    Translate("", "Caption", u"Fichier \u6587\u4EF6 \u0160koda");
+    Translate("Combo", "Items.Strings", u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439\r\nAuto\r\n\u00C9t\u00E9");
+    Translate("Box", "Caption", u"\u00DCAVX512\u00DF");
+    TOtherAcpNls cyrillic(1251);
+    {
+        TFormTexts t = ModuleTexts(&cyrillic);
+        EXPECT_EQ(t["Form1.Caption"].Text, u"Fichier \u6587\u4EF6 \u0160koda");
+        EXPECT_EQ(t["Form1.Combo.Items.Strings[0]"].Text, u"\u0420\u0443\u0441\u0441\u043A\u0438\u0439");
+        EXPECT_EQ(t["Form1.RuLabel.Caption"].Text, u"\u0424\u0430\u0439\u043B");
+        EXPECT_EQ(t["Form1.ZhLabel.Caption"].Text, u"\u6587\u4EF6");
+        // 8-bit text of the module's language is the system's to read: 1251 shows other letters.
+        ExpectText(t, "Form1.Box.Caption", u"\u042CAVX512\u042F", fw::vaString);
+    }
+    proc_.AnsiForAsciiOnly = true;
+    TFormTexts t = ModuleTexts(&cyrillic);
+    for (const auto& [key, text] : t) {
+        bool ascii = std::all_of(text.Text.begin(), text.Text.end(), [](char16_t c) { return c < 128; });
+        EXPECT_EQ(Wide(text.Tag), !ascii) << key;
+    }
+    EXPECT_EQ(t["Form1.Box.Caption"].Text, u"\u00DCAVX512\u00DF");
+    EXPECT_EQ(t["Form1.Combo.Items.Strings[2]"].Text, u"\u00C9t\u00E9");
+    EXPECT_EQ(t["Form1.Caption"].Text, u"Fichier \u6587\u4EF6 \u0160koda");
+    EXPECT_EQ(t["Form1.ZhLabel.Caption"].Text, u"\u6587\u4EF6");
+    ExpectText(t, "Form1.Combo.Items.Strings[1]", u"Auto", fw::vaString);
+    ExpectText(t, "Form1.Hint", u"Open", fw::vaString);
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <iterator>
+#include <map>
 
 #include "ResTestUtil.h"
+#include "framework/FormStream.h"
 #include "localizer/resources/ResProc.h"
 
 using namespace resources;
@@ -530,4 +533,64 @@ TEST(ResFormat, EntriesAndRoundTrip) {
     // A cut file is an error, not a read past the end.
     for (size_t n : {size_t{5}, size_t{40}, b.size() - 2})
         EXPECT_THROW(ParseResEntries(b.data(), n), fw::EReadError) << n;
+}
+
+namespace {
+
+// Strings on both sides of block boundaries: 16 ids per block, block n holding 16(n-1) .. 16n-1.
+const int kBoundaryIds[] = {0, 15, 16, 31, 32, 65519, 65520, 65535};
+
+std::u16string BoundaryText(int id) {
+    return u"String " + fw::Utf8ToUtf16(std::to_string(id)) + std::u16string(static_cast<size_t>(id % 7), u'x');
+}
+
+}  // namespace
+
+TEST(ResString, AdjacentBlocksKeepTheirOwnStrings) {
+    TResProcessor p;
+    p.FixedTimeStamp = 7;
+    auto s = std::make_unique<TResString>();
+    for (int id : kBoundaryIds) s->AddString(id, BoundaryText(id));
+    p.AddBlock(std::move(s));
+    TResString* block = StringBlock(p);
+    ASSERT_EQ(block->GroupCount(), 5);
+    const int blocks[] = {1, 2, 3, 4095, 4096};
+    for (int g = 0; g < 5; ++g) EXPECT_EQ(block->Groups(g)->Id, blocks[g]);
+
+    // Each block's data: 16 records of a count and the characters, only its own ids in it.
+    auto b = Module(p);
+    const size_t sec = 0x400, S = 16 + 8;  // one block: root directory, one entry
+    ASSERT_EQ(U16(b, sec + S + 14), 5);
+    std::map<int, std::u16string> seen;
+    for (int g = 0; g < 5; ++g) {
+        const size_t entry = sec + S + 16 + 5 * 8 + 5 * 24 + 16 * static_cast<size_t>(g);
+        const uint32_t rva = U32(b, entry), size = U32(b, entry + 4);
+        uint32_t expected = 32;
+        for (int id : kBoundaryIds)
+            if (id / 16 + 1 == blocks[g]) expected += 2 * static_cast<uint32_t>(BoundaryText(id).size());
+        EXPECT_EQ(size, expected) << "block " << blocks[g];
+        size_t at = sec + (rva - 0x2000);
+        for (int slot = 0; slot < 16; ++slot) {
+            ASSERT_LE(at + 2, b.size());
+            uint16_t n = U16(b, at);
+            at += 2;
+            std::u16string text;
+            for (uint16_t i = 0; i < n; ++i, at += 2) text += static_cast<char16_t>(U16(b, at));
+            if (n) seen[16 * (blocks[g] - 1) + slot] = text;
+        }
+        EXPECT_EQ(at, sec + (rva - 0x2000) + size) << "block " << blocks[g];
+    }
+    ASSERT_EQ(seen.size(), std::size(kBoundaryIds));
+    for (int id : kBoundaryIds) EXPECT_EQ(seen[id], BoundaryText(id)) << id;
+
+    // And the reader finds every one of them again in the written module.
+    TResProcessor back;
+    back.LoadFromFile(WriteScratch("boundaries.dll", b));
+    ASSERT_NE(StringBlock(back), nullptr);
+    EXPECT_EQ(StringBlock(back)->Count(), static_cast<int>(std::size(kBoundaryIds)));
+    for (int id : kBoundaryIds) {
+        TResStringItem* item = StringBlock(back)->FindString(id);
+        ASSERT_NE(item, nullptr) << id;
+        EXPECT_EQ(item->Text, BoundaryText(id)) << id;
+    }
 }

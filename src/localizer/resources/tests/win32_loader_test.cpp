@@ -72,6 +72,24 @@ TEST(WindowsLoader, WrittenModuleLoadsAsDataFile) {
     EXPECT_FALSE(RCDataOf(m.h, "NOT_THERE", data));
 }
 
+TEST(WindowsLoader, StringsOnBlockBoundaries) {
+    // The last id of a block and the first of the next one, at both ends of the id range.
+    const int ids[] = {0, 15, 16, 31, 32, 65519, 65520, 65535};
+    TResProcessor p;
+    p.FixedTimeStamp = 7;
+    auto s = std::make_unique<TResString>();
+    for (int id : ids)
+        s->AddString(id, u"Id " + std::u16string(static_cast<size_t>(id % 5 + 1), u'\u0416') + u"#" +
+                             std::u16string(1, static_cast<char16_t>(u'A' + id % 26)));
+    p.AddBlock(std::move(s));
+    DataModule m(WriteScratch("boundaries.dll", Module(p)));
+    ASSERT_NE(m.h, nullptr) << GetLastError();
+    auto* block = static_cast<TResString*>(p.FindBlock(6));
+    for (int id : ids) EXPECT_EQ(LoadStringOf(m.h, id), block->FindString(id)->Text) << id;
+    // Their neighbours stay empty.
+    for (int id : {1, 14, 17, 30, 33, 65518, 65521, 65534}) EXPECT_EQ(LoadStringOf(m.h, id), u"") << id;
+}
+
 TEST(WindowsLoader, ReaderAgreesWithLoadStringOnToolchainModules) {
     // The checked-in 32-bit module and the one this build's toolchain made from the same .rc.
     for (std::string path : {SampleDll(), std::string(VTP_RES_SAMPLE_DLL)}) {

@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""Checks what fwloader read from fwapp and from its pseudo-translated module (fwapp_e2e.sh).
+
+    fwapp_check.py ARTIFACTS APP_DIR
+
+Every text of the dictionary is changed in the module and carries every non-ASCII letter of
+the native text; texts without letters are unchanged; no '?' that the native text lacks; the
+module reads the same on code pages 1252 and 1251; every resource of the program that is not a
+form or a string table is in the module byte for byte.
+"""
+import json
+import os
+import sys
+import unicodedata
+
+import pefile
+
+art, app = sys.argv[1], sys.argv[2]
+fails = 0
+
+
+def check(ok, what):
+    global fails
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        fails += 1
+    return ok
+
+
+def read(name):
+    texts = {}
+    path = os.path.join(art, name + ".txt")
+    if not os.path.exists(path):
+        return texts
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f.read().replace("\r\n", "\n").split("\n"):
+            if line:
+                key, _, text = line.partition("=")
+                texts[key] = text.replace("\\r\\n", "\r\n")
+    return texts
+
+
+def has_letter(text):
+    # Format specifiers (%d, %s, %p) are not words.
+    i = 0
+    while i < len(text):
+        c = text[i]
+        if c == "%" and i + 1 < len(text):
+            i += 2
+            continue
+        if unicodedata.category(c).startswith("L"):
+            return True
+        i += 1
+    return False
+
+
+native, qps = read("native"), read("qps")
+check(len(native) > 20, "the loader read %d texts of the program" % len(native))
+check(set(native) == set(qps), "the module has the program's texts, no more, no less")
+for k in sorted(set(native) ^ set(qps)):
+    print("     only in one: %s" % k)
+
+# The dictionary's texts: what lng extract took as translatable.
+dictionary = set()
+singles = []
+
+
+def walk(node):
+    if isinstance(node, dict):
+        if "text" in node and node.get("kind", "string") == "string":
+            singles.append(node["text"])
+            dictionary.add(node["text"])
+        elif "text" in node and node.get("kind") == "stringList":
+            # A list is one record; its items without letters stay as they are.
+            dictionary.update(t for t in node["text"].split("\r\n") if has_letter(t))
+        for v in node.values():
+            walk(v)
+    elif isinstance(node, list):
+        for v in node:
+            walk(v)
+
+
+with open(os.path.join(art, "fwapp.ntv.json"), encoding="utf-8") as f:
+    walk(json.load(f))
+check(singles and all(has_letter(t) for t in singles), "no text without letters in the dictionary")
+
+changed = unchanged_ok = 0
+for key, old in native.items():
+    new = qps.get(key)
+    if new is None:
+        continue
+    if old in dictionary:
+        changed += 1
+        check(new != old and new.startswith("[") and new.endswith("]"), "%s is the pseudo text: %r" % (key, new))
+        lost = [c for c in old if ord(c) > 127 and has_letter(c) and c not in new]
+        check(not lost, "%s keeps %s" % (key, "".join(c for c in old if ord(c) > 127) or "its letters"))
+    elif not has_letter(old):
+        unchanged_ok += 1
+        check(new == old, "%s without letters unchanged: %r" % (key, new))
+    check(new.count("?") <= old.count("?"), "%s: no '?' the native text lacks" % key)
+print("     %d texts translated, %d without letters kept" % (changed, unchanged_ok))
+for want in ("1", "0.00", "12:00", "..."):
+    check(want in native.values() and want in qps.values(), "%r is read unchanged" % want)
+natives = "".join(native.values())
+for word in ("Счёт", "打开", "文件", "Škoda", "ÜAVX512ß", "Ошибка"):
+    check(word in natives, "the program's own %s" % word)
+    check(all(c in "".join(qps.values()) for c in word if ord(c) > 127), "the module keeps the letters of %s" % word)
+# Every dictionary text was read by the loader.
+check(dictionary <= set(native.values()) | {l for v in native.values() for l in v.split("\r\n")},
+      "the loader read every text of the dictionary")
+
+user = read("user")
+check(user == qps, "APP.<the user's locale abbreviation> read the same")
+check(read("user1251") == qps, "APP.<the user's locale abbreviation> on code page 1251 read the same")
+for name in ("qps1251", "native1251"):
+    with open(os.path.join(art, name + ".err"), encoding="utf-8", errors="replace") as f:
+        check("ANSI code page 1251" in f.read(), "%s ran on code page 1251" % name)
+q1251 = read("qps1251")
+if not check(q1251 == qps, "the module reads the same on code page 1251"):
+    for key in sorted(k for k in qps if q1251.get(k) != qps[k]):
+        print("     on 1251: %s=%r (on 1252: %r)" % (key, q1251.get(key), qps[key]))
+n1251 = read("native1251")
+for key in sorted(k for k in native if n1251.get(k) != native[k]):
+    print("     the program itself on 1251: %s=%r (on 1252: %r)" % (key, n1251.get(key), native[key]))
+
+
+def resources(path):
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    out = {}
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for n in t.directory.entries:
+            for l in n.directory.entries:
+                d = l.data.struct
+                out[(t.id if t.id is not None else str(t.name), n.id if n.id is not None else str(n.name), l.id)] = \
+                    pe.get_data(d.OffsetToData, d.Size)
+    return out
+
+
+prog = resources(os.path.join(app, "fwapp.exe"))
+mod = resources(os.path.join(app, "fwapp.QPS"))
+kept = 0
+for key, data in sorted(prog.items(), key=str):
+    rtype = key[0]
+    if rtype == 6 or (rtype == 10 and data[:4] == b"TPF0"):
+        check(key in mod, "the module has %s" % (key,))
+        continue
+    kept += 1
+    check(mod.get(key) == data, "%s byte for byte in the module" % (key,))
+check(kept >= 12, "%d resources that are not forms or strings compared" % kept)
+sys.exit(1 if fails else 0)
