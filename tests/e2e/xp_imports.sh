@@ -38,6 +38,14 @@ vista=(
   'WerRegister*' 'WerUnregister*' EnumProcessModulesEx
 )
 
+# msvcrt.dll of XP (7.0) has the 64-bit time functions but not the 32-bit names nor the
+# "secure" *_s functions, which came with Vista's.
+crt_vista=(
+  '_time32' '_mktime32' '_mkgmtime32' '_localtime32' '_gmtime32' '_ctime32' '_wctime32'
+  '_difftime32' '_futime32' '_utime32' '_wutime32' '_findfirst32*' '_wfindfirst32*'
+  '_findnext32*' '_wfindnext32*' '_stat32*' '_wstat32*' '_fstat32*' '*_s'
+)
+
 fails=0
 for prog in "$@"; do
   name=$(basename "$prog")
@@ -69,6 +77,14 @@ for prog in "$@"; do
         echo "FAIL $name imports $fn from $dll, which Windows XP lacks"; bad=1
       fi
     done
+    if [ "$dll" == msvcrt.dll ]; then
+      for v in "${crt_vista[@]}"; do
+        # shellcheck disable=SC2053
+        if [[ $fn == $v ]]; then
+          echo "FAIL $name imports $fn from msvcrt.dll, which the one of Windows XP lacks"; bad=1
+        fi
+      done
+    fi
   done < <(grep '^FN ' <<<"$imports")
   n=$(grep -c '^FN ' <<<"$imports")
   if [ "$bad" -eq 0 ]; then
