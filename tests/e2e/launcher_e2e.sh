@@ -469,6 +469,33 @@ w regedit /S "$(winpath "$work/win98.reg")"
 
 fi
 
+if section "Wine reporting Windows XP for the launcher: the checks pass, the main program starts"; then
+# The shipped build imports nothing XP lacks (xp_imports); here the launcher runs as on XP.
+xp=winxp; [ "$arch" == win64 ] && xp=winxp64
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n"Version"="%s"\r\n' "$xp" > "$work/winxp.reg"
+w regedit /S "$(winpath "$work/winxp.reg")"
+eq "XP: Wine set to report $xp" "$(w reg query 'HKCU\Software\Wine\AppDefaults\brmkVTPStart.exe' /v Version | tr -d '\r' | awk '$1 == "Version" { print $3 }')" "$xp"
+for lang in "" DEU; do
+  reset_install
+  set_lang "$lang"
+  cp "$work/msdos.orig" "$msdos"; rm -f "$msdos.FIXED"
+  launch /a "b c"
+  finish
+  eq "XP${lang:+ in $lang}: launcher exit code" "$(cat "$work/launcher.rc")" 0
+  expect_started "XP${lang:+ in $lang}" "/a|b|c" 3
+  expect_not_opened "XP${lang:+ in $lang}"
+  # XP is no 9x: the version detection leaves MSDOS.SYS alone.
+  check "XP${lang:+ in $lang}: C1 leaves MSDOS.SYS unchanged" cmp -s "$msdos" "$work/msdos.orig"
+  check "XP${lang:+ in $lang}: no MSDOS.SYS backup" test ! -e "$msdos.FIXED"
+done
+check "XP in DEU: translated without error" not grep -q "VTP Loc - Error" "$work/launcher.err"
+eq "XP in DEU: the localizer's two debug lines" "$(debug_lines | grep -cE '^\{Norv ODS\} VTP Loc (starting|ended) for ')" 2
+set_lang ""
+printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\brmkVTPStart.exe]\r\n' > "$work/winxp.reg"
+w regedit /S "$(winpath "$work/winxp.reg")"
+
+fi
+
 if section "E1 (script control unregistered), E2 (VBScript engine unregistered)"; then
 reset_install
 w regsvr32 /s /u msscript.ocx

@@ -169,7 +169,8 @@ uint32_t ResourceTimeStamp() {
     std::tm lt{};
 #ifdef _WIN32
     localtime_s(&lt, &t);
-    int64_t localSeconds = _mkgmtime(&lt);
+    // With a 32-bit time_t _mkgmtime is _mkgmtime32, which the msvcrt.dll of Windows XP lacks.
+    int64_t localSeconds = _mkgmtime64(&lt);
 #else
     localtime_r(&t, &lt);
     int64_t localSeconds = timegm(&lt);
