@@ -122,43 +122,12 @@ char16_t Accented(char16_t c) {
     return c;
 }
 
-bool IsDigit(char16_t c) {
-    return c >= '0' && c <= '9';
-}
-bool IsLetter(char16_t c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-// The length of a format specifier at s[i] ('%'), 0 when it is not one: "%%", "%s", "%d",
-// "%0:s", "%-10.2f", "%*d", "%.8x".
-size_t SpecifierLength(const std::u16string& s, size_t i) {
-    size_t j = i + 1;
-    if (j < s.size() && s[j] == '%') return 2;
-    auto digits = [&] {
-        while (j < s.size() && (IsDigit(s[j]) || s[j] == '*')) ++j;
-    };
-    size_t k = j;
-    digits();
-    if (j < s.size() && s[j] == ':' && j > k)
-        ++j;
-    else
-        j = k;
-    if (j < s.size() && s[j] == '-') ++j;
-    digits();
-    if (j < s.size() && s[j] == '.') {
-        ++j;
-        digits();
-    }
-    if (j < s.size() && IsLetter(s[j])) return j + 1 - i;
-    return 0;
-}
-
 std::u16string PseudoCore(const std::u16string& s) {
     std::u16string out;
     for (size_t i = 0; i < s.size();) {
         char16_t c = s[i];
         if (c == '%') {
-            size_t n = SpecifierLength(s, i);
+            size_t n = langres::FormatSpecifierLength(s, i);
             if (n) {
                 out.append(s, i, n);
                 i += n;
