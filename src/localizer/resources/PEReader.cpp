@@ -197,14 +197,7 @@ void TPEResourceItem::GetName(std::string& name) {
     if (owner_.Level() == 0 && !(nameField_ & kDirectoryFlag) && nameField_ <= ResourceTypeMax) {
         name = ResourceTypeName(static_cast<TResourceType>(nameField_));
     } else if (nameField_ & kDirectoryFlag) {
-        TPEReader& r = owner_.Reader();
-        uint32_t rel = nameField_ & ~kDirectoryFlag;
-        size_t at = r.ResourceSpan(rel, 2, "the resource name");
-        uint16_t chars = r.U16At(at);
-        at = r.ResourceSpan(uint64_t{rel} + 2, uint64_t{chars} * 2, "the resource name");
-        std::u16string wide(chars, u'\0');
-        for (uint16_t i = 0; i < chars; ++i) wide[i] = static_cast<char16_t>(r.U16At(at + 2u * i));
-        name = kutils::WideToAnsiCP(wide, kutils::Nls().GetACP());
+        name = kutils::WideToAnsiCP(WideName(), kutils::Nls().GetACP());
     } else {
         name = fw::Format("%d", {nameField_});
     }
