@@ -10,23 +10,6 @@ namespace fw {
 
 namespace {
 
-std::u16string Latin1ToWide(const std::string& s) {
-    std::u16string w;
-    w.reserve(s.size());
-    for (unsigned char c : s) w.push_back(c);
-    return w;
-}
-
-std::string WideToLatin1(const std::u16string& w) {
-    std::string s;
-    s.reserve(w.size());
-    for (char16_t c : w) s.push_back(c < 256 ? static_cast<char>(c) : '?');
-    return s;
-}
-
-TAnsiToWide g_toWide = Latin1ToWide;
-TWideToAnsi g_toAnsi = WideToLatin1;
-
 // The classes whose own form resource does not exist: reading stops below them.
 bool IsResourceRoot(const TClassInfo* c) {
     return c == &TForm::StaticClass() || c == &TFrame::StaticClass() || c == &TDataModule::StaticClass() ||
@@ -111,20 +94,31 @@ private:
     void ReadStrings(TStrings& strings) {
         if (r_.ReadValue() != vaList) r_.Fail("list of strings expected");
         strings.Clear();
-        while (!r_.EndOfList()) strings.Add(ReadText());
+        while (!r_.EndOfList()) {
+            if (IsWideValue())
+                strings.AddWide(r_.ReadWideString());
+            else
+                strings.Add(r_.ReadAnsiString());
+        }
         r_.ReadListEnd();
+    }
+
+    // Wide and UTF-8 strings hold texts any code page may lack: kept so where the target can.
+    bool IsWideValue() {
+        TValueType t = r_.NextValue();
+        return t == vaWString || t == vaUTF8String;
     }
 
     std::string ReadText() {
         TValueType t = r_.NextValue();
-        if (t == vaWString || t == vaUTF8String) return g_toAnsi(r_.ReadWideString());
+        if (t == vaWString || t == vaUTF8String) return WideToAnsiText(r_.ReadWideString());
         return r_.ReadAnsiString();
     }
 
     std::u16string ReadWideText() {
         TValueType t = r_.NextValue();
         if (t == vaWString || t == vaUTF8String) return r_.ReadWideString();
-        return g_toWide(r_.ReadAnsiString());
+        return AnsiToWideText(r_.ReadAnsiString());
     }
 
     int64_t ReadOrdinal(const std::string& path) {
@@ -212,7 +206,10 @@ private:
             }
             case TTypeKind::tkString:
             case TTypeKind::tkLString:
-                p.SetStr(target, ReadText());
+                if (p.SetWStr && IsWideValue())
+                    p.SetWStr(target, r_.ReadWideString());
+                else
+                    p.SetStr(target, ReadText());
                 break;
             case TTypeKind::tkWString:
                 p.SetWStr(target, ReadWideText());
@@ -277,8 +274,7 @@ private:
 }  // namespace
 
 void SetFormTextConverters(TAnsiToWide toWide, TWideToAnsi toAnsi) {
-    g_toWide = toWide ? toWide : Latin1ToWide;
-    g_toAnsi = toAnsi ? toAnsi : WideToLatin1;
+    SetTextConverters(toWide, toAnsi);
 }
 
 const TClassInfo& DefineComponentClass(std::string_view name, const TClassInfo& parent) {

@@ -33,10 +33,8 @@ TComponent* CreateComponent(std::string_view className, TComponent* owner);
 // Reads one binary form ("TPF0") into root: its properties and its children.
 void ReadComponentResource(TComponent* root, const std::vector<uint8_t>& data, std::string_view resourceName);
 
-// How 8-bit and wide texts of a form stream meet properties of the other kind; Latin-1 until
-// the platform installs its code page conversions.
-using TAnsiToWide = std::u16string (*)(const std::string&);
-using TWideToAnsi = std::string (*)(const std::u16string&);
+// How 8-bit and wide texts of a form stream meet properties of the other kind (the framework's
+// text conversions, SetTextConverters).
 void SetFormTextConverters(TAnsiToWide toWide, TWideToAnsi toAnsi);
 
 }  // namespace fw

@@ -282,6 +282,45 @@ void TStrings::SetText(std::string_view text) {
     }
 }
 
+int TStrings::AddWide(const std::u16string& s) {
+    TText line;
+    line.SetWide(s);
+    int n = Count();
+    DoInsertText(n, line);
+    Changed();
+    return n;
+}
+
+void TStrings::PutWide(int index, const std::u16string& s) {
+    CheckIndex(index, Count());
+    TText line;
+    line.SetWide(s);
+    DoPutText(index, line);
+    Changed();
+}
+
+void TStrings::SetWideText(std::u16string_view text) {
+    BeginUpdate();
+    struct End {
+        TStrings* s;
+        ~End() { s->EndUpdate(); }
+    } end{this};
+    Clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t start = i;
+        while (i < text.size() && text[i] != u'\r' && text[i] != u'\n') ++i;
+        AddWide(std::u16string(text.substr(start, i - start)));
+        if (i < text.size() && text[i] == u'\r') ++i;
+        if (i < text.size() && text[i] == u'\n') ++i;
+    }
+}
+
+const std::u16string* TStrings::WideStrings(int index) const {
+    CheckIndex(index, Count());
+    return GetWide(index);
+}
+
 void TStrings::Assign(TPersistent* source) {
     auto* src = dynamic_cast<TStrings*>(source);
     if (!src) return TPersistent::Assign(source);
@@ -292,7 +331,15 @@ void TStrings::Assign(TPersistent* source) {
         ~End() { s->EndUpdate(); }
     } end{this};
     Clear();
-    for (int i = 0; i < src->Count(); ++i) Add(src->Get(i));
+    for (int i = 0; i < src->Count(); ++i) {
+        TText line;
+        if (const std::u16string* wide = src->GetWide(i))
+            line.SetWide(*wide, src->Get(i));
+        else
+            line = src->Get(i);
+        DoInsertText(Count(), line);
+    }
+    Changed();
 }
 
 const TClassInfo& TStringList::StaticClass() {

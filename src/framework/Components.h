@@ -137,6 +137,14 @@ public:
     std::string Text() const;
     // Splits at CR LF, LF or CR; a final line end adds no empty line.
     void SetText(std::string_view text);
+    // Lines set from UTF-16 keep that text beside their 8-bit form (see TText), where the list
+    // can hold it; Assign carries it over.
+    int AddWide(const std::u16string& s);
+    void PutWide(int index, const std::u16string& s);
+    void SetWideText(std::u16string_view text);
+    // The UTF-16 text a line was set with; nullptr when it was set 8-bit (EListError outside
+    // 0 .. Count-1).
+    const std::u16string* WideStrings(int index) const;
     void Assign(TPersistent* source) override;
 
 protected:
@@ -144,6 +152,10 @@ protected:
     virtual void DoPut(int index, const std::string& s) = 0;
     virtual void DoInsert(int index, const std::string& s) = 0;
     virtual void DoDelete(int index) = 0;
+    // Lists that cannot keep a line's UTF-16 text take its 8-bit form.
+    virtual void DoPutText(int index, const TText& s) { DoPut(index, s); }
+    virtual void DoInsertText(int index, const TText& s) { DoInsert(index, s); }
+    virtual const std::u16string* GetWide(int) const { return nullptr; }
     void CheckIndex(int index, int limit) const;
 
 private:
@@ -164,11 +176,14 @@ public:
 protected:
     std::string Get(int index) const override { return lines_[static_cast<size_t>(index)]; }
     void DoPut(int index, const std::string& s) override { lines_[static_cast<size_t>(index)] = s; }
-    void DoInsert(int index, const std::string& s) override { lines_.insert(lines_.begin() + index, s); }
+    void DoInsert(int index, const std::string& s) override { lines_.insert(lines_.begin() + index, TText(s)); }
     void DoDelete(int index) override { lines_.erase(lines_.begin() + index); }
+    void DoPutText(int index, const TText& s) override { lines_[static_cast<size_t>(index)] = s; }
+    void DoInsertText(int index, const TText& s) override { lines_.insert(lines_.begin() + index, s); }
+    const std::u16string* GetWide(int index) const override { return lines_[static_cast<size_t>(index)].Wide(); }
 
 private:
-    std::vector<std::string> lines_;
+    std::vector<TText> lines_;
 };
 
 // Font charsets the framework has identifiers for (the system header defines the same values
@@ -274,8 +289,8 @@ public:
     ~TControl() override;
     static const TClassInfo& StaticClass();
 
-    std::string Caption;
-    std::string Hint;
+    TText Caption;
+    TText Hint;
     int32_t Left = 0, Top = 0, Width = 0, Height = 0;
     bool Visible = true;
     bool Enabled = true;
@@ -396,7 +411,7 @@ class TEdit : public TWinControl {
 public:
     explicit TEdit(TComponent* owner);
     static const TClassInfo& StaticClass();
-    std::string Text;
+    TText Text;
     std::u16string TextHint;  // shown in the empty field, in any script
     char PasswordChar = 0;
     int32_t MaxLength = 0;
@@ -436,7 +451,7 @@ class TStatusPanel : public TCollectionItem {
 public:
     explicit TStatusPanel(TCollection* c);
     static const TClassInfo& StaticClass();
-    std::string Text;
+    TText Text;
     int32_t Width = 50;
     TAlignment Alignment = taLeftJustify;
     void Assign(TPersistent* source) override;
@@ -455,7 +470,7 @@ public:
     explicit TStatusBar(TComponent* owner);
     static const TClassInfo& StaticClass();
     TStatusPanels* Panels() const { return panels_.get(); }
-    std::string SimpleText;
+    TText SimpleText;
 
 private:
     std::unique_ptr<TStatusPanels> panels_;
@@ -477,7 +492,7 @@ class TListColumn : public TCollectionItem {
 public:
     explicit TListColumn(TCollection* c);
     static const TClassInfo& StaticClass();
-    std::string Caption;
+    TText Caption;
     int32_t Width = 50;
     void Assign(TPersistent* source) override;
 };

@@ -26,8 +26,8 @@ public:
     ~TMenuItem() override;
     static const TClassInfo& StaticClass();
 
-    std::string Caption;  // "-" makes a separator; "&" marks the accelerator letter
-    std::string Hint;
+    TText Caption;  // "-" makes a separator; "&" marks the accelerator letter
+    TText Hint;
     int32_t ShortCut = 0;
     bool Checked = false;
     bool Enabled = true;
@@ -115,7 +115,7 @@ public:
     ~TComboBox() override;
     static const TClassInfo& StaticClass();
     TStrings* Items() const { return items_.get(); }
-    std::string Text;
+    TText Text;
     int32_t ItemIndex = -1;
     TComboBoxStyle Style = csDropDown;
 

@@ -242,4 +242,76 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     return out;
 }
 
+namespace {
+
+std::u16string Latin1ToWide(const std::string& s) {
+    std::u16string w;
+    w.reserve(s.size());
+    for (unsigned char c : s) w.push_back(c);
+    return w;
+}
+
+std::string WideToLatin1(const std::u16string& w) {
+    std::string s;
+    s.reserve(w.size());
+    for (char16_t c : w) s.push_back(c < 256 ? static_cast<char>(c) : '?');
+    return s;
+}
+
+TAnsiToWide g_toWide = Latin1ToWide;
+TWideToAnsi g_toAnsi = WideToLatin1;
+
+}  // namespace
+
+void SetTextConverters(TAnsiToWide toWide, TWideToAnsi toAnsi) {
+    g_toWide = toWide ? toWide : Latin1ToWide;
+    g_toAnsi = toAnsi ? toAnsi : WideToLatin1;
+}
+
+std::u16string AnsiToWideText(const std::string& text) {
+    return g_toWide(text);
+}
+
+std::string WideToAnsiText(const std::u16string& text) {
+    return g_toAnsi(text);
+}
+
+TText& TText::operator=(const std::string& s) {
+    assign(s);
+    wide_.clear();
+    ansiOfWide_.clear();
+    return *this;
+}
+
+TText& TText::operator=(std::string&& s) {
+    std::string::operator=(std::move(s));
+    wide_.clear();
+    ansiOfWide_.clear();
+    return *this;
+}
+
+TText& TText::operator=(const char* s) {
+    return *this = std::string(s ? s : "");
+}
+
+void TText::SetWide(const std::u16string& wide) {
+    SetWide(wide, WideToAnsiText(wide));
+}
+
+void TText::SetWide(const std::u16string& wide, std::string ansi) {
+    assign(ansi);
+    ansiOfWide_ = std::move(ansi);
+    wide_ = wide;
+}
+
+const std::u16string* TText::Wide() const {
+    if (wide_.empty() || ansiOfWide_ != static_cast<const std::string&>(*this)) return nullptr;
+    return &wide_;
+}
+
+std::u16string TText::ToWide() const {
+    if (const std::u16string* w = Wide()) return *w;
+    return AnsiToWideText(*this);
+}
+
 }  // namespace fw

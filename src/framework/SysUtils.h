@@ -84,6 +84,45 @@ void AppendUtf8(std::string& out, uint32_t codePoint);
 std::string Utf16ToUtf8(std::u16string_view text);
 int CompareTextAscii(std::string_view a, std::string_view b);
 
+// How the framework turns its 8-bit texts into UTF-16 and back: Latin-1 until the platform
+// installs the conversions of the system code page.
+using TAnsiToWide = std::u16string (*)(const std::string&);
+using TWideToAnsi = std::string (*)(const std::u16string&);
+void SetTextConverters(TAnsiToWide toWide, TWideToAnsi toAnsi);
+std::u16string AnsiToWideText(const std::string& text);
+std::string WideToAnsiText(const std::u16string& text);
+
+// A text of a control: 8-bit, as the framework keeps its texts, and, when it was set from UTF-16,
+// that text too, so that what the code page cannot hold is still shown as it is. The UTF-16
+// form holds while the 8-bit text is the one it came with: assigning 8-bit text drops it, and
+// a change made through the 8-bit text in place leaves it unused.
+class TText : public std::string {
+public:
+    TText() = default;
+    TText(const std::string& s) : std::string(s) {}
+    TText(std::string&& s) : std::string(std::move(s)) {}
+    TText(const char* s) : std::string(s) {}
+    TText(const TText&) = default;
+    TText(TText&&) = default;
+    TText& operator=(const TText&) = default;
+    TText& operator=(TText&&) = default;
+    TText& operator=(const std::string& s);
+    TText& operator=(std::string&& s);
+    TText& operator=(const char* s);
+
+    // The 8-bit form is the framework's conversion of the text unless one is given.
+    void SetWide(const std::u16string& wide);
+    void SetWide(const std::u16string& wide, std::string ansi);
+    // The UTF-16 text it was set with; nullptr when it was set 8-bit or changed since.
+    const std::u16string* Wide() const;
+    // The text in UTF-16: the one it was set with, or its 8-bit form converted.
+    std::u16string ToWide() const;
+
+private:
+    std::u16string wide_;
+    std::string ansiOfWide_;
+};
+
 // Library messages live in the program's string table so that a translated resource module can
 // replace them. Portable code names the id and the English text; the Windows build reads the
 // id through the runtime's module list, the host build returns the English text.

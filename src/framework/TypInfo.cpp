@@ -170,6 +170,9 @@ bool IsStr(TTypeKind k) {
 bool IsWStr(TTypeKind k) {
     return k == TTypeKind::tkWString;
 }
+bool IsAnyStr(TTypeKind k) {
+    return IsStr(k) || IsWStr(k);
+}
 bool IsFloat(TTypeKind k) {
     return k == TTypeKind::tkFloat;
 }
@@ -206,10 +209,14 @@ void SetStrProp(TObject* obj, std::string_view name, const std::string& v) {
     Need(obj, name, IsStr).SetStr(obj, v);
 }
 std::u16string GetWideStrProp(TObject* obj, std::string_view name) {
-    return Need(obj, name, IsWStr).GetWStr(obj);
+    const TPropInfo& p = Need(obj, name, IsAnyStr);
+    if (!p.GetWStr) throw EPropertyError(Format("Property %s is of kind %s", {name, TypeKindName(p.Kind)}));
+    return p.GetWStr(obj);
 }
 void SetWideStrProp(TObject* obj, std::string_view name, const std::u16string& v) {
-    Need(obj, name, IsWStr).SetWStr(obj, v);
+    const TPropInfo& p = Need(obj, name, IsAnyStr);
+    if (!p.SetWStr) throw EPropertyError(Format("Property %s is of kind %s", {name, TypeKindName(p.Kind)}));
+    p.SetWStr(obj, v);
 }
 double GetFloatProp(TObject* obj, std::string_view name) {
     return Need(obj, name, IsFloat).GetFloat(obj);

@@ -38,7 +38,8 @@ using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // One published property. Only the accessors of its kind are set:
 // ordinal kinds (integer, char, enumeration, set, wide char) use GetOrd/SetOrd,
-// 8-bit strings GetStr/SetStr, wide strings GetWStr/SetWStr, floats GetFloat/SetFloat,
+// 8-bit strings GetStr/SetStr (and GetWStr/SetWStr when they keep UTF-16 text too), wide
+// strings GetWStr/SetWStr, floats GetFloat/SetFloat,
 // classes GetObj (and SetObj when the property may be replaced), methods GetMethod/SetMethod.
 struct TPropInfo {
     std::string Name;
@@ -141,7 +142,7 @@ private:
 };
 
 // Typed access to published properties by name (EPropertyError when the name is unknown or the
-// kind does not match the access).
+// kind does not match the access). The wide access also reaches 8-bit texts that keep UTF-16.
 FW_DECLARE_EXCEPTION(EPropertyError, Exception);
 const TPropInfo* GetPropInfo(const TObject* obj, std::string_view name);
 TTypeKind PropType(const TObject* obj, std::string_view name);
@@ -186,6 +187,21 @@ TPropInfo Str(const char* name, std::string C::*field, bool shortString = false)
     p.SetStr = [field, shortString](TObject* o, const std::string& v) {
         static_cast<C*>(o)->*field = shortString && v.size() > 255 ? v.substr(0, 255) : v;
     };
+    return p;
+}
+
+// A long 8-bit string property over a control's text: set wide (SetWideStrProp, a wide or
+// UTF-8 form value, the live translator's texts its code page cannot hold) it keeps the
+// UTF-16 text too.
+template <class C>
+TPropInfo Str(const char* name, TText C::*field) {
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = TTypeKind::tkLString;
+    p.GetStr = [field](TObject* o) -> std::string { return static_cast<C*>(o)->*field; };
+    p.SetStr = [field](TObject* o, const std::string& v) { static_cast<C*>(o)->*field = v; };
+    p.GetWStr = [field](TObject* o) { return (static_cast<C*>(o)->*field).ToWide(); };
+    p.SetWStr = [field](TObject* o, const std::u16string& v) { (static_cast<C*>(o)->*field).SetWide(v); };
     return p;
 }
 

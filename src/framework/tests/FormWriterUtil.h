@@ -33,12 +33,30 @@ public:
     }
     FormBuilder& WStr(const std::string& prop, const std::u16string& v) {
         w_.WriteStr(prop);
-        w_.WriteValue(fw::vaWString);
-        w_.WriteU32Raw(static_cast<uint32_t>(v.size()));
-        for (char16_t c : v) {
-            w_.WriteByte(static_cast<uint8_t>(c & 0xFF));
-            w_.WriteByte(static_cast<uint8_t>(c >> 8));
+        WideValue(v);
+        return *this;
+    }
+    FormBuilder& Utf8Str(const std::string& prop, const std::u16string& v) {
+        w_.WriteStr(prop);
+        Utf8Value(v);
+        return *this;
+    }
+    // A list of strings whose items are stored as tag 6 (ASCII), 18 (wide) or 20 (UTF-8).
+    FormBuilder& TaggedStrings(const std::string& prop,
+                               const std::vector<std::pair<fw::TValueType, std::u16string>>& l) {
+        w_.WriteStr(prop);
+        w_.WriteListBegin();
+        for (const auto& [tag, text] : l) {
+            if (tag == fw::vaUTF8String) {
+                Utf8Value(text);
+            } else if (tag == fw::vaWString) {
+                WideValue(text);
+            } else {
+                w_.WriteValue(fw::vaString);
+                w_.WriteStr(std::string(text.begin(), text.end()));
+            }
         }
+        w_.WriteListEnd();
         return *this;
     }
     FormBuilder& Ident(const std::string& prop, const std::string& v) {
@@ -90,6 +108,20 @@ public:
     }
 
 private:
+    void WideValue(const std::u16string& v) {
+        w_.WriteValue(fw::vaWString);
+        w_.WriteU32Raw(static_cast<uint32_t>(v.size()));
+        for (char16_t c : v) {
+            w_.WriteByte(static_cast<uint8_t>(c & 0xFF));
+            w_.WriteByte(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    void Utf8Value(const std::u16string& v) {
+        std::string u = fw::Utf16ToUtf8(v);
+        w_.WriteValue(fw::vaUTF8String);
+        w_.WriteU32Raw(static_cast<uint32_t>(u.size()));
+        w_.Write(u.data(), u.size());
+    }
     struct Writer : fw::TWriter {
         using fw::TWriter::TWriter;
         void WriteU32Raw(uint32_t v) {

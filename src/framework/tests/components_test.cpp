@@ -164,6 +164,57 @@ TEST(Components, StringsSplitAssignAndBounds) {
     EXPECT_THROW(t.Assign(&font), EConvertError);
 }
 
+// Texts set from UTF-16 keep every character beside the 8-bit form the framework's code still
+// reads; 8-bit text set afterwards, or a change in place, takes over again.
+TEST(Components, TextsSetWideKeepEveryCharacterUntilSet8Bit) {
+    const std::u16string mixed = u"Fichier \u6587\u4EF6 \u0160koda";
+    TButton b(nullptr);
+    SetWideStrProp(&b, "Caption", mixed);
+    EXPECT_EQ(GetWideStrProp(&b, "Caption"), mixed);
+    EXPECT_EQ(b.Caption, "Fichier ?? ?koda");  // the framework's conversion (Latin-1 here)
+    ASSERT_NE(b.Caption.Wide(), nullptr);
+    TText copy = b.Caption;
+    ASSERT_NE(copy.Wide(), nullptr);
+    EXPECT_EQ(*copy.Wide(), mixed);
+
+    SetStrProp(&b, "Caption", "Datei");
+    EXPECT_EQ(b.Caption.Wide(), nullptr);
+    EXPECT_EQ(GetWideStrProp(&b, "Caption"), u"Datei");
+    b.Caption.SetWide(mixed);
+    b.Caption += "!";  // changed through the 8-bit text
+    EXPECT_EQ(b.Caption.Wide(), nullptr);
+    EXPECT_EQ(GetWideStrProp(&b, "Caption"), u"Fichier ?? ?koda!");
+    b.Caption.SetWide(mixed);
+    b.Caption = "??";
+    EXPECT_EQ(b.Caption.Wide(), nullptr);
+    // Only texts of controls keep UTF-16: a plain 8-bit property has no wide access.
+    TKindProbe probe(nullptr);
+    EXPECT_THROW(GetWideStrProp(&probe, "Long"), EPropertyError);
+    EXPECT_THROW(SetWideStrProp(&probe, "Short", u"x"), EPropertyError);
+
+    TStringList lines;
+    lines.SetWideText(u"\u041C\u043E\u0441\u043A\u0432\u0430\r\nParis\n\u5317\u4EAC\r");
+    ASSERT_EQ(lines.Count(), 3);
+    ASSERT_NE(lines.WideStrings(0), nullptr);
+    EXPECT_EQ(*lines.WideStrings(0), u"\u041C\u043E\u0441\u043A\u0432\u0430");
+    EXPECT_EQ(lines.Strings(1), "Paris");
+    EXPECT_EQ(*lines.WideStrings(2), u"\u5317\u4EAC");
+    EXPECT_THROW(lines.WideStrings(3), EListError);
+    lines.Add("Rome");
+    EXPECT_EQ(lines.WideStrings(3), nullptr);
+    TStringList other;
+    other.Assign(&lines);
+    ASSERT_EQ(other.Count(), 4);
+    ASSERT_NE(other.WideStrings(2), nullptr);
+    EXPECT_EQ(*other.WideStrings(2), u"\u5317\u4EAC");
+    EXPECT_EQ(other.Text(), lines.Text());
+    other.Put(2, "Pekin");
+    EXPECT_EQ(other.WideStrings(2), nullptr);
+    other.PutWide(1, u"Par\u00EDs");
+    EXPECT_EQ(*other.WideStrings(1), u"Par\u00EDs");
+    EXPECT_EQ(other.Strings(1), "Par\xEDs");
+}
+
 TEST(Components, CollectionsAndFonts) {
     TStatusBar bar(nullptr);
     bar.Panels()->Add()->Text = "a";
@@ -377,6 +428,48 @@ TEST_F(ResourceFixture, FormReadsAncestorsFirstAndFollowsTheResourceModule) {
     std::unique_ptr<TComponent> g(CreateComponent("TRBaseForm", nullptr));
     EXPECT_EQ(static_cast<TForm*>(g.get())->Caption, "Basis");
     EXPECT_EQ(static_cast<TListBox*>(g->FindComponent("ListBox1"))->Items()->Strings(0), "eins");
+}
+
+// Wide (tag 18) and UTF-8 (tag 20) values reach the controls' texts and list lines whole,
+// whatever the code page; 8-bit values stay 8-bit.
+TEST_F(ResourceFixture, WideAndUtf8TextsOfAFormKeepEveryCharacter) {
+    const TClassInfo& cls = DefineComponentClass("TRScriptsForm", TForm::StaticClass());
+    const_cast<TClassInfo&>(cls).Module = kApp;
+    const std::u16string mixed = u"Fichier \u6587\u4EF6 \u0160koda";
+    FormBuilder b;
+    b.Begin("TRScriptsForm", "RScriptsForm").WStr("Caption", mixed).EndProps();
+    b.Begin("TButton", "Button1")
+        .Utf8Str("Caption", u"\u00DCAVX512\u00DF")
+        .Str("Hint", "Plain")
+        .EndProps()
+        .EndChildren();
+    b.Begin("TListBox", "ListBox1")
+        .TaggedStrings("Items.Strings", {{vaWString, u"\u041C\u043E\u0441\u043A\u0432\u0430"},
+                                         {vaUTF8String, u"\u5317\u4EAC"},
+                                         {vaString, u"Paris"}})
+        .EndProps()
+        .EndChildren();
+    b.EndChildren();
+    HostResources().Add(kApp, "TRSCRIPTSFORM", b.Bytes());
+
+    std::unique_ptr<TComponent> c(CreateComponent("TRScriptsForm", nullptr));
+    auto* form = static_cast<TForm*>(c.get());
+    EXPECT_EQ(GetWideStrProp(form, "Caption"), mixed);
+    auto* button = static_cast<TButton*>(form->FindComponent("Button1"));
+    EXPECT_EQ(GetWideStrProp(button, "Caption"), u"\u00DCAVX512\u00DF");
+    EXPECT_EQ(button->Caption,
+              "\xDC"
+              "AVX512\xDF");
+    EXPECT_EQ(button->Hint, "Plain");
+    EXPECT_EQ(button->Hint.Wide(), nullptr);
+    TStrings* items = static_cast<TListBox*>(form->FindComponent("ListBox1"))->Items();
+    ASSERT_EQ(items->Count(), 3);
+    ASSERT_NE(items->WideStrings(0), nullptr);
+    EXPECT_EQ(*items->WideStrings(0), u"\u041C\u043E\u0441\u043A\u0432\u0430");
+    ASSERT_NE(items->WideStrings(1), nullptr);
+    EXPECT_EQ(*items->WideStrings(1), u"\u5317\u4EAC");
+    EXPECT_EQ(items->WideStrings(2), nullptr);
+    EXPECT_EQ(items->Strings(2), "Paris");
 }
 
 TEST_F(ResourceFixture, InlineFrameReadsItsOwnResourceThenTheFormsChanges) {

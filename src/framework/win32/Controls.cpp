@@ -318,6 +318,8 @@ public:
 private:
     int Charset() const { return c_->Font()->Charset(); }
     std::wstring W(const std::string& s) const { return AnsiToWindowText(s, Charset()); }
+    std::wstring W(const TText& s) const { return TextToWindowText(s, Charset()); }
+    std::wstring W(const TStrings* lines, int i) const { return LineToWindowText(*lines, i, Charset()); }
 
     void SyncFont() {
         auto font = reinterpret_cast<HFONT>(c_->Font()->Handle());
@@ -370,9 +372,13 @@ private:
                 SyncCombo(static_cast<TComboBox*>(c_));
                 break;
             case TKind::Memo: {
-                std::string text = static_cast<TMemo*>(c_)->Lines()->Text();
-                if (text.size() >= 2) text.resize(text.size() - 2);  // no line end after the last line
-                SetText(W(text));
+                const TStrings* lines = static_cast<TMemo*>(c_)->Lines();
+                std::wstring text;
+                for (int i = 0; i < lines->Count(); ++i) {
+                    if (i) text += L"\r\n";  // no line end after the last line
+                    text += W(lines, i);
+                }
+                SetText(text);
                 break;
             }
             case TKind::RadioGroup:
@@ -383,7 +389,7 @@ private:
                 // A notebook's page shows its title as the notebook holds it.
                 if (auto* book = dynamic_cast<TTabbedNotebook*>(c_->Parent);
                     book && isPage_ && pageIndex_ < book->Pages()->Count())
-                    SetText(W(book->Pages()->Strings(pageIndex_)));
+                    SetText(W(book->Pages(), pageIndex_));
                 else
                     SetText(W(c_->Caption));
                 break;
@@ -403,13 +409,12 @@ private:
         TStrings* items = combo->Items();
         int count = static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
         bool same = count == items->Count();
-        for (int i = 0; same && i < count; ++i)
-            same = ItemText(CB_GETLBTEXTLEN, CB_GETLBTEXT, i) == W(items->Strings(i));
+        for (int i = 0; same && i < count; ++i) same = ItemText(CB_GETLBTEXTLEN, CB_GETLBTEXT, i) == W(items, i);
         int sel = static_cast<int>(SendMessageW(hwnd_, CB_GETCURSEL, 0, 0));
         if (!same) {
             SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
             for (int i = 0; i < items->Count(); ++i)
-                SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(items->Strings(i)).c_str()));
+                SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(items, i).c_str()));
         }
         // The selection the user made stays; at first the stored index.
         int want = comboStarted_ ? sel : combo->ItemIndex;
@@ -447,7 +452,7 @@ private:
             }
             HWND b = radios_[static_cast<size_t>(i)];
             SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-            std::wstring text = W(items->Strings(i));
+            std::wstring text = W(items, i);
             int n = GetWindowTextLengthW(b);
             std::wstring now(static_cast<size_t>(n) + 1, L'\0');
             now.resize(static_cast<size_t>(GetWindowTextW(b, now.data(), n + 1)));
@@ -468,14 +473,14 @@ private:
             std::wstring t(static_cast<size_t>(len) + 1, L'\0');
             SendMessageW(hwnd_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(t.data()));
             t.resize(static_cast<size_t>(len));
-            same = t == W(items->Strings(i));
+            same = t == W(items, i);
         }
         if (same) return;
         int sel = static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0));
         SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
         SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
         for (int i = 0; i < items->Count(); ++i)
-            SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(items->Strings(i)).c_str()));
+            SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(items, i).c_str()));
         if (sel >= 0 && sel < items->Count()) SendMessageW(hwnd_, LB_SETCURSEL, sel, 0);
         SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);
@@ -504,7 +509,7 @@ private:
         TStrings* pages = book->Pages();
         int count = TabCtrl_GetItemCount(hwnd_);
         for (int i = 0; i < pages->Count(); ++i) {
-            std::wstring text = W(pages->Strings(i));
+            std::wstring text = W(pages, i);
             TCITEMW item{};
             item.mask = TCIF_TEXT;
             item.pszText = text.data();
@@ -665,7 +670,7 @@ private:
     static int Charset() { return Screen().MenuFont()->Charset(); }
 
     static std::wstring TextOf(const TMenuItem* item) {
-        std::wstring text = AnsiToWindowText(item->Caption, Charset());
+        std::wstring text = TextToWindowText(item->Caption, Charset());
         if (item->ShortCut) text += L"\t" + AnsiToWindowText(ShortCutToText(item->ShortCut), DEFAULT_CHARSET);
         return text;
     }
@@ -959,6 +964,16 @@ std::wstring AnsiToWindowText(const std::string& text, int charset) {
     std::wstring w(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()), w.data(), n);
     return w;
+}
+
+std::wstring TextToWindowText(const TText& text, int charset) {
+    if (const std::u16string* wide = text.Wide()) return std::wstring(wide->begin(), wide->end());
+    return AnsiToWindowText(text, charset);
+}
+
+std::wstring LineToWindowText(const TStrings& lines, int index, int charset) {
+    if (const std::u16string* wide = lines.WideStrings(index)) return std::wstring(wide->begin(), wide->end());
+    return AnsiToWindowText(lines.Strings(index), charset);
 }
 
 std::string WindowTextToAnsi(const std::wstring& text, int charset) {

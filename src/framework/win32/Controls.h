@@ -44,5 +44,9 @@ TGuiHandleCounts GuiHandleCounts();
 unsigned CharsetCodePage(int charset);
 std::wstring AnsiToWindowText(const std::string& text, int charset);
 std::string WindowTextToAnsi(const std::wstring& text, int charset);
+// A control's text as a window shows it: the UTF-16 text it keeps, else its 8-bit text through
+// the charset's code page; the same for a line of a string list.
+std::wstring TextToWindowText(const TText& text, int charset);
+std::wstring LineToWindowText(const TStrings& lines, int index, int charset);
 
 }  // namespace fw

@@ -42,6 +42,14 @@ TLResFormItem* EntryForClass(TLangResource* res, const TClassInfo* c) {
 }
 
 // A decimal index as entry names carry it: digits only; anything else is a conversion error.
+// A value's text in the code page of its language, and whether that holds it exactly. Texts that
+// fit are set 8-bit as they always were; the others go wide where the target keeps UTF-16, so
+// that no character turns into '?' or is read in another script.
+bool AnsiHoldsText(const TLResValue* value, std::string& ansi) {
+    ansi = value->GetAnsiText();
+    return langres::LangAnsiToWide(ansi, value->LangId) == value->Text;
+}
+
 int StrictIndex(const std::string& text) {
     bool ok = !text.empty() && text.size() <= 9;
     for (char c : text)
@@ -296,9 +304,14 @@ bool TKLocalizerOnFly::SetTranslatedProperty(TObject* target, const std::string&
             break;
         }
         case TTypeKind::tkString:
-        case TTypeKind::tkLString:
-            p->SetStr(target, value->GetAnsiText());
+        case TTypeKind::tkLString: {
+            std::string ansi;
+            if (!AnsiHoldsText(value, ansi) && p->SetWStr)
+                p->SetWStr(target, value->Text);
+            else
+                p->SetStr(target, ansi);
             break;
+        }
         case TTypeKind::tkWString:
             p->SetWStr(target, value->Text);
             break;
@@ -316,12 +329,20 @@ bool TKLocalizerOnFly::SetSpecialProperty(TObject* target, const std::string& pa
     if (SameTextAscii(path, "Strings") && ClassChainHasName(target, {"TStrings", "TElWideStrings", "TTntStrings"})) {
         // A string list of the framework takes the lines itself: the same clear and adds, told
         // once, as assigning them from a temporary list.
+        std::string ansi;
+        const bool fits = AnsiHoldsText(value, ansi);
         if (auto* strings = dynamic_cast<TStrings*>(target)) {
-            strings->SetText(value->GetAnsiText());
+            if (fits)
+                strings->SetText(ansi);
+            else
+                strings->SetWideText(value->Text);
             return true;
         }
         TStringList lines;
-        lines.SetText(value->GetAnsiText());
+        if (fits)
+            lines.SetText(ansi);
+        else
+            lines.SetWideText(value->Text);
         static_cast<TPersistent*>(target)->Assign(&lines);
         return true;
     }
@@ -335,10 +356,19 @@ bool TKLocalizerOnFly::SetSpecialProperty(TObject* target, const std::string& pa
             index = StrictIndex(part.size() > 8 ? part.substr(8) : std::string()) - 1;
         }
         if (pages) {
-            if (index < pages->Count())
-                pages->Put(index, value->GetAnsiText());  // EListError for page 0
-            else
-                pages->Add(value->GetAnsiText());
+            std::string ansi;
+            const bool fits = AnsiHoldsText(value, ansi);
+            if (index < pages->Count()) {
+                // EListError for page 0
+                if (fits)
+                    pages->Put(index, ansi);
+                else
+                    pages->PutWide(index, value->Text);
+            } else if (fits) {
+                pages->Add(ansi);
+            } else {
+                pages->AddWide(value->Text);
+            }
         }
         return true;
     }

@@ -4,6 +4,7 @@
 
 #include "framework/ComponentReader.h"
 #include "framework/Components.h"
+#include "framework/StdCtrls.h"
 #include "localizer/onfly/LocOnFly.h"
 
 using namespace fw;
@@ -15,6 +16,7 @@ namespace {
 constexpr uint16_t kEnglish = 0x0409;
 constexpr uint16_t kGerman = 0x0407;
 constexpr uint16_t kRussian = 0x0419;
+constexpr uint16_t kFrench = 0x040C;
 
 // Records every value written to its "Mark" property, to see the order entries are applied in.
 class TMarkProbe : public TComponent {
@@ -377,6 +379,60 @@ TEST(SetTranslatedProperty, CodePagesAndKinds) {
     m.Set("KindsForm", "Bevel1", "Shape", u"99");
     loc.TranslateComponent(&m.res, form.get());
     EXPECT_EQ(bevel->Shape, bsTopLine);
+}
+
+// A text the language's code page holds is set 8-bit, as always; one it cannot hold (another
+// script in the translation, an untranslated text of the native language) is set whole where
+// the control keeps UTF-16: captions, texts, hints, menu items, list lines, collection items and
+// notebook pages.
+TEST(SetTranslatedProperty, TextsTheCodePageCannotHoldAreSetWhole) {
+    const std::u16string mixed = u"Fichier \u6587\u4EF6 \u0160koda";
+    const std::u16string moscow = u"\u041C\u043E\u0441\u043A\u0432\u0430";
+    auto form = NewForm("TScriptsForm");
+    auto* button = Make<TButton>(form.get(), "Button1");
+    auto* edit = Make<TEdit>(form.get(), "Edit1");
+    auto* list = Make<TListBox>(form.get(), "ListBox1");
+    auto* bar = Make<TStatusBar>(form.get(), "StatusBar1");
+    bar->Panels()->Add();
+    auto* book = Make<TTabbedNotebook>(form.get(), "Notebook1");
+    book->Pages()->SetText("One\r\nTwo");
+    auto* item = Make<TMenuItem>(form.get(), "Item1");
+    Model m;
+    m.Set("ScriptsForm", "", "Caption", mixed, kFrench);
+    m.Set("ScriptsForm", "Button1", "Caption", u"Fermer \u0160", kFrench);
+    m.Set("ScriptsForm", "Button1", "Hint", u"\u5317\u4EAC", kFrench);
+    m.Set("ScriptsForm", "Edit1", "Text", moscow, kFrench);
+    m.Set("ScriptsForm", "ListBox1", "Items.Strings", moscow + u"\r\nParis\r\n\u5317\u4EAC", kFrench);
+    m.Set("ScriptsForm", "StatusBar1.Panels[0]", "Text", u"\u0413\u043E\u0442\u043E\u0432\u043E", kFrench);
+    m.Set("ScriptsForm", "Notebook1", "TTabPage2.Caption", u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1", kFrench);
+    m.Set("ScriptsForm", "Notebook1", "TTabPage3.Caption", u"\u65E5\u672C", kFrench);
+    m.Set("ScriptsForm", "Item1", "Caption", u"&\u0424\u0430\u0439\u043B", kFrench);
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form.get());
+
+    EXPECT_EQ(GetWideStrProp(form.get(), "Caption"), mixed);
+    // Fits code page 1252: the 8-bit text, no UTF-16 kept.
+    EXPECT_EQ(button->Caption, "Fermer \x8A");
+    EXPECT_EQ(button->Caption.Wide(), nullptr);
+    EXPECT_EQ(GetWideStrProp(button, "Hint"), u"\u5317\u4EAC");
+    EXPECT_EQ(GetWideStrProp(edit, "Text"), moscow);
+    ASSERT_EQ(list->Items()->Count(), 3);
+    ASSERT_NE(list->Items()->WideStrings(0), nullptr);
+    EXPECT_EQ(*list->Items()->WideStrings(0), moscow);
+    EXPECT_EQ(*list->Items()->WideStrings(2), u"\u5317\u4EAC");
+    EXPECT_EQ(GetWideStrProp(bar->Panels()->Items(0), "Text"), u"\u0413\u043E\u0442\u043E\u0432\u043E");
+    ASSERT_EQ(book->Pages()->Count(), 3);
+    ASSERT_NE(book->Pages()->WideStrings(1), nullptr);
+    EXPECT_EQ(*book->Pages()->WideStrings(1), u"\u0395\u03BB\u03BB\u03AC\u03B4\u03B1");
+    ASSERT_NE(book->Pages()->WideStrings(2), nullptr);
+    EXPECT_EQ(*book->Pages()->WideStrings(2), u"\u65E5\u672C");
+    EXPECT_EQ(GetWideStrProp(item, "Caption"), u"&\u0424\u0430\u0439\u043B");
+
+    // A list whose lines all fit stays 8-bit, line for line.
+    m.Set("ScriptsForm", "ListBox1", "Items.Strings", u"Paris\r\nS\u00E8te", kFrench);
+    loc.TranslateComponent(&m.res, form.get());
+    EXPECT_EQ(list->Items()->Text(), "Paris\r\nS\xE8te\r\n");
+    EXPECT_EQ(list->Items()->WideStrings(1), nullptr);
 }
 
 TEST(TranslateForms, EveryOpenFormAndDataModule) {
