@@ -182,6 +182,9 @@ TEST(WindowsLoader, LoadFromModuleFollowsTheResourceModule) {
 namespace {
 
 // The bytes the loader finds for (type, name, language); false when it finds none.
+// The wide forms of RT_STRING and RT_RCDATA (this build is not a UNICODE one).
+const LPCWSTR kString = MAKEINTRESOURCEW(6), kRCData = MAKEINTRESOURCEW(10);
+
 bool ResourceOf(HMODULE h, LPCWSTR type, LPCWSTR name, WORD language, std::vector<uint8_t>& out) {
     HRSRC info = FindResourceExW(h, type, name, language);
     if (!info) return false;
@@ -214,14 +217,14 @@ TEST(WindowsLoader, ModuleOfAProgramKeepsEveryLanguageAndNumericIds) {
         LPCWSTR type, name;
         WORD language;
     } const wants[] = {
-        {RT_STRING, MAKEINTRESOURCEW(4096), neutral},
-        {RT_STRING, MAKEINTRESOURCEW(4096), english},
-        {RT_STRING, MAKEINTRESOURCEW(4095), english},
-        {RT_RCDATA, L"LOGO", neutral},
-        {RT_RCDATA, L"LOGO", us},
-        {RT_RCDATA, MAKEINTRESOURCEW(101), neutral},
-        {RT_RCDATA, MAKEINTRESOURCEW(7), us},
-        {RT_RCDATA, L"A", neutral},
+        {kString, MAKEINTRESOURCEW(4096), neutral},
+        {kString, MAKEINTRESOURCEW(4096), english},
+        {kString, MAKEINTRESOURCEW(4095), english},
+        {kRCData, L"LOGO", neutral},
+        {kRCData, L"LOGO", us},
+        {kRCData, MAKEINTRESOURCEW(101), neutral},
+        {kRCData, MAKEINTRESOURCEW(7), us},
+        {kRCData, L"A", neutral},
     };
     for (const Want& w : wants) {
         SCOPED_TRACE(testing::Message() << "name " << (IS_INTRESOURCE(w.name) ? reinterpret_cast<uintptr_t>(w.name) : 0)
@@ -232,20 +235,20 @@ TEST(WindowsLoader, ModuleOfAProgramKeepsEveryLanguageAndNumericIds) {
         EXPECT_EQ(inModule, inProgram);
     }
     std::vector<uint8_t> zero, nine;
-    ASSERT_TRUE(ResourceOf(h, RT_STRING, MAKEINTRESOURCEW(4096), neutral, zero));
-    ASSERT_TRUE(ResourceOf(h, RT_STRING, MAKEINTRESOURCEW(4096), english, nine));
+    ASSERT_TRUE(ResourceOf(h, kString, MAKEINTRESOURCEW(4096), neutral, zero));
+    ASSERT_TRUE(ResourceOf(h, kString, MAKEINTRESOURCEW(4096), english, nine));
     EXPECT_EQ(zero, StringBlockData({{15, u"Invoice"}, {14, u"Open"}, {0, u"12:00"}}));
     EXPECT_EQ(nine, StringBlockData({{15, u"Invoice"}, {14, u"\u00D6ffnen"}, {13, u"Only in nine"}}));
     std::vector<uint8_t> logo;
-    ASSERT_TRUE(ResourceOf(h, RT_RCDATA, L"LOGO", us, logo));
+    ASSERT_TRUE(ResourceOf(h, kRCData, L"LOGO", us, logo));
     EXPECT_EQ(std::string(logo.begin(), logo.end()), "\x89PNG us");
     // Found as the framework's run-time library looks them up: by id, without a language.
-    HRSRC numeric = FindResourceW(h, MAKEINTRESOURCEW(101), RT_RCDATA);
+    HRSRC numeric = FindResourceW(h, MAKEINTRESOURCEW(101), kRCData);
     ASSERT_NE(numeric, nullptr);
     EXPECT_EQ(SizeofResource(h, numeric), 11u);
     EXPECT_EQ(std::string(static_cast<const char*>(LockResource(LoadResource(h, numeric))), 11), "numeric 101");
-    EXPECT_NE(FindResourceW(h, MAKEINTRESOURCEW(7), RT_RCDATA), nullptr);
-    EXPECT_EQ(FindResourceW(h, L"101", RT_RCDATA), nullptr);
+    EXPECT_NE(FindResourceW(h, MAKEINTRESOURCEW(7), kRCData), nullptr);
+    EXPECT_EQ(FindResourceW(h, L"101", kRCData), nullptr);
     wchar_t buf[64];
     EXPECT_EQ(LoadStringW(h, 65535, buf, 64), 7);
     FreeLibrary(h);
