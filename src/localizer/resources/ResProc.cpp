@@ -656,17 +656,26 @@ void ForEachResource(const std::vector<const TResRCDataItem*>& order, bool langu
 
 uint32_t TResRCData::DirectorySize() const {
     // Name directory, one language directory per resource, one data entry per language.
-    size_t names = 0;
-    ForEachResource(DirectoryOrder(), KeepsLanguages(), [&](size_t, size_t) { ++names; });
+    size_t names = items_.size();
+    if (KeepsLanguages()) {
+        names = 0;
+        ForEachResource(DirectoryOrder(), true, [&](size_t, size_t) { ++names; });
+    }
     return static_cast<uint32_t>(16 + 24 * names + 24 * items_.size());
 }
 
 uint64_t TResRCData::Size() const {
     uint64_t n = DirectorySize();
-    const auto order = DirectoryOrder();
-    ForEachResource(order, KeepsLanguages(), [&](size_t i, size_t) {
-        if (!order[i]->Id) n += 2 + 2 * uint64_t{order[i]->WideName().size()};
-    });
+    if (KeepsLanguages()) {
+        const auto order = DirectoryOrder();
+        ForEachResource(order, true, [&](size_t i, size_t) {
+            if (!order[i]->Id) n += 2 + 2 * uint64_t{order[i]->WideName().size()};
+        });
+    } else {
+        // Every item is a resource of its own, under its name.
+        for (const auto& item : items_)
+            if (!item->Id) n += 2 + 2 * uint64_t{item->WideName().size()};
+    }
     for (const auto& item : items_) n += uint64_t(item->Data.Size());
     return n;
 }
