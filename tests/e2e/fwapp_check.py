@@ -6,7 +6,8 @@
 Every text of the dictionary is changed in the module and carries every non-ASCII letter of
 the native text; texts without letters are unchanged; no '?' that the native text lacks; the
 module reads the same on code pages 1252 and 1251; every resource of the program that is not a
-form or a string table is in the module byte for byte.
+form or a string table is in the module byte for byte, RCDATA with numeric ids under their ids;
+every language of a string block is in the module with its own strings.
 """
 import json
 import os
@@ -147,5 +148,43 @@ for key, data in sorted(prog.items(), key=str):
         continue
     kept += 1
     check(mod.get(key) == data, "%s byte for byte in the module" % (key,))
-check(kept >= 12, "%d resources that are not forms or strings compared" % kept)
+check(kept >= 13, "%d resources that are not forms or strings compared" % kept)
+check((10, 101, 0) in mod and mod[(10, 101, 0)] == prog[(10, 101, 0)],
+      "RCDATA 101 is in the module under its numeric id, unchanged")
+check(not any(k[0] == 10 and k[1] == "101" for k in mod), "RCDATA 101 is not written as the name \"101\"")
+
+
+def strings(block, data):
+    out, at = {}, 0
+    for slot in range(16):
+        n = int.from_bytes(data[at:at + 2], "little")
+        at += 2
+        if n:
+            out[16 * (block - 1) + slot] = data[at:at + 2 * n].decode("utf-16-le")
+        at += 2 * n
+    return out
+
+
+# Every language of a string block is in the module with its own strings: a text the same as the
+# block's first language (the one the dictionary was taken from) is translated, one of its own is
+# kept as it is.
+blocks = {}
+for (rtype, block, lang), data in prog.items():
+    if rtype == 6:
+        blocks.setdefault(block, []).append(lang)
+two = 0
+for block, langs in sorted(blocks.items()):
+    langs.sort()
+    first = strings(block, prog[(6, block, langs[0])])
+    for lang in langs[1:]:
+        two += 1
+        own, out = strings(block, prog[(6, block, lang)]), strings(block, mod.get((6, block, lang), b"\0" * 32))
+        check(set(out) == set(own), "block %d language 0x%04x has its own ids %s" % (block, lang, sorted(own)))
+        for sid, text in sorted(own.items()):
+            if text == first.get(sid) and has_letter(text):
+                check(out.get(sid) not in (None, text) and out[sid] == strings(block, mod[(6, block, langs[0])])[sid],
+                      "%d in language 0x%04x translated as in 0x%04x: %r" % (sid, lang, langs[0], out.get(sid)))
+            elif text != first.get(sid):
+                check(out.get(sid) == text, "%d in language 0x%04x, a text of its own, kept: %r" % (sid, lang, text))
+check(two >= 1, "%d string blocks in a second language compared" % two)
 sys.exit(1 if fails else 0)

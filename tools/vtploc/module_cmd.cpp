@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,7 +142,10 @@ void Build(const ModuleArgs& a) {
     for (int b = 0; b < written.BlockCount(); ++b) {
         TResBlock* block = written.Blocks(b);
         if (block->ResType() == 6) {
-            strings = block->Count();
+            auto* table = static_cast<TResString*>(block);
+            strings = table->Count();
+            for (int k = 0; k < table->LangBlockCount(); ++k)
+                for (const auto& text : table->LangBlocks(k)->Texts) strings += text.empty() ? 0 : 1;
         } else if (auto* rc = dynamic_cast<TResRCData*>(block)) {
             for (int i = 0; i < rc->Count(); ++i) {
                 if (fw::SameTextAscii(rc->Items(i)->Name, langres::SLibSettingsName)) continue;
@@ -182,23 +186,70 @@ struct TCheckCounts {
     int otherMissing = 0, otherChanged = 0;
 };
 
-// Strings of the program the module does not have, and ones it holds unchanged.
+// The text of string `id` in `language`: in the table itself where its block has that
+// language, else in a block of a further language; null when there is none.
+const std::u16string* StringIn(const TResString* s, const std::map<int32_t, uint16_t>& groupLanguage, int32_t id,
+                               uint16_t language) {
+    if (!s) return nullptr;
+    const int32_t block = id / 16 + 1;
+    auto g = groupLanguage.find(block);
+    if (g != groupLanguage.end() && g->second == language) {
+        const auto* item = s->FindString(id);
+        return item ? &item->Text : nullptr;
+    }
+    for (int b = 0; b < s->LangBlockCount(); ++b) {
+        const auto* lb = s->LangBlocks(b);
+        if (lb->Block == block && lb->Language == language && !lb->Texts[id % 16].empty()) return &lb->Texts[id % 16];
+    }
+    return nullptr;
+}
+
+std::map<int32_t, uint16_t> GroupLanguages(const TResString* s) {
+    std::map<int32_t, uint16_t> m;
+    for (int g = 0; s && g < s->GroupCount(); ++g) m.emplace(s->Groups(g)->Id, s->Groups(g)->Language);
+    return m;
+}
+
+// Strings of the program the module does not have, and ones it holds unchanged: every language
+// of every block.
 void CheckStrings(TResProcessor& app, TResProcessor& mod, TCheckCounts& n) {
     auto* appStrings = static_cast<TResString*>(app.FindBlock(6));
     auto* modStrings = static_cast<TResString*>(mod.FindBlock(6));
+    const auto appLanguages = GroupLanguages(appStrings), modLanguages = GroupLanguages(modStrings);
+    auto check = [&](int32_t id, uint16_t language, const std::u16string& text) {
+        const std::u16string* t = StringIn(modStrings, modLanguages, id, language);
+        if (!t) {
+            if (language)
+                std::printf("missing string: %d (language 0x%.4x)\n", id, static_cast<unsigned>(language));
+            else
+                std::printf("missing string: %d\n", id);
+            ++n.stringsMissing;
+        } else if (*t == text) {
+            ++n.stringsSame;
+        }
+    };
     if (appStrings) {
         for (int i = 0; i < appStrings->Count(); ++i) {
             auto* s = appStrings->Strings(i);
-            auto* t = modStrings ? modStrings->FindString(s->Id) : nullptr;
-            if (!t) {
-                std::printf("missing string: %d\n", s->Id);
-                ++n.stringsMissing;
-            } else if (t->Text == s->Text) {
-                ++n.stringsSame;
-            }
+            check(s->Id, appLanguages.at(s->Id / 16 + 1), s->Text);
+        }
+        for (int b = 0; b < appStrings->LangBlockCount(); ++b) {
+            const auto* lb = appStrings->LangBlocks(b);
+            for (int slot = 0; slot < 16; ++slot)
+                if (!lb->Texts[slot].empty()) check(16 * lb->Block - 16 + slot, lb->Language, lb->Texts[slot]);
         }
     }
     std::printf("strings: %d missing, %d the same as the program's\n", n.stringsMissing, n.stringsSame);
+}
+
+// The module's item for a program's item: the same name (or id) and language.
+resources::TResRCDataItem* SameItem(TResRCData* rc, const resources::TResRCDataItem* item) {
+    for (int i = 0; rc && i < rc->Count(); ++i) {
+        auto* other = rc->Items(i);
+        if (other->Id == item->Id && other->Language == item->Language && fw::SameTextAscii(other->Name, item->Name))
+            return other;
+    }
+    return nullptr;
 }
 
 // The program's RCDATA other than the settings and the embedded languages: forms (which the
@@ -210,23 +261,27 @@ void CheckRCData(TResProcessor& app, TResProcessor& mod, TCheckCounts& n, bool r
     for (int i = 0; i < appRc->Count(); ++i) {
         auto* item = appRc->Items(i);
         if (IsSettingsOrEmbedded(item->Name)) continue;
-        auto* other = modRc ? modRc->FindByName(item->Name) : nullptr;
+        // A language other than 0 (only where the program's languages are kept) is named.
+        const std::string what =
+            item->Name + (item->Language ? fw::Format(" (language 0x%.4x)", {static_cast<unsigned>(item->Language)})
+                                         : std::string());
+        auto* other = SameItem(modRc, item);
         const bool form = IsForm(item);
         if (!other) {
-            std::printf("missing %s: %s\n", form ? "form" : "resource", item->Name.c_str());
+            std::printf("missing %s: %s\n", form ? "form" : "resource", what.c_str());
             ++(form ? n.formsMissing : n.otherMissing);
             continue;
         }
         const bool same = DataOf(other) == DataOf(item);
         std::string why;
         if (form && readable && !FormReadable(other, why)) {
-            std::printf("unreadable form: %s: %s\n", item->Name.c_str(), why.c_str());
+            std::printf("unreadable form: %s: %s\n", what.c_str(), why.c_str());
             ++n.formsUnreadable;
         } else if (form && same) {
-            std::printf("not translated: %s\n", item->Name.c_str());
+            std::printf("not translated: %s\n", what.c_str());
             ++n.formsSame;
         } else if (!form && !same) {
-            std::printf("changed resource: %s\n", item->Name.c_str());
+            std::printf("changed resource: %s\n", what.c_str());
             ++n.otherChanged;
         }
     }

@@ -1,5 +1,6 @@
 // TLangFile, second half: building the translated resource module of an application.
 #include <cstring>
+#include <map>
 
 #include "LFProc.h"
 #include "LangContainer.h"
@@ -45,16 +46,31 @@ bool TLangFile::HasSettingsRecords(const TResProcessor& processor) {
 
 void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model, bool asciiOnly8Bit) {
     if (auto* strings = static_cast<TResString*>(processor.FindBlock(6))) {
+        // A module that keeps the source's languages may hold one string id in several
+        // languages, each with a text of its own: a text is replaced only where it is the native
+        // text the dictionary translates, so no language gets the translation of another text.
+        const bool byText = processor.KeepAllResources;
+        std::multimap<int32_t, resources::TResStringLangBlock*> further;
+        for (int b = 0; b < strings->LangBlockCount(); ++b)
+            further.emplace(strings->LangBlocks(b)->Block, strings->LangBlocks(b));
         TLinearConstantList constants;
         model->Units->CollectConstants(constants, false);
         for (int i = 0; i < constants.Count(); ++i) {
             TLResConstantItem* item = constants.Items(i);
-            int index = strings->IndexOfId(static_cast<int32_t>(item->ResId));
-            if (index < 0) continue;
             // A model whose item lacks the language keeps the module's text.
             if (DllLangIndex < 0 || DllLangIndex >= item->Values->Count()) continue;
             TLResValue* value = item->Values->Values(DllLangIndex);
-            if (value) strings->Strings(index)->Text = value->Text;
+            if (!value) continue;
+            const std::u16string& native = item->NativeValue()->Text;
+            const auto id = static_cast<int32_t>(item->ResId);
+            int index = strings->IndexOfId(id);
+            if (index >= 0 && (!byText || strings->Strings(index)->Text == native))
+                strings->Strings(index)->Text = value->Text;
+            auto [from, to] = further.equal_range(id / 16 + 1);
+            for (auto it = from; it != to; ++it) {
+                std::u16string& text = it->second->Texts[id % 16];
+                if (!text.empty() && text == native) text = value->Text;
+            }
         }
     }
     resources::TFormProcessor forms;

@@ -88,13 +88,28 @@ void TFormProcessor::ProcessForms(TResProcessor& resProcessor) {
 void TFormProcessor::ProcessForm(TResProcessor& resProcessor, const std::string& formName) {
     auto* block = dynamic_cast<TResRCData*>(resProcessor.FindBlock(10));
     if (!block) throw EPrjProcsError("Can't find RCDATA block");
-    TResRCDataItem* item = block->FindByName("T" + fw::UpperCaseAscii(formName));
+    const std::string name = "T" + fw::UpperCaseAscii(formName);
+    TResRCDataItem* item = block->FindByName(name);
     if (!item) return;
+    // Further languages of the form (modules that keep the source's languages): a copy of the
+    // form the dictionary describes is translated the same; any other form is not what the
+    // dictionary's texts were taken from, so it stays as it is.
+    std::vector<TResRCDataItem*> copies;
+    for (int i = 0; i < block->Count(); ++i) {
+        TResRCDataItem* other = block->Items(i);
+        if (other != item && !other->Id && fw::SameTextAscii(other->Name, name) &&
+            other->Data.Bytes() == item->Data.Bytes())
+            copies.push_back(other);
+    }
     fw::TMemoryStream data;
     item->SaveData(data);
     ProcessStream(data);
     data.SetPosition(0);
     item->LoadData(data);
+    for (TResRCDataItem* copy : copies) {
+        data.SetPosition(0);
+        copy->LoadData(data);
+    }
 }
 
 void TFormProcessor::ProcessStream(fw::TStream& stream) {

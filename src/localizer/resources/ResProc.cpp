@@ -141,7 +141,8 @@ void PadTo4(fw::TStream& s) {
 }
 
 // One .RES entry header for a numeric type; the name field is given ready-made.
-void WriteResHeader(fw::TStream& s, uint32_t dataSize, uint16_t type, const std::vector<uint8_t>& nameField) {
+void WriteResHeader(fw::TStream& s, uint32_t dataSize, uint16_t type, const std::vector<uint8_t>& nameField,
+                    uint16_t language = 0) {
     s.WriteU32(dataSize);
     s.WriteU32(static_cast<uint32_t>(28 + nameField.size()));
     s.WriteU16(0xFFFF);
@@ -149,9 +150,9 @@ void WriteResHeader(fw::TStream& s, uint32_t dataSize, uint16_t type, const std:
     s.WriteBuffer(nameField.data(), static_cast<int64_t>(nameField.size()));
     s.WriteU32(0);       // data version
     s.WriteU16(0x1000);  // memory flags
-    s.WriteU16(0);       // language
-    s.WriteU32(0);       // version
-    s.WriteU32(0);       // characteristics
+    s.WriteU16(language);
+    s.WriteU32(0);  // version
+    s.WriteU32(0);  // characteristics
 }
 
 int32_t CheckedBlockNumber(int32_t block) {
@@ -286,6 +287,37 @@ int TResString::AddString(int32_t id, std::u16string text) {
 void TResString::Clear() {
     strings_.clear();
     groups_.clear();
+    langBlocks_.clear();
+}
+
+TResStringLangBlock* TResString::LangBlocks(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= langBlocks_.size()) return nullptr;
+    return langBlocks_[static_cast<size_t>(index)].get();
+}
+
+const TResStringLangBlock* TResString::LangBlocks(int index) const {
+    if (index < 0 || static_cast<size_t>(index) >= langBlocks_.size()) return nullptr;
+    return langBlocks_[static_cast<size_t>(index)].get();
+}
+
+TResStringLangBlock& TResString::ReadLangBlock(int32_t block, uint16_t language, const uint8_t* data, size_t size) {
+    CheckedBlockNumber(block);
+    auto lb = std::make_unique<TResStringLangBlock>();
+    lb->Block = block;
+    lb->Language = language;
+    fw::TByteReader r(data, size);
+    for (int i = 0; i < 16 && r.Left() >= 2; ++i) {
+        uint16_t chars = r.U16();
+        if (chars == 0) continue;
+        if (chars > r.Left() / 2)
+            throw EExeError(
+                fw::Format("String %d of string table block %d (language 0x%.4x) runs past the end of "
+                           "the block",
+                           {16 * block - 16 + i, block, static_cast<unsigned>(language)}));
+        lb->Texts[i] = r.WStr(chars);
+    }
+    langBlocks_.push_back(std::move(lb));
+    return *langBlocks_.back();
 }
 
 void TResString::ReadBlock(int32_t block, const uint8_t* data, size_t size) {
@@ -318,8 +350,54 @@ uint64_t TResString::GroupDataSize(const TResStringGroup& group) const {
     return n;
 }
 
+size_t TResString::BlockNumbers() const {
+    if (langBlocks_.empty()) return groups_.size();
+    std::vector<int32_t> numbers;
+    numbers.reserve(groups_.size() + langBlocks_.size());
+    for (const auto& g : groups_) numbers.push_back(g->Id);
+    for (const auto& b : langBlocks_) numbers.push_back(b->Block);
+    std::sort(numbers.begin(), numbers.end());
+    return static_cast<size_t>(std::unique(numbers.begin(), numbers.end()) - numbers.begin());
+}
+
 uint32_t TResString::DirectorySize() const {
-    return static_cast<uint32_t>(16 + 48 * groups_.size());
+    // Name directory, one language directory per block number, one data entry per language.
+    const size_t names = BlockNumbers(), entries = groups_.size() + langBlocks_.size();
+    return static_cast<uint32_t>(16 + 24 * names + 24 * entries);
+}
+
+namespace {
+
+uint64_t LangBlockSize(const TResStringLangBlock& b) {
+    uint64_t n = 32;
+    for (const auto& t : b.Texts) {
+        if (t.size() > 0xFFFF)
+            throw fw::EWriteError(
+                fw::Format("String %d (language 0x%.4x) is too long for a string table (%u characters)",
+                           {16 * b.Block - 16 + static_cast<int32_t>(&t - b.Texts), static_cast<unsigned>(b.Language),
+                            static_cast<unsigned long long>(t.size())}));
+        n += 2 * uint64_t{t.size()};
+    }
+    return n;
+}
+
+}  // namespace
+
+std::vector<TResString::TEntry> TResString::Entries(const std::vector<TGroupSpan>& spans, size_t& names) const {
+    std::vector<TEntry> entries;
+    entries.reserve(spans.size() + langBlocks_.size());
+    for (const auto& span : spans) entries.push_back({span.Group->Id, span.Group->Language, &span, nullptr, span.Size});
+    names = entries.size();
+    if (langBlocks_.empty()) return entries;  // groups are sorted and their numbers unique
+    for (const auto& b : langBlocks_) entries.push_back({b->Block, b->Language, nullptr, b.get(), LangBlockSize(*b)});
+    // The loader finds block numbers and languages by binary search.
+    std::stable_sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
+        return a.Block != b.Block ? a.Block < b.Block : a.Language < b.Language;
+    });
+    names = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].Block != entries[i - 1].Block) ++names;
+    return entries;
 }
 
 // Strings and groups are both sorted, so one walk over the strings finds each group's strings
@@ -350,6 +428,7 @@ void TResString::BeginWrite() {
     spans_ = Spans();
     spansSize_ = DirectorySize();
     for (const auto& span : spans_) spansSize_ += span.Size;
+    for (const auto& b : langBlocks_) spansSize_ += LangBlockSize(*b);
     writing_ = true;
 }
 
@@ -362,6 +441,7 @@ uint64_t TResString::Size() const {
     if (writing_) return spansSize_;
     uint64_t n = DirectorySize();
     for (const auto& span : Spans()) n += span.Size;
+    for (const auto& b : langBlocks_) n += LangBlockSize(*b);
     return n;
 }
 
@@ -392,45 +472,91 @@ void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
     s.WriteBuffer(buf.data(), static_cast<int64_t>(span.Size));
 }
 
+void TResString::WriteEntryData(fw::TStream& s, const TEntry& entry) const {
+    if (entry.Span) return WriteGroupData(s, *entry.Span);
+    thread_local std::vector<uint8_t> buf;
+    buf.clear();
+    buf.reserve(static_cast<size_t>(entry.Size));
+    for (const auto& t : entry.Further->Texts) {
+        buf.push_back(static_cast<uint8_t>(t.size()));
+        buf.push_back(static_cast<uint8_t>(t.size() >> 8));
+        for (char16_t c : t) {
+            buf.push_back(static_cast<uint8_t>(c));
+            buf.push_back(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    s.WriteBuffer(buf.data(), static_cast<int64_t>(buf.size()));
+}
+
 void TResString::CheckWritable() const {
     Spans();
+    for (const auto& b : langBlocks_) LangBlockSize(*b);
 }
 
 void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
     const uint32_t stamp = TimeStamp();
     const auto spans = Spans();  // checks the lengths too
-    const auto groups = static_cast<uint32_t>(spans.size());
+    size_t nameCount = 0;
+    const auto entries = Entries(spans, nameCount);
+    const auto names = static_cast<uint32_t>(nameCount);
+    const auto count = static_cast<uint32_t>(entries.size());
     TDirectoryBuilder dir(DirectorySize());
-    dir.Header(stamp, 0, static_cast<uint16_t>(groups));
-    for (uint32_t g = 0; g < groups; ++g)
-        dir.Pair(static_cast<uint32_t>(spans[g].Group->Id), kDirectoryFlag + offset + 16 + 8 * groups + 24 * g);
-    for (uint32_t g = 0; g < groups; ++g)
-        dir.LanguageDirectory(stamp, offset + 16 + 32 * groups + 16 * g, spans[g].Group->Language);
-    uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{groups};
-    for (const auto& span : spans) {
-        dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(span.Size));
-        dataOffset += span.Size;
+    dir.Header(stamp, 0, static_cast<uint16_t>(names));
+    // Block numbers with their language directories, then the data entries of all languages.
+    auto runEnd = [&](size_t i) {
+        size_t j = i + 1;
+        while (j < entries.size() && entries[j].Block == entries[i].Block) ++j;
+        return j;
+    };
+    uint64_t langDir = uint64_t{offset} + 16 + 8 * uint64_t{names};
+    for (size_t i = 0; i < entries.size(); i = runEnd(i)) {
+        dir.Pair(static_cast<uint32_t>(entries[i].Block), kDirectoryFlag + static_cast<uint32_t>(langDir));
+        langDir += 16 + 8 * uint64_t{runEnd(i) - i};
+    }
+    uint64_t dataEntry = uint64_t{offset} + 16 + 24 * uint64_t{names} + 8 * uint64_t{count};
+    for (size_t i = 0; i < entries.size(); i = runEnd(i)) {
+        const size_t end = runEnd(i);
+        dir.Header(stamp, 0, static_cast<uint16_t>(end - i));
+        for (size_t k = i; k < end; ++k, dataEntry += 16)
+            dir.Pair(entries[k].Language, static_cast<uint32_t>(dataEntry));
+    }
+    uint64_t dataOffset = uint64_t{offset} + 16 + 24 * uint64_t{names} + 24 * uint64_t{count};
+    for (const auto& e : entries) {
+        dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(e.Size));
+        dataOffset += e.Size;
     }
     dir.WriteTo(s);
-    for (const auto& span : spans) WriteGroupData(s, span);
+    for (const auto& e : entries) WriteEntryData(s, e);
 }
 
 void TResString::WriteResFormat(fw::TStream& s) {
-    for (const auto& span : Spans()) {
-        const int32_t id = span.Group->Id;
+    const auto spans = Spans();
+    size_t names = 0;
+    for (const auto& e : Entries(spans, names)) {
+        const int32_t id = e.Block;
         std::vector<uint8_t> name = {0xFF, 0xFF, static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
-        WriteResHeader(s, static_cast<uint32_t>(span.Size), 6, name);
-        WriteGroupData(s, span);
+        WriteResHeader(s, static_cast<uint32_t>(e.Size), 6, name, e.Language);
+        WriteEntryData(s, e);
         PadTo4(s);
     }
 }
 
 void TResString::LoadFromPE(TPEResourceList& list) {
     Clear();
+    const bool allLanguages = Processor && Processor->KeepAllResources;
     for (auto& item : list.GetItems()) {
         int32_t block = CheckedBlockNumber(fw::StrToInt(item->Name()));
-        const uint8_t* data = item->Data();
-        ReadBlock(block, data, static_cast<size_t>(item->DataSize()));
+        if (!allLanguages) {
+            ReadBlock(block, item->Data(), static_cast<size_t>(item->DataSize()));
+            continue;
+        }
+        // The first language in the table itself, as without keeping languages; each further
+        // one as a block of its own.
+        const std::vector<TPELanguageData> languages = item->Languages();
+        ReadBlock(block, languages.front().Data, languages.front().Size);
+        SetGroupLanguage(block, languages.front().Language);
+        for (size_t k = 1; k < languages.size(); ++k)
+            ReadLangBlock(block, languages[k].Language, languages[k].Data, languages[k].Size);
     }
 }
 
@@ -461,6 +587,10 @@ const std::u16string& TResRCDataItem::WideName() const {
         wideValid_ = true;
     }
     return wide_;
+}
+
+bool TResRCData::KeepsLanguages() const {
+    return Processor && Processor->KeepAllResources;
 }
 
 TResRCDataItem* TResRCData::Items(int index) const {
@@ -501,13 +631,52 @@ void TResRCData::Clear() {
     items_.clear();
 }
 
+namespace {
+
+// Whether two items are languages of one resource: the same numeric id, or the same name.
+bool SameResource(const TResRCDataItem* a, const TResRCDataItem* b) {
+    if (a->Id || b->Id) return a->Id == b->Id;
+    return a->WideName() == b->WideName();
+}
+
+// The runs of one resource in directory order: [begin, end) of each. Only a block that keeps
+// the source's languages holds languages of one resource; elsewhere items of one name are
+// resources of their own, as they always were.
+template <typename F>
+void ForEachResource(const std::vector<const TResRCDataItem*>& order, bool languages, F f) {
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i + 1;
+        while (languages && j < order.size() && SameResource(order[i], order[j])) ++j;
+        f(i, j);
+        i = j;
+    }
+}
+
+}  // namespace
+
 uint32_t TResRCData::DirectorySize() const {
-    return static_cast<uint32_t>(16 + 48 * items_.size());
+    // Name directory, one language directory per resource, one data entry per language.
+    size_t names = items_.size();
+    if (KeepsLanguages()) {
+        names = 0;
+        ForEachResource(DirectoryOrder(), true, [&](size_t, size_t) { ++names; });
+    }
+    return static_cast<uint32_t>(16 + 24 * names + 24 * items_.size());
 }
 
 uint64_t TResRCData::Size() const {
     uint64_t n = DirectorySize();
-    for (const auto& item : items_) n += 2 + 2 * uint64_t{item->WideName().size()} + uint64_t(item->Data.Size());
+    if (KeepsLanguages()) {
+        const auto order = DirectoryOrder();
+        ForEachResource(order, true, [&](size_t i, size_t) {
+            if (!order[i]->Id) n += 2 + 2 * uint64_t{order[i]->WideName().size()};
+        });
+    } else {
+        // Every item is a resource of its own, under its name.
+        for (const auto& item : items_)
+            if (!item->Id) n += 2 + 2 * uint64_t{item->WideName().size()};
+    }
+    for (const auto& item : items_) n += uint64_t(item->Data.Size());
     return n;
 }
 
@@ -524,8 +693,17 @@ std::vector<const TResRCDataItem*> TResRCData::DirectoryOrder() const {
     std::vector<const TResRCDataItem*> order;
     order.reserve(items_.size());
     for (const auto& item : items_) order.push_back(item.get());
-    std::stable_sort(order.begin(), order.end(),
-                     [](const TResRCDataItem* a, const TResRCDataItem* b) { return a->WideName() < b->WideName(); });
+    // Named entries first, by their UTF-16 code units; then ids ascending; languages ascending.
+    const bool languages = KeepsLanguages();
+    std::stable_sort(order.begin(), order.end(), [languages](const TResRCDataItem* a, const TResRCDataItem* b) {
+        if (a->Id.has_value() != b->Id.has_value()) return !a->Id;
+        if (a->Id) {
+            if (*a->Id != *b->Id) return *a->Id < *b->Id;
+        } else if (int c = a->WideName().compare(b->WideName()); c != 0) {
+            return c < 0;
+        }
+        return languages && a->Language < b->Language;
+    });
     return order;
 }
 
@@ -534,32 +712,53 @@ void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
     const uint32_t stamp = TimeStamp();
     const auto count = static_cast<uint32_t>(items_.size());
     // The loader finds a name by binary search, so the entries go out sorted by name (UTF-16
-    // code units, as it compares them); everything else follows the same order.
+    // code units, as it compares them), then the ids; everything else follows the same order.
     const auto order = DirectoryOrder();
     uint64_t names = 0;
+    uint32_t resources = 0;
+    uint16_t named = 0;
     // The length word counts the UTF-16 characters actually written, which differ from the ANSI
     // length in multi-byte code pages.
-    for (const auto* item : order) names += 2 + 2 * uint64_t{item->WideName().size()};
-    TDirectoryBuilder dir(DirectorySize() + names);
-    dir.Header(stamp, static_cast<uint16_t>(count), 0);
-    uint64_t nameOffset = uint64_t{offset} + DirectorySize();
-    for (uint32_t r = 0; r < count; ++r) {
-        dir.Pair(kDirectoryFlag + static_cast<uint32_t>(nameOffset), kDirectoryFlag + offset + 16 + 8 * count + 24 * r);
-        nameOffset += 2 + 2 * uint64_t{order[r]->WideName().size()};
-    }
-    for (uint32_t r = 0; r < count; ++r)
-        dir.LanguageDirectory(stamp, offset + 16 + 32 * count + 16 * r, order[r]->Language);
-    uint64_t dataOffset = uint64_t{offset} + 16 + 48 * uint64_t{count} + names;
+    ForEachResource(order, KeepsLanguages(), [&](size_t i, size_t) {
+        ++resources;
+        if (order[i]->Id) return;
+        ++named;
+        names += 2 + 2 * uint64_t{order[i]->WideName().size()};
+    });
+    const uint32_t dirSize = 16 + 24 * resources + 24 * count;
+    TDirectoryBuilder dir(dirSize + names);
+    dir.Header(stamp, named, static_cast<uint16_t>(resources - named));
+    uint64_t nameOffset = uint64_t{offset} + dirSize;
+    uint64_t langDir = uint64_t{offset} + 16 + 8 * uint64_t{resources};
+    ForEachResource(order, KeepsLanguages(), [&](size_t i, size_t end) {
+        uint32_t field = 0;
+        if (order[i]->Id) {
+            field = *order[i]->Id;
+        } else {
+            field = kDirectoryFlag + static_cast<uint32_t>(nameOffset);
+            nameOffset += 2 + 2 * uint64_t{order[i]->WideName().size()};
+        }
+        dir.Pair(field, kDirectoryFlag + static_cast<uint32_t>(langDir));
+        langDir += 16 + 8 * uint64_t{end - i};
+    });
+    uint64_t dataEntry = uint64_t{offset} + 16 + 24 * uint64_t{resources} + 8 * uint64_t{count};
+    ForEachResource(order, KeepsLanguages(), [&](size_t i, size_t end) {
+        dir.Header(stamp, 0, static_cast<uint16_t>(end - i));
+        for (size_t k = i; k < end; ++k, dataEntry += 16)
+            dir.Pair(order[k]->Language, static_cast<uint32_t>(dataEntry));
+    });
+    uint64_t dataOffset = uint64_t{offset} + dirSize + names;
     for (const auto* item : order) {
         uint64_t size = item->Data.Bytes().size();
         dir.DataEntry(static_cast<uint32_t>(dataOffset), static_cast<uint32_t>(size));
         dataOffset += size;
     }
-    for (const auto* item : order) {
-        const std::u16string& w = item->WideName();
+    ForEachResource(order, KeepsLanguages(), [&](size_t i, size_t) {
+        if (order[i]->Id) return;
+        const std::u16string& w = order[i]->WideName();
         dir.U16(static_cast<uint16_t>(w.size()));
         for (char16_t c : w) dir.U16(static_cast<uint16_t>(c));
-    }
+    });
     dir.WriteTo(s);
     for (const auto* item : order)
         s.WriteBuffer(item->Data.Bytes().data(), static_cast<int64_t>(item->Data.Bytes().size()));
@@ -570,14 +769,18 @@ void TResRCData::WriteResFormat(fw::TStream& s) {
         const std::u16string& w = item->WideName();
         std::vector<uint8_t> name;
         name.reserve(w.size() * 2 + 4);
-        for (char16_t c : w) {
-            name.push_back(static_cast<uint8_t>(c));
-            name.push_back(static_cast<uint8_t>(c >> 8));
+        if (item->Id) {
+            name = {0xFF, 0xFF, static_cast<uint8_t>(*item->Id), static_cast<uint8_t>(*item->Id >> 8)};
+        } else {
+            for (char16_t c : w) {
+                name.push_back(static_cast<uint8_t>(c));
+                name.push_back(static_cast<uint8_t>(c >> 8));
+            }
+            name.push_back(0);
+            name.push_back(0);
+            while (name.size() % 4) name.push_back(0);
         }
-        name.push_back(0);
-        name.push_back(0);
-        while (name.size() % 4) name.push_back(0);
-        WriteResHeader(s, static_cast<uint32_t>(item->Data.Size()), 10, name);
+        WriteResHeader(s, static_cast<uint32_t>(item->Data.Size()), 10, name, item->Language);
         item->SaveData(s);
         PadTo4(s);
     }
@@ -585,11 +788,26 @@ void TResRCData::WriteResFormat(fw::TStream& s) {
 
 void TResRCData::LoadFromPE(TPEResourceList& list) {
     Clear();
+    const bool asInSource = Processor && Processor->KeepAllResources;
     for (auto& entry : list.GetItems()) {
-        TResRCDataItem* item = Add(entry->Name());
-        const uint8_t* data = entry->Data();
-        item->Data.WriteBuffer(data, entry->DataSize());
-        item->Data.SetPosition(0);
+        if (!asInSource) {
+            TResRCDataItem* item = Add(entry->Name());
+            const uint8_t* data = entry->Data();
+            item->Data.WriteBuffer(data, entry->DataSize());
+            item->Data.SetPosition(0);
+            continue;
+        }
+        // Every language an item of its own; a numeric id stays one.
+        std::optional<uint16_t> id;
+        if (!(entry->NameField() & kDirectoryFlag)) id = static_cast<uint16_t>(entry->NameField());
+        const std::string name = entry->Name();
+        for (const TPELanguageData& lang : entry->Languages()) {
+            TResRCDataItem* item = Add(name);
+            item->Id = id;
+            item->Language = lang.Language;
+            item->Data.WriteBuffer(lang.Data, lang.Size);
+            item->Data.SetPosition(0);
+        }
     }
 }
 
@@ -809,22 +1027,6 @@ void TResProcessor::LoadFromStream(const std::string& fileName, fw::TStream& sou
     LoadFromReader(reader);
 }
 
-namespace {
-
-// String groups and RCDATA items take the language of the data they were read from.
-void KeepLanguages(TResBlock& block, TPEResourceList& list) {
-    auto& items = list.GetItems();
-    if (auto* strings = dynamic_cast<TResString*>(&block)) {
-        for (auto& item : items)
-            strings->SetGroupLanguage(fw::StrToInt(item->Name()), item->Languages().front().Language);
-    } else if (auto* rc = dynamic_cast<TResRCData*>(&block)) {
-        for (size_t i = 0; i < items.size(); ++i)
-            rc->Items(static_cast<int>(i))->Language = items[i]->Languages().front().Language;
-    }
-}
-
-}  // namespace
-
 void TResProcessor::LoadFromReader(TPEReader& reader) {
     Clear();
     // Built aside and taken over whole: a file that turns out bad leaves the processor empty
@@ -852,7 +1054,6 @@ void TResProcessor::LoadFromReader(TPEReader& reader) {
             continue;
         }
         block->LoadFromPE(*item->GetList());
-        if (KeepAllResources) KeepLanguages(*block, *item->GetList());
         loaded.push_back(std::move(block));
     }
     blocks_ = std::move(loaded);

@@ -87,7 +87,17 @@ struct TResStringGroup {
     }
 };
 
-// String tables: strings sorted by id (ids 0 to 65535, unique) and the 16-string groups.
+// A string-table block in a further language of the source (modules that keep the source's
+// languages): its own 16 texts, an empty text being an empty slot. The first language of a
+// block number is held by the strings and groups of the table itself.
+struct TResStringLangBlock {
+    int32_t Block = 0;  // block number
+    uint16_t Language = 0;
+    std::u16string Texts[16];
+};
+
+// String tables: strings sorted by id (ids 0 to 65535, unique) and the 16-string groups, and
+// the blocks of further languages.
 class TResString : public TResBlock {
 public:
     using TResBlock::TResBlock;
@@ -122,18 +132,39 @@ public:
     // The language the group of block number `block` is written with (when it has strings).
     void SetGroupLanguage(int32_t block, uint16_t language);
 
+    // Blocks of further languages, in the order added; written beside the group of the same
+    // block number, languages ascending.
+    int LangBlockCount() const { return static_cast<int>(langBlocks_.size()); }
+    TResStringLangBlock* LangBlocks(int index);  // nullptr when out of range
+    const TResStringLangBlock* LangBlocks(int index) const;
+    // Reads one 16-string block of a further language as ReadBlock does.
+    TResStringLangBlock& ReadLangBlock(int32_t block, uint16_t language, const uint8_t* data, size_t size);
+
 private:
     struct TGroupSpan {
         const TResStringGroup* Group;
         size_t First, Last;  // the group's strings: strings_[First, Last)
         uint64_t Size;       // its data bytes
     };
+    // One language of one block number as the module lists it: a group or a further language.
+    struct TEntry {
+        int32_t Block;
+        uint16_t Language;
+        const TGroupSpan* Span;              // or
+        const TResStringLangBlock* Further;  // the other one is null
+        uint64_t Size;
+    };
     std::vector<TGroupSpan> Spans() const;  // EWriteError for a string too long to write
+    // The entries by block number, languages ascending; `names` gets the number of block numbers.
+    std::vector<TEntry> Entries(const std::vector<TGroupSpan>& spans, size_t& names) const;
+    size_t BlockNumbers() const;  // distinct block numbers of groups and further languages
     void WriteGroupData(fw::TStream& stream, const TGroupSpan& span) const;
+    void WriteEntryData(fw::TStream& stream, const TEntry& entry) const;
 
     bool writing_ = false;
     std::vector<TGroupSpan> spans_;
     uint64_t spansSize_ = 0;
+    std::vector<std::unique_ptr<TResStringLangBlock>> langBlocks_;
 
     std::vector<std::unique_ptr<TResStringItem>> strings_;
     std::vector<std::unique_ptr<TResStringGroup>> groups_;
@@ -144,6 +175,9 @@ public:
     std::string Name;  // ANSI
     fw::TMemoryStream Data;
     uint16_t Language = 0;  // written as such; 0 unless the source's languages are kept
+    // Written under this numeric id instead of as a name (Name is then its decimal text); only
+    // items of modules that keep a program's resources as they are have one.
+    std::optional<uint16_t> Id;
 
     void LoadData(fw::TStream& stream);  // replaces the data with the whole stream
     void SaveData(fw::TStream& stream);  // writes the whole data at the stream's position
@@ -157,7 +191,8 @@ private:
     mutable bool wideValid_ = false;
 };
 
-// RCDATA items in insertion order; names need not be unique.
+// RCDATA items in insertion order; names need not be unique. Items of the same name (or id) are
+// the languages of one resource.
 class TResRCData : public TResBlock {
 public:
     using TResBlock::TResBlock;
@@ -180,10 +215,13 @@ public:
     void Remove(const std::string& name);
     void Delete(int index);
 
-    // The items in the order a module lists them: sorted by name.
+    // The items in the order a module lists them: named items sorted by name, then numeric ids
+    // ascending; the items of one name by language.
     std::vector<const TResRCDataItem*> DirectoryOrder() const;
 
 private:
+    // Items of one name (or id) are the languages of one resource (KeepAllResources).
+    bool KeepsLanguages() const;
     std::vector<std::unique_ptr<TResRCDataItem>> items_;
 };
 
@@ -252,9 +290,9 @@ public:
     // The whole module, in one forward pass from the stream's position.
     void SaveToStream(fw::TStream& stream);
 
-    // Set before loading a file: also keep every resource of other types and the languages of
-    // string tables and RCDATA as they are in the source, for a module that has to stand in for
-    // all of a program's resources.
+    // Set before loading a file: also keep every resource of other types, every language of
+    // string tables and RCDATA and the numeric ids of RCDATA as they are in the source, for a
+    // module that has to stand in for all of a program's resources.
     bool KeepAllResources = false;
 
     // Fixed time stamp for reproducible modules; empty means the clock at writing time.

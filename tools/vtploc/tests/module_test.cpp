@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -417,4 +418,81 @@ TEST_F(VtplocModule, VerifyCountsOnlyForms) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("forms: 0 missing, 1 not translated\n"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("DVCLAL"), std::string::npos) << r.out;
+}
+
+namespace {
+
+Bytes BlockRecords(const std::map<int, std::u16string>& slots) {
+    Bytes b;
+    for (int slot = 0; slot < 16; ++slot) {
+        auto it = slots.find(slot);
+        const std::u16string text = it == slots.end() ? u"" : it->second;
+        b.push_back(static_cast<uint8_t>(text.size()));
+        b.push_back(static_cast<uint8_t>(text.size() >> 8));
+        for (char16_t c : text) {
+            b.push_back(static_cast<uint8_t>(c));
+            b.push_back(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    return b;
+}
+
+// A program without settings records whose block 4096 and RCDATA LOGO are in two languages.
+Bytes TwoLanguageApp() {
+    using resources::TResId;
+    using resources::TResRawBlock;
+    TResProcessor p;
+    TResId strings, rcdata, block, logo, numeric;
+    strings.Id = 6;
+    rcdata.Id = 10;
+    block.Id = 4096;
+    logo.IsName = true;
+    logo.Name = u"LOGO";
+    numeric.Id = 101;
+    auto* st = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(strings)));
+    st->Entries.push_back({block, 0, BlockRecords({{15, u"Invoice"}, {14, u"Open"}})});
+    st->Entries.push_back({block, 9, BlockRecords({{15, u"Invoice"}, {13, u"Only in nine"}})});
+    auto* rc = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(rcdata)));
+    rc->Entries.push_back({logo, 0, Bytes{1, 2}});
+    rc->Entries.push_back({logo, 0x0409, Bytes{3, 4}});
+    rc->Entries.push_back({numeric, 0, Bytes{5}});
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+}  // namespace
+
+// Verify checks every language of the program: a module without the second language of a block
+// or of an RCDATA name, or with a numeric id written as a name, is incomplete.
+TEST_F(VtplocModule, VerifyChecksEveryLanguage) {
+    std::string app = Put("two.exe", TwoLanguageApp());
+    std::string ntv = (dir_ / "two.ntv.lng").string(), qps = (dir_ / "two.qps.lng").string();
+    ASSERT_EQ(Vtploc("lng extract --app " + Q(app) + " --lang ENU -o " + Q(ntv)).status, 0);
+    ASSERT_EQ(Vtploc("lng pseudo " + Q(ntv) + " -o " + Q(qps)).status, 0);
+    Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(qps) + " --native " + Q(ntv) + " --out-dir " +
+                      Q(dir_.string()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("4 strings, 0 forms, 3 other resources"), std::string::npos) << r.out;
+    const std::string mod = (dir_ / "two.QPS").string();
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(mod));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("strings: 0 missing, 1 the same as the program's\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("other resources: 0 missing, 0 changed\n"), std::string::npos) << r.out;
+
+    // The module as our own programs get it: first languages only, the id as a name.
+    TResProcessor firsts;
+    firsts.LoadFromFile(app);
+    firsts.FixedTimeStamp = 1;
+    fw::TMemoryStream s;
+    firsts.SaveToStream(s);
+    const std::string partial = Put("two.partial", s.Bytes());
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(partial));
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("missing string: 65533 (language 0x0009)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("missing string: 65535 (language 0x0009)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("missing resource: LOGO (language 0x0409)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("missing resource: 101\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("strings: 2 missing"), std::string::npos) << r.out;
 }

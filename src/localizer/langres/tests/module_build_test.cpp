@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <tuple>
 
 #include "framework/Classes.h"
 #include "localizer/langres/LFProc.h"
 #include "localizer/langres/LangContainer.h"
 #include "localizer/langres/LangWriter.h"
 #include "localizer/langres/SettingsRecord.h"
+#include "localizer/resources/FormConvert.h"
+#include "localizer/resources/PEReader.h"
 #include "localizer/resources/ResProc.h"
 
 using namespace langres;
@@ -205,4 +209,139 @@ TEST(ResourceModule, SourceWithoutValidLibrarySettingsIsRefused) {
     std::string src = dir.File("app.ntv", SourceModule(&cut));
     fw::TMemoryStream out;
     EXPECT_THROW(t.german.BuildResourceModule(0, out, nullptr, src), ELFProcError);
+}
+
+namespace {
+
+std::vector<uint8_t> BlockData(const std::map<int, std::u16string>& slots) {
+    Bytes b;
+    for (int slot = 0; slot < 16; ++slot) {
+        auto it = slots.find(slot);
+        const std::u16string text = it == slots.end() ? u"" : it->second;
+        b.push_back(static_cast<uint8_t>(text.size()));
+        b.push_back(static_cast<uint8_t>(text.size() >> 8));
+        for (char16_t c : text) {
+            b.push_back(static_cast<uint8_t>(c));
+            b.push_back(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    return b;
+}
+
+Bytes FormBinary(const std::string& caption) {
+    const std::string text = "object MainForm: TMainForm\r\n  Caption = '" + caption + "'\r\nend\r\n";
+    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
+    fw::TMemoryStream form;
+    resources::FormTextToBinary(src, form, false, 0x0409);
+    return form.Bytes();
+}
+
+// A program built with the framework's own tools (no settings records): string block 7 (ids
+// 96 to 111) in languages 0 and 9, the form in three languages (two of them the same form), a
+// numeric RCDATA id.
+Bytes ProgramInTwoLanguages() {
+    using resources::TResId;
+    using resources::TResRawBlock;
+    TResProcessor p;
+    TResId strings, rcdata, block, form, numeric;
+    strings.Id = 6;
+    rcdata.Id = 10;
+    block.Id = 7;
+    form.IsName = true;
+    form.Name = u"TMAINFORM";
+    numeric.Id = 101;
+    auto* st = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(strings)));
+    st->Entries.push_back({block, 0, BlockData({{4, u"Hello"}, {5, u"Goodbye"}})});
+    st->Entries.push_back({block, 9, BlockData({{4, u"Hello"}, {5, u"Bye"}, {6, u"Only in nine"}})});
+    auto* rc = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(rcdata)));
+    rc->Entries.push_back({form, 0, FormBinary("Main window")});
+    rc->Entries.push_back({form, 0x0409, FormBinary("Main window")});
+    rc->Entries.push_back({form, 0x0407, FormBinary("Hauptfenster")});
+    rc->Entries.push_back({numeric, 0, Bytes{'n', 'u', 'm'}});
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+// (type, name, language) -> bytes of a module file; ids as "#n".
+std::map<std::tuple<std::string, std::string, uint16_t>, Bytes> Resources(const std::string& path) {
+    resources::TPEReader reader(path);
+    std::map<std::tuple<std::string, std::string, uint16_t>, Bytes> out;
+    for (auto& type : reader.ResourceList()->GetItems())
+        for (auto& name : type->GetList()->GetItems())
+            for (const auto& lang : name->Languages())
+                out[{type->Name(), (name->NameField() & 0x80000000u) ? name->Name() : "#" + name->Name(),
+                     lang.Language}] = Bytes(lang.Data, lang.Data + lang.Size);
+    return out;
+}
+
+}  // namespace
+
+// Every language of the program is in its module, each translated only where its text is the
+// one the dictionary translates; numeric RCDATA ids stay ids.
+TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
+    TempDir dir;
+    const std::string src = dir.File("inv.exe", ProgramInTwoLanguages());
+    TLangResource model;
+    {
+        TLangFileImage img;
+        img.Header.LangId = 9;
+        img.Header.Revision = 1;
+        img.Header.EnglishLangName = "English";
+        img.Header.NativeLangName = u"English";
+        img.Header.IsNative = 1;
+        TLFUnit unit;
+        unit.Name = "Strings";
+        unit.Constants.push_back(Const("S100", 1, 100, u"Hello"));
+        unit.Constants.push_back(Const("S101", 2, 101, u"Goodbye"));
+        img.Units.push_back(unit);
+        TLFForm f;
+        f.Name = "MainForm";
+        TLFRecord caption;
+        caption.Name = "Caption";
+        caption.Id = 1;
+        caption.Value.Present = true;
+        caption.Value.Text = u"Main window";
+        f.Properties.push_back(caption);
+        img.Forms.push_back(f);
+        Bytes n = WriteLangFile(img, 7, false);
+        fw::TMemoryStream ns(n);
+        TLangFile native;
+        native.LoadFromStream(ns, &model, -1);
+        img.Header.LangId = 0x0407;
+        img.Header.IsNative = 0;
+        img.Header.EnglishLangName = "German";
+        img.Header.NativeLangName = u"Deutsch";
+        img.Units[0].Constants[0].Value.Text = u"Hallo";
+        img.Units[0].Constants[1].Value.Text = u"Auf Wiedersehen";
+        img.Forms[0].Properties[0].Value.Text = u"Rechnungen";
+        Bytes g = WriteLangFile(img, 7, false);
+        fw::TMemoryStream gs(g);
+        TLangFile german;
+        int de = model.AddLanguage(0, 0x0407);
+        german.LoadFromStream(gs, &model, de);
+        german.DllLangIndex = de;
+        german.ModuleTimeStamp = 1;
+        german.SaveResourceModule(0, (dir.path / "inv.DEU").string(), &model, src);
+    }
+    const auto in = Resources(src), out = Resources((dir.path / "inv.DEU").string());
+    // Strings: language 0 translated; in language 9 the text that is the native one too, the
+    // others (another text for the same id, an id of its own) kept.
+    EXPECT_EQ(out.at({"String", "#7", 0}), BlockData({{4, u"Hallo"}, {5, u"Auf Wiedersehen"}}));
+    EXPECT_EQ(out.at({"String", "#7", 9}), BlockData({{4, u"Hallo"}, {5, u"Bye"}, {6, u"Only in nine"}}));
+    // Forms: the copy of the dictionary's form translated the same, the other form kept.
+    const Bytes& neutral = out.at({"RCData", "TMAINFORM", 0});
+    EXPECT_NE(neutral, in.at({"RCData", "TMAINFORM", 0}));
+    EXPECT_NE(std::string(neutral.begin(), neutral.end()).find("Rechnungen"), std::string::npos);
+    EXPECT_EQ(out.at({"RCData", "TMAINFORM", 0x0409}), neutral);
+    EXPECT_EQ(out.at({"RCData", "TMAINFORM", 0x0407}), in.at({"RCData", "TMAINFORM", 0x0407}));
+    // The numeric id as it was, under its id.
+    ASSERT_EQ(out.count({"RCData", "#101", 0}), 1u);
+    EXPECT_EQ(out.at({"RCData", "#101", 0}), in.at({"RCData", "#101", 0}));
+    EXPECT_EQ(out.count({"RCData", "101", 0}), 0u);
+    // Nothing of the program is missing, only the settings record added.
+    for (const auto& [key, bytes] : in) EXPECT_EQ(out.count(key), 1u) << std::get<1>(key) << " " << std::get<2>(key);
+    EXPECT_EQ(out.size(), in.size() + 1);
+    EXPECT_EQ(out.count({"RCData", SLibSettingsName, 0}), 1u);
 }

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "framework/Classes.h"
@@ -85,6 +87,75 @@ inline void FillSample(resources::TResProcessor& p) {
     SetData(r->Add("EMPTY"), "");
     SetData(r->Add("ODD"), "abc");
     p.AddBlock(std::move(r));
+}
+
+// The data of one 16-string block: the count-prefixed UTF-16 records of its slots 0 to 15.
+inline std::vector<uint8_t> StringBlockData(const std::map<int, std::u16string>& slots) {
+    std::vector<uint8_t> b;
+    for (int slot = 0; slot < 16; ++slot) {
+        auto it = slots.find(slot);
+        const std::u16string text = it == slots.end() ? u"" : it->second;
+        b.push_back(static_cast<uint8_t>(text.size()));
+        b.push_back(static_cast<uint8_t>(text.size() >> 8));
+        for (char16_t c : text) {
+            b.push_back(static_cast<uint8_t>(c));
+            b.push_back(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    return b;
+}
+
+inline resources::TResId ResName(const std::u16string& name) {
+    resources::TResId id;
+    id.IsName = true;
+    id.Name = name;
+    return id;
+}
+inline resources::TResId ResNumber(uint16_t number) {
+    resources::TResId id;
+    id.Id = number;
+    return id;
+}
+
+// A program as the framework's own tools leave it (no settings records), written entry by entry:
+// string block 4096 in languages 0 and 9, each with texts of its own (65535 the same in both);
+// block 4095 in language 9 only; RCDATA "LOGO" in languages 0 and 0x0409, "A", and the numeric
+// ids 101 and 7.
+inline std::vector<uint8_t> TwoLanguageProgram() {
+    resources::TResProcessor p;
+    p.FixedTimeStamp = 11;
+    auto* st =
+        static_cast<resources::TResRawBlock*>(p.AddBlock(std::make_unique<resources::TResRawBlock>(ResNumber(6))));
+    st->Entries.push_back({ResNumber(4096), 0, StringBlockData({{15, u"Invoice"}, {14, u"Open"}, {0, u"12:00"}})});
+    st->Entries.push_back(
+        {ResNumber(4096), 9, StringBlockData({{15, u"Invoice"}, {14, u"\u00D6ffnen"}, {13, u"Only in nine"}})});
+    st->Entries.push_back({ResNumber(4095), 9, StringBlockData({{15, u"Access violation"}})});
+    auto* rc =
+        static_cast<resources::TResRawBlock*>(p.AddBlock(std::make_unique<resources::TResRawBlock>(ResNumber(10))));
+    auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    rc->Entries.push_back({ResNumber(101), 0, bytes("numeric 101")});
+    rc->Entries.push_back({ResName(u"LOGO"), 0x0409, bytes("\x89PNG us")});
+    rc->Entries.push_back({ResName(u"LOGO"), 0, bytes("\x89PNG neutral")});
+    rc->Entries.push_back({ResNumber(7), 0x0409, bytes("seven")});
+    rc->Entries.push_back({ResName(u"A"), 0, bytes("a")});
+    fw::TMemoryStream m;
+    p.SaveToStream(m);
+    return m.Bytes();
+}
+
+// Every resource of a module file: (type, name, language) -> bytes; names as "#id" or the text.
+using TResourceMap = std::map<std::tuple<std::string, std::string, uint16_t>, std::vector<uint8_t>>;
+inline TResourceMap ResourcesOf(const std::string& path) {
+    resources::TPEReader reader(path);
+    TResourceMap out;
+    auto key = [](resources::TPEResourceItem& item) {
+        return (item.NameField() & 0x80000000u) ? fw::Utf16ToUtf8(item.WideName()) : "#" + item.Name();
+    };
+    for (auto& type : reader.ResourceList()->GetItems())
+        for (auto& name : type->GetList()->GetItems())
+            for (const auto& lang : name->Languages())
+                out[{type->Name(), key(*name), lang.Language}] = std::vector<uint8_t>(lang.Data, lang.Data + lang.Size);
+    return out;
 }
 
 }  // namespace restest

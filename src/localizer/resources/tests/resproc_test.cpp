@@ -594,3 +594,93 @@ TEST(ResString, AdjacentBlocksKeepTheirOwnStrings) {
         EXPECT_EQ(item->Text, BoundaryText(id)) << id;
     }
 }
+
+// A program built with the framework's own tools, taken whole: every language of a string block
+// and of an RCDATA name comes out with its own strings and bytes, numeric ids stay ids.
+TEST(ResProcessor, KeepAllResourcesKeepsEveryLanguageAndNumericIds) {
+    const std::string src = WriteScratch("twolang.exe", TwoLanguageProgram());
+    TResProcessor p;
+    p.KeepAllResources = true;
+    p.LoadFromFile(src);
+
+    // The first language of a block in the table itself, the second one beside it.
+    TResString* s = StringBlock(p);
+    ASSERT_NE(s, nullptr);
+    ASSERT_NE(s->FindString(65534), nullptr);
+    EXPECT_EQ(s->FindString(65534)->Text, u"Open");
+    EXPECT_EQ(s->FindString(65533), nullptr);  // only in language 9
+    ASSERT_EQ(s->GroupCount(), 2);
+    EXPECT_EQ(s->Groups(0)->Id, 4095);
+    EXPECT_EQ(s->Groups(0)->Language, 9);
+    EXPECT_EQ(s->Groups(1)->Language, 0);
+    ASSERT_EQ(s->LangBlockCount(), 1);
+    const TResStringLangBlock* nine = s->LangBlocks(0);
+    EXPECT_EQ(nine->Block, 4096);
+    EXPECT_EQ(nine->Language, 9);
+    EXPECT_EQ(nine->Texts[15], u"Invoice");
+    EXPECT_EQ(nine->Texts[14], u"\u00D6ffnen");
+    EXPECT_EQ(nine->Texts[13], u"Only in nine");
+    EXPECT_EQ(nine->Texts[0], u"");
+
+    TResRCData* rc = RCDataBlock(p);
+    ASSERT_NE(rc, nullptr);
+    ASSERT_EQ(rc->Count(), 5);
+    int logos = 0;
+    for (int i = 0; i < rc->Count(); ++i) {
+        TResRCDataItem* item = rc->Items(i);
+        if (item->Name == "LOGO") {
+            ++logos;
+            EXPECT_FALSE(item->Id);
+            EXPECT_EQ(DataOf(item), item->Language == 0x0409 ? "\x89PNG us" : "\x89PNG neutral");
+        }
+    }
+    EXPECT_EQ(logos, 2);
+    ASSERT_NE(rc->FindByName("101"), nullptr);
+    EXPECT_EQ(rc->FindByName("101")->Id, uint16_t{101});
+    EXPECT_EQ(rc->FindByName("7")->Language, 0x0409);
+
+    // The module holds exactly the source's string tables and RCDATA, byte for byte.
+    p.FixedTimeStamp = 3;
+    const auto module = Module(p);
+    const std::string out = WriteScratch("twolang.mod", module);
+    const TResourceMap want = ResourcesOf(src), got = ResourcesOf(out);
+    EXPECT_EQ(got.size(), 8u);
+    EXPECT_EQ(got, want);
+    for (const auto& [key, bytes] : want) EXPECT_EQ(got.count(key), 1u) << std::get<0>(key) << " " << std::get<1>(key);
+
+    // RCDATA directory: two named entries (sorted) and then two ids (ascending), as the
+    // loader's binary search needs them.
+    TPEReader reader(out);
+    TPEResourceItem* rcType = reader.ResourceList()->Items(1);
+    ASSERT_EQ(rcType->Name(), "RCData");
+    const size_t dir = reader.ResourceBase() + (rcType->OffsetField() & 0x7FFFFFFF);
+    EXPECT_EQ(U16(module, dir + 12), 2);
+    EXPECT_EQ(U16(module, dir + 14), 2);
+    std::vector<std::string> order;
+    for (auto& item : rcType->GetList()->GetItems())
+        order.push_back((item->NameField() & 0x80000000u) ? item->Name() : "#" + item->Name());
+    EXPECT_EQ(order, (std::vector<std::string>{"A", "LOGO", "#7", "#101"}));
+    // Languages ascending under each name.
+    for (auto& item : reader.ResourceList()->Items(0)->GetList()->GetItems()) {
+        auto langs = item->Languages();
+        for (size_t k = 1; k < langs.size(); ++k) EXPECT_LT(langs[k - 1].Language, langs[k].Language);
+    }
+
+    // Read back and written again: the same module.
+    TResProcessor back;
+    back.KeepAllResources = true;
+    back.LoadFromFile(out);
+    back.FixedTimeStamp = 3;
+    EXPECT_EQ(Module(back), module);
+
+    // Without keeping everything (our own programs) the table keeps the first language of a
+    // block, and an RCDATA id is named by its decimal text, as before.
+    TResProcessor own;
+    own.LoadFromFile(src);
+    EXPECT_EQ(StringBlock(own)->LangBlockCount(), 0);
+    EXPECT_EQ(RCDataBlock(own)->Count(), 4);
+    own.FixedTimeStamp = 3;
+    const TResourceMap ownMap = ResourcesOf(WriteScratch("twolang.own", Module(own)));
+    EXPECT_EQ(ownMap.count({"RCData", "101", 0}), 1u);
+    EXPECT_EQ(ownMap.count({"String", "#4096", 9}), 0u);
+}

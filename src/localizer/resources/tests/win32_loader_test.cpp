@@ -179,4 +179,79 @@ TEST(WindowsLoader, LoadFromModuleFollowsTheResourceModule) {
     EXPECT_EQ(static_cast<TResString*>(p.FindBlock(6))->FindString(17)->Text, u"Seventeen");
 }
 
+namespace {
+
+// The bytes the loader finds for (type, name, language); false when it finds none.
+// The wide forms of RT_STRING and RT_RCDATA (this build is not a UNICODE one).
+const LPCWSTR kString = MAKEINTRESOURCEW(6), kRCData = MAKEINTRESOURCEW(10);
+
+bool ResourceOf(HMODULE h, LPCWSTR type, LPCWSTR name, WORD language, std::vector<uint8_t>& out) {
+    HRSRC info = FindResourceExW(h, type, name, language);
+    if (!info) return false;
+    DWORD size = SizeofResource(h, info);
+    const auto* p = static_cast<const uint8_t*>(LockResource(LoadResource(h, info)));
+    if (size && !p) return false;
+    out.assign(p, p + size);
+    return true;
+}
+
+}  // namespace
+
+TEST(WindowsLoader, ModuleOfAProgramKeepsEveryLanguageAndNumericIds) {
+    // The program and the module written from it: the loader finds the same in both, each
+    // language of a block or a name with its own bytes, and the numeric RCDATA ids as ids.
+    const std::string src = WriteScratch("twolang_src.exe", TwoLanguageProgram());
+    TResProcessor p;
+    p.KeepAllResources = true;
+    p.LoadFromFile(src);
+    p.FixedTimeStamp = 5;
+    const std::string mod = WriteScratch("twolang.QPS", Module(p));
+    const std::wstring wmod(mod.begin(), mod.end());
+    HMODULE h = LoadLibraryExW(wmod.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(h, nullptr) << GetLastError();
+    DataModule program(src);
+    ASSERT_NE(program.h, nullptr) << GetLastError();
+    const WORD neutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), english = MAKELANGID(LANG_ENGLISH, 0),
+               us = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+    struct Want {
+        LPCWSTR type, name;
+        WORD language;
+    } const wants[] = {
+        {kString, MAKEINTRESOURCEW(4096), neutral},
+        {kString, MAKEINTRESOURCEW(4096), english},
+        {kString, MAKEINTRESOURCEW(4095), english},
+        {kRCData, L"LOGO", neutral},
+        {kRCData, L"LOGO", us},
+        {kRCData, MAKEINTRESOURCEW(101), neutral},
+        {kRCData, MAKEINTRESOURCEW(7), us},
+        {kRCData, L"A", neutral},
+    };
+    for (const Want& w : wants) {
+        SCOPED_TRACE(testing::Message() << "name " << (IS_INTRESOURCE(w.name) ? reinterpret_cast<uintptr_t>(w.name) : 0)
+                                        << " language " << w.language);
+        std::vector<uint8_t> inModule, inProgram;
+        ASSERT_TRUE(ResourceOf(h, w.type, w.name, w.language, inModule));
+        ASSERT_TRUE(ResourceOf(program.h, w.type, w.name, w.language, inProgram));
+        EXPECT_EQ(inModule, inProgram);
+    }
+    std::vector<uint8_t> zero, nine;
+    ASSERT_TRUE(ResourceOf(h, kString, MAKEINTRESOURCEW(4096), neutral, zero));
+    ASSERT_TRUE(ResourceOf(h, kString, MAKEINTRESOURCEW(4096), english, nine));
+    EXPECT_EQ(zero, StringBlockData({{15, u"Invoice"}, {14, u"Open"}, {0, u"12:00"}}));
+    EXPECT_EQ(nine, StringBlockData({{15, u"Invoice"}, {14, u"\u00D6ffnen"}, {13, u"Only in nine"}}));
+    std::vector<uint8_t> logo;
+    ASSERT_TRUE(ResourceOf(h, kRCData, L"LOGO", us, logo));
+    EXPECT_EQ(std::string(logo.begin(), logo.end()), "\x89PNG us");
+    // Found as the framework's run-time library looks them up: by id, without a language.
+    HRSRC numeric = FindResourceW(h, MAKEINTRESOURCEW(101), kRCData);
+    ASSERT_NE(numeric, nullptr);
+    EXPECT_EQ(SizeofResource(h, numeric), 11u);
+    EXPECT_EQ(std::string(static_cast<const char*>(LockResource(LoadResource(h, numeric))), 11), "numeric 101");
+    EXPECT_NE(FindResourceW(h, MAKEINTRESOURCEW(7), kRCData), nullptr);
+    EXPECT_EQ(FindResourceW(h, L"101", kRCData), nullptr);
+    wchar_t buf[64];
+    EXPECT_EQ(LoadStringW(h, 65535, buf, 64), 7);
+    FreeLibrary(h);
+}
+
 #endif
