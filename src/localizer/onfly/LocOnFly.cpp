@@ -41,7 +41,6 @@ TLResFormItem* EntryForClass(TLangResource* res, const TClassInfo* c) {
     return i >= 0 ? res->Forms->Items(i) : nullptr;
 }
 
-// A decimal index as entry names carry it: digits only; anything else is a conversion error.
 // A value's text in the code page of its language, and whether that holds it exactly. Texts that
 // fit are set 8-bit as they always were; the others go wide where the target keeps UTF-16, so
 // that no character turns into '?' or is read in another script.
@@ -50,6 +49,7 @@ bool AnsiHoldsText(const TLResValue* value, std::string& ansi) {
     return langres::LangAnsiToWide(ansi, value->LangId) == value->Text;
 }
 
+// A decimal index as entry names carry it: digits only; anything else is a conversion error.
 int StrictIndex(const std::string& text) {
     bool ok = !text.empty() && text.size() <= 9;
     for (char c : text)
