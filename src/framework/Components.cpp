@@ -265,55 +265,63 @@ std::string TStrings::Text() const {
     return out;
 }
 
-void TStrings::SetText(std::string_view text) {
-    BeginUpdate();
-    struct End {
-        TStrings* s;
-        ~End() { s->EndUpdate(); }
-    } end{this};
-    Clear();
+namespace {
+
+// Changes of a list between its construction and its end are told once.
+struct TUpdateScope {
+    explicit TUpdateScope(TStrings* s) : s_(s) { s_->BeginUpdate(); }
+    ~TUpdateScope() { s_->EndUpdate(); }
+    TUpdateScope(const TUpdateScope&) = delete;
+    TUpdateScope& operator=(const TUpdateScope&) = delete;
+
+private:
+    TStrings* s_;
+};
+
+// Calls add for each line of text, split at CR LF, LF or CR; a final line end adds no line.
+template <class Char, class Add>
+void ForEachLine(std::basic_string_view<Char> text, Add add) {
     size_t i = 0;
     while (i < text.size()) {
         size_t start = i;
-        while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-        Add(std::string(text.substr(start, i - start)));
-        if (i < text.size() && text[i] == '\r') ++i;
-        if (i < text.size() && text[i] == '\n') ++i;
+        while (i < text.size() && text[i] != Char('\r') && text[i] != Char('\n')) ++i;
+        add(text.substr(start, i - start));
+        if (i < text.size() && text[i] == Char('\r')) ++i;
+        if (i < text.size() && text[i] == Char('\n')) ++i;
     }
 }
 
-int TStrings::AddWide(const std::u16string& s) {
+TText WideLine(const std::u16string& s) {
     TText line;
     line.SetWide(s);
+    return line;
+}
+
+}  // namespace
+
+void TStrings::SetText(std::string_view text) {
+    TUpdateScope update(this);
+    Clear();
+    ForEachLine(text, [this](std::string_view line) { Add(std::string(line)); });
+}
+
+int TStrings::AddWide(const std::u16string& s) {
     int n = Count();
-    DoInsertText(n, line);
+    DoInsertText(n, WideLine(s));
     Changed();
     return n;
 }
 
 void TStrings::PutWide(int index, const std::u16string& s) {
     CheckIndex(index, Count());
-    TText line;
-    line.SetWide(s);
-    DoPutText(index, line);
+    DoPutText(index, WideLine(s));
     Changed();
 }
 
 void TStrings::SetWideText(std::u16string_view text) {
-    BeginUpdate();
-    struct End {
-        TStrings* s;
-        ~End() { s->EndUpdate(); }
-    } end{this};
+    TUpdateScope update(this);
     Clear();
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t start = i;
-        while (i < text.size() && text[i] != u'\r' && text[i] != u'\n') ++i;
-        AddWide(std::u16string(text.substr(start, i - start)));
-        if (i < text.size() && text[i] == u'\r') ++i;
-        if (i < text.size() && text[i] == u'\n') ++i;
-    }
+    ForEachLine(text, [this](std::u16string_view line) { AddWide(std::u16string(line)); });
 }
 
 const std::u16string* TStrings::WideStrings(int index) const {
@@ -325,11 +333,7 @@ void TStrings::Assign(TPersistent* source) {
     auto* src = dynamic_cast<TStrings*>(source);
     if (!src) return TPersistent::Assign(source);
     if (src == this) return;
-    BeginUpdate();
-    struct End {
-        TStrings* s;
-        ~End() { s->EndUpdate(); }
-    } end{this};
+    TUpdateScope update(this);
     Clear();
     for (int i = 0; i < src->Count(); ++i) {
         TText line;
