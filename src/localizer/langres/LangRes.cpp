@@ -73,6 +73,11 @@ std::u16string LangAnsiToWide(const std::string& text, uint16_t langId) {
     return kutils::AnsiToWideCP(text, LangCodePage(langId));
 }
 
+bool LangAnsiHoldsText(const std::u16string& text, uint16_t langId, std::string& ansi) {
+    ansi = LangWideToAnsi(text, langId);
+    return LangAnsiToWide(ansi, langId) == text;
+}
+
 std::string TVariant::ToAnsi(uint16_t langId) const {
     if (IsInteger()) return fw::IntToStr(AsInteger());
     if (IsAnsi()) return AsAnsi();

@@ -30,6 +30,8 @@ uint16_t UserDefaultLangId();
 uint32_t LangCodePage(uint16_t langId);
 std::string LangWideToAnsi(const std::u16string& text, uint16_t langId);
 std::u16string LangAnsiToWide(const std::string& text, uint16_t langId);
+// Whether that code page holds the text exactly; ansi receives the 8-bit form either way.
+bool LangAnsiHoldsText(const std::u16string& text, uint16_t langId, std::string& ansi);
 
 // A value handed to AssignVariant: empty, a 32-bit integer, 8-bit text or wide (OLE) text.
 class TVariant {

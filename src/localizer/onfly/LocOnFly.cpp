@@ -41,12 +41,11 @@ TLResFormItem* EntryForClass(TLangResource* res, const TClassInfo* c) {
     return i >= 0 ? res->Forms->Items(i) : nullptr;
 }
 
-// A value's text in the code page of its language, and whether that holds it exactly. Texts that
-// fit are set 8-bit as they always were; the others go wide where the target keeps UTF-16, so
-// that no character turns into '?' or is read in another script.
+// Texts the code page of their language holds are set 8-bit as they always were; the others go
+// wide where the target keeps UTF-16, so that no character turns into '?' or is read in another
+// script.
 bool AnsiHoldsText(const TLResValue* value, std::string& ansi) {
-    ansi = value->GetAnsiText();
-    return langres::LangAnsiToWide(ansi, value->LangId) == value->Text;
+    return langres::LangAnsiHoldsText(value->Text, value->LangId, ansi);
 }
 
 // A decimal index as entry names carry it: digits only; anything else is a conversion error.

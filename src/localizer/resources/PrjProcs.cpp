@@ -433,10 +433,8 @@ const std::u16string& TFormProcessor::ValueText(langres::TLResPropertyItem* prop
 }
 
 std::string TFormProcessor::QuoteText(const std::u16string& text, uint16_t langId, bool wide) const {
-    if (!wide) {
-        std::string ansi = langres::LangWideToAnsi(text, langId);
-        if (langres::LangAnsiToWide(ansi, langId) == text) return kutils::QuoteString(ansi, '\'');
-    }
+    std::string ansi;
+    if (!wide && langres::LangAnsiHoldsText(text, langId, ansi)) return kutils::QuoteString(ansi, '\'');
     return WideQuoteString(text);
 }
 

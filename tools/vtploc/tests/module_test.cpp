@@ -15,6 +15,7 @@
 #include "localizer/langres/SettingsRecord.h"
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/StringBlock.h"
 
 using namespace langres;
 using resources::TResProcessor;
@@ -422,21 +423,6 @@ TEST_F(VtplocModule, VerifyCountsOnlyForms) {
 
 namespace {
 
-Bytes BlockRecords(const std::map<int, std::u16string>& slots) {
-    Bytes b;
-    for (int slot = 0; slot < 16; ++slot) {
-        auto it = slots.find(slot);
-        const std::u16string text = it == slots.end() ? u"" : it->second;
-        b.push_back(static_cast<uint8_t>(text.size()));
-        b.push_back(static_cast<uint8_t>(text.size() >> 8));
-        for (char16_t c : text) {
-            b.push_back(static_cast<uint8_t>(c));
-            b.push_back(static_cast<uint8_t>(c >> 8));
-        }
-    }
-    return b;
-}
-
 // A program without settings records whose block 4096 and RCDATA LOGO are in two languages.
 Bytes TwoLanguageApp() {
     using resources::TResId;
@@ -450,8 +436,8 @@ Bytes TwoLanguageApp() {
     logo.Name = u"LOGO";
     numeric.Id = 101;
     auto* st = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(strings)));
-    st->Entries.push_back({block, 0, BlockRecords({{15, u"Invoice"}, {14, u"Open"}})});
-    st->Entries.push_back({block, 9, BlockRecords({{15, u"Invoice"}, {13, u"Only in nine"}})});
+    st->Entries.push_back({block, 0, restest::StringBlockData({{15, u"Invoice"}, {14, u"Open"}})});
+    st->Entries.push_back({block, 9, restest::StringBlockData({{15, u"Invoice"}, {13, u"Only in nine"}})});
     auto* rc = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(rcdata)));
     rc->Entries.push_back({logo, 0, Bytes{1, 2}});
     rc->Entries.push_back({logo, 0x0409, Bytes{3, 4}});

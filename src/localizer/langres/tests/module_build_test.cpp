@@ -12,6 +12,7 @@
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/PEReader.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/StringBlock.h"
 
 using namespace langres;
 using resources::TResProcessor;
@@ -213,21 +214,6 @@ TEST(ResourceModule, SourceWithoutValidLibrarySettingsIsRefused) {
 
 namespace {
 
-std::vector<uint8_t> BlockData(const std::map<int, std::u16string>& slots) {
-    Bytes b;
-    for (int slot = 0; slot < 16; ++slot) {
-        auto it = slots.find(slot);
-        const std::u16string text = it == slots.end() ? u"" : it->second;
-        b.push_back(static_cast<uint8_t>(text.size()));
-        b.push_back(static_cast<uint8_t>(text.size() >> 8));
-        for (char16_t c : text) {
-            b.push_back(static_cast<uint8_t>(c));
-            b.push_back(static_cast<uint8_t>(c >> 8));
-        }
-    }
-    return b;
-}
-
 Bytes FormBinary(const std::string& caption) {
     const std::string text = "object MainForm: TMainForm\r\n  Caption = '" + caption + "'\r\nend\r\n";
     fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
@@ -251,8 +237,8 @@ Bytes ProgramInTwoLanguages() {
     form.Name = u"TMAINFORM";
     numeric.Id = 101;
     auto* st = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(strings)));
-    st->Entries.push_back({block, 0, BlockData({{4, u"Hello"}, {5, u"Goodbye"}})});
-    st->Entries.push_back({block, 9, BlockData({{4, u"Hello"}, {5, u"Bye"}, {6, u"Only in nine"}})});
+    st->Entries.push_back({block, 0, restest::StringBlockData({{4, u"Hello"}, {5, u"Goodbye"}})});
+    st->Entries.push_back({block, 9, restest::StringBlockData({{4, u"Hello"}, {5, u"Bye"}, {6, u"Only in nine"}})});
     auto* rc = static_cast<TResRawBlock*>(p.AddBlock(std::make_unique<TResRawBlock>(rcdata)));
     rc->Entries.push_back({form, 0, FormBinary("Main window")});
     rc->Entries.push_back({form, 0x0409, FormBinary("Main window")});
@@ -328,8 +314,9 @@ TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
     const auto in = Resources(src), out = Resources((dir.path / "inv.DEU").string());
     // Strings: language 0 translated; in language 9 the text that is the native one too, the
     // others (another text for the same id, an id of its own) kept.
-    EXPECT_EQ(out.at({"String", "#7", 0}), BlockData({{4, u"Hallo"}, {5, u"Auf Wiedersehen"}}));
-    EXPECT_EQ(out.at({"String", "#7", 9}), BlockData({{4, u"Hallo"}, {5, u"Bye"}, {6, u"Only in nine"}}));
+    EXPECT_EQ(out.at({"String", "#7", 0}), restest::StringBlockData({{4, u"Hallo"}, {5, u"Auf Wiedersehen"}}));
+    EXPECT_EQ(out.at({"String", "#7", 9}),
+              restest::StringBlockData({{4, u"Hallo"}, {5, u"Bye"}, {6, u"Only in nine"}}));
     // Forms: the copy of the dictionary's form translated the same, the other form kept.
     const Bytes& neutral = out.at({"RCData", "TMAINFORM", 0});
     EXPECT_NE(neutral, in.at({"RCData", "TMAINFORM", 0}));

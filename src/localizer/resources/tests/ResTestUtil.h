@@ -11,6 +11,7 @@
 
 #include "framework/Classes.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/StringBlock.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -87,22 +88,6 @@ inline void FillSample(resources::TResProcessor& p) {
     SetData(r->Add("EMPTY"), "");
     SetData(r->Add("ODD"), "abc");
     p.AddBlock(std::move(r));
-}
-
-// The data of one 16-string block: the count-prefixed UTF-16 records of its slots 0 to 15.
-inline std::vector<uint8_t> StringBlockData(const std::map<int, std::u16string>& slots) {
-    std::vector<uint8_t> b;
-    for (int slot = 0; slot < 16; ++slot) {
-        auto it = slots.find(slot);
-        const std::u16string text = it == slots.end() ? u"" : it->second;
-        b.push_back(static_cast<uint8_t>(text.size()));
-        b.push_back(static_cast<uint8_t>(text.size() >> 8));
-        for (char16_t c : text) {
-            b.push_back(static_cast<uint8_t>(c));
-            b.push_back(static_cast<uint8_t>(c >> 8));
-        }
-    }
-    return b;
 }
 
 inline resources::TResId ResName(const std::u16string& name) {
