@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 #include "framework/ByteReader.h"
 #include "localizer/kutils/KLocales.h"
@@ -445,8 +446,29 @@ uint64_t TResString::Size() const {
     return n;
 }
 
+namespace {
+
+// One slot's record of a string block (count, then UTF-16 little-endian) at p; returns its end.
+uint8_t* PutStringRecord(uint8_t* p, std::u16string_view text) {
+    const size_t len = text.size();
+    p[0] = static_cast<uint8_t>(len);
+    p[1] = static_cast<uint8_t>(len >> 8);
+    p += 2;
+    if constexpr (std::endian::native == std::endian::little) {
+        if (len) std::memcpy(p, text.data(), 2 * len);
+        return p + 2 * len;
+    }
+    for (char16_t c : text) {
+        *p++ = static_cast<uint8_t>(c);
+        *p++ = static_cast<uint8_t>(c >> 8);
+    }
+    return p;
+}
+
+}  // namespace
+
+// Both built whole in a small buffer and handed over in one write.
 void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
-    // Built whole in a small buffer and handed over in one write.
     thread_local std::vector<uint8_t> buf;
     buf.resize(static_cast<size_t>(span.Size));
     uint8_t* p = buf.data();
@@ -454,20 +476,7 @@ void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
     size_t k = span.First;
     for (int slot = 0; slot < 16; ++slot) {
         const TResStringItem* item = k < span.Last && strings_[k]->Id == base + slot ? strings_[k++].get() : nullptr;
-        const size_t len = item ? item->Text.size() : 0;
-        p[0] = static_cast<uint8_t>(len);
-        p[1] = static_cast<uint8_t>(len >> 8);
-        p += 2;
-        if (!len) continue;
-        if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(p, item->Text.data(), 2 * len);
-            p += 2 * len;
-        } else {
-            for (char16_t c : item->Text) {
-                *p++ = static_cast<uint8_t>(c);
-                *p++ = static_cast<uint8_t>(c >> 8);
-            }
-        }
+        p = PutStringRecord(p, item ? std::u16string_view(item->Text) : std::u16string_view());
     }
     s.WriteBuffer(buf.data(), static_cast<int64_t>(span.Size));
 }
@@ -475,17 +484,10 @@ void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
 void TResString::WriteEntryData(fw::TStream& s, const TEntry& entry) const {
     if (entry.Span) return WriteGroupData(s, *entry.Span);
     thread_local std::vector<uint8_t> buf;
-    buf.clear();
-    buf.reserve(static_cast<size_t>(entry.Size));
-    for (const auto& t : entry.Further->Texts) {
-        buf.push_back(static_cast<uint8_t>(t.size()));
-        buf.push_back(static_cast<uint8_t>(t.size() >> 8));
-        for (char16_t c : t) {
-            buf.push_back(static_cast<uint8_t>(c));
-            buf.push_back(static_cast<uint8_t>(c >> 8));
-        }
-    }
-    s.WriteBuffer(buf.data(), static_cast<int64_t>(buf.size()));
+    buf.resize(static_cast<size_t>(entry.Size));
+    uint8_t* p = buf.data();
+    for (const auto& t : entry.Further->Texts) p = PutStringRecord(p, t);
+    s.WriteBuffer(buf.data(), static_cast<int64_t>(entry.Size));
 }
 
 void TResString::CheckWritable() const {
