@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Command.h"
+#include "LangInput.h"
 #include "framework/Classes.h"
 #include "localizer/catalog/Catalog.h"
 #include "localizer/kutils/KLocales.h"
@@ -25,26 +26,6 @@ namespace vtploc {
 namespace {
 
 using catalog::TLangFileImage;
-
-std::vector<uint8_t> ReadFile(const std::string& file) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) throw InputError(file + ": no such file");
-    try {
-        return ReadInput(file);
-    } catch (const fw::Exception& e) {
-        throw InputError(file + ": " + e.Message());
-    }
-}
-
-TLangFileImage ReadLangFile(const std::string& file) {
-    std::vector<uint8_t> bytes = ReadFile(file);
-    try {
-        std::vector<uint8_t> plain = langres::DecompressImage(bytes.data(), bytes.size());
-        return langres::ParseLangFileImage(plain.data(), plain.size());
-    } catch (const fw::Exception& e) {
-        throw InputError(file + ": not a valid language file: " + e.Message());
-    }
-}
 
 void WriteLangFile(const std::string& file, const TLangFileImage& img, bool compress) {
     std::vector<uint8_t> out;
@@ -112,13 +93,6 @@ void Extract(const Args& a) {
                 static_cast<unsigned>(r.Image.Header.Revision));
     if (opt.Previous)
         std::printf("%zu unchanged, %zu added, %zu changed, %zu removed\n", c.Unchanged, c.Added, c.Changed, c.Removed);
-}
-
-// The file named by --native, refused when it is a translation.
-TLangFileImage ReadNative(const std::string& file) {
-    TLangFileImage native = ReadLangFile(file);
-    if (!native.Header.IsNative) throw InputError(file + ": not a native dictionary");
-    return native;
 }
 
 void Update(const Args& a) {

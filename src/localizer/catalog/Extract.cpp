@@ -5,6 +5,7 @@
 #include <set>
 
 #include "Catalog.h"
+#include "FormTree.h"
 #include "framework/ByteReader.h"
 #include "framework/FormStream.h"
 #include "localizer/kutils/KLocales.h"
@@ -180,27 +181,6 @@ private:
     std::string inline_;
     std::string inlineSelf_;  // key of the inline object being walked, for its own properties
 };
-
-// The binary form inside a form resource's bytes; empty when the bytes are not a form.
-bool FormBytes(const std::vector<uint8_t>& data, std::vector<uint8_t>& binary) {
-    if (data.size() >= 4 && data[0] == 'T' && data[1] == 'P' && data[2] == 'F' && data[3] == '0') {
-        binary = data;
-        return true;
-    }
-    if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0x0A && data[2] == 0x00) {
-        fw::TByteReader r(data);
-        r.Skip(3);
-        while (r.U8() != 0) {
-        }
-        r.U16();
-        uint32_t size = r.U32();
-        if (size > r.Left()) throw fw::EReadError("the form is cut short");
-        binary.assign(data.begin() + static_cast<std::ptrdiff_t>(r.Pos()),
-                      data.begin() + static_cast<std::ptrdiff_t>(r.Pos() + size));
-        return true;
-    }
-    return false;
-}
 
 struct TProgramLanguage {
     bool Found = false;
@@ -417,7 +397,7 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
             item->SaveData(data);
             std::vector<uint8_t> binary;
             try {
-                if (!FormBytes(data.Bytes(), binary)) continue;
+                if (!FormResourceBinary(data.Bytes(), binary)) continue;
                 TFormAcc acc;
                 fw::TFormReader reader(binary);
                 TFormWalker walker(reader, acc, lang.LangId);
