@@ -187,7 +187,7 @@ TEST(Check, ButtonOverflowAndCrowdedInItsOwnRoom) {
     EXPECT_EQ(size[0]->Level, TCheckLevel::Overflow);  // the class's default width holds
     EXPECT_EQ(size[0]->AreaPx, 69);
 
-    fx.Translate("OptionsForm.SizeButton.Caption", u"Gr\u00f6\u00dfe \u00e4nd");  // 10 -> 60 of 69: crowded
+    fx.Translate("OptionsForm.SizeButton.Caption", u"Gr\u00f6\u00dfe \u00e4nder");  // 11 -> 66 of 69: crowded
     r = fx.Run();
     size = Of(r, "OptionsForm.SizeButton.Caption");
     ASSERT_EQ(size.size(), 1u);
@@ -221,7 +221,7 @@ TEST(Check, NativeOverflowIsTheFormsFault) {
 
 TEST(Check, CheckBoxLeavesRoomForItsBox) {
     Fixture fx;
-    fx.Translate("OptionsForm.WrapCheck.Caption", u"&Umbrechen");  // 9 drawn: 54 px in 80-18 = 62: crowded
+    fx.Translate("OptionsForm.WrapCheck.Caption", u"&Umbrechen.");  // 10 drawn: 60 px in 80-18 = 62: crowded
     auto c = Of(fx.Run(), "OptionsForm.WrapCheck.Caption");
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0]->Level, TCheckLevel::Crowded);
@@ -231,7 +231,7 @@ TEST(Check, CheckBoxLeavesRoomForItsBox) {
 TEST(Check, GrowingLabelRunsIntoSiblingOrPastParent) {
     Fixture fx;
     fx.Translate("OptionsForm.NameLabel.Caption", u"&Benutzername:");  // 13 drawn = 78 px from 8: into the edit at 60
-    fx.Translate("OptionsForm.FarLabel.Caption", u"Weit weg");         // 48 px from 70+170 past 290
+    fx.Translate("OptionsForm.FarLabel.Caption", u"Weit weg hier");    // 78 px from 70+170 past 290
     auto r = fx.Run();
     auto name = Of(r, "OptionsForm.NameLabel.Caption");
     ASSERT_EQ(name.size(), 1u);
