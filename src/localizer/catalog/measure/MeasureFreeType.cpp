@@ -56,9 +56,9 @@ struct TFamilyFiles {
 };
 const TFamilyFiles kFamilies[] = {
     {"Tahoma", {"tahoma.ttf", "tahomabd.ttf", "", ""}},
-    {"MS Sans Serif", {"sserife.fon", "", "", ""}},
-    {"Small Fonts", {"smalle.fon", "", "", ""}},
-    {"Courier", {"coure.fon", "", "", ""}},
+    {"MS Sans Serif", {"ms_sans_serif.ttf", "", "", ""}},
+    {"Small Fonts", {"small_fonts.ttf", "", "", ""}},
+    {"Courier", {"courier.ttf", "", "", ""}},
     {"System", {"vgasys.fon", "", "", ""}},
     {"Arial",
      {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
