@@ -24,6 +24,8 @@ constexpr int kStatusGrip = 16;    // the size grip at the right of the last pan
 constexpr int kColumnMargin = 12;  // a header item's inner margins
 constexpr int kFormFrame = 8;      // a sizeable frame on each side
 constexpr int kFormCaption = 31;   // caption bar and the frame above and below
+// A form that nests frames in frames is laid out up to this many controls.
+constexpr size_t kMaxBoxes = 20000;
 
 struct TDefaultSize {
     const char* Class;
@@ -131,6 +133,7 @@ public:
         TFormLayout out;
         out_ = &out;
         out.ClassName = root.ClassName;
+        frames_.assign(1, fw::UpperCaseAscii(root.ClassName));
         out.Name = root.ClassName.size() > 1 ? root.ClassName.substr(1) : root.ClassName;
         int ppi = IntProp(root, "PixelsPerInch", 96);
         if (BoolProp(root, "Scaled", true) && ppi > 0 && ppi != 96) num_ = 96, den_ = ppi;
@@ -178,8 +181,11 @@ private:
             ++n;
             TFormObject merged;
             const TFormObject* c = &c0;
-            if (c0.Flags & 4) {  // an inline frame: its own form with this one's changes
-                auto it = library_.find(fw::UpperCaseAscii(c0.ClassName));
+            if (out_->Boxes.size() >= kMaxBoxes) return;  // frames in frames without end
+            std::string frameClass = fw::UpperCaseAscii(c0.ClassName);
+            bool expanding = std::find(frames_.begin(), frames_.end(), frameClass) != frames_.end();
+            if ((c0.Flags & 4) && !expanding) {  // an inline frame: its own form with this one's changes
+                auto it = library_.find(frameClass);
                 if (it != library_.end()) {
                     merged = it->second;
                     MergeInto(merged, c0);
@@ -193,7 +199,9 @@ private:
                 inline_ = kutils::JoinDotted(inline_, c->Name);
                 inlineSelf_ = path;
             }
+            if (c == &merged) frames_.push_back(frameClass);
             Object(*c, path, parentBox, parentFont);
+            if (c == &merged) frames_.pop_back();
             inline_ = savedInline;
             inlineSelf_ = savedSelf;
         }
@@ -339,6 +347,7 @@ private:
     measure::TFontDesc menuFont_{"Tahoma", -11};
     std::string menuName_;
     std::string inline_, inlineSelf_;
+    std::vector<std::string> frames_;  // the inline frames being laid out, innermost last
 };
 
 }  // namespace

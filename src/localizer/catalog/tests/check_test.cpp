@@ -369,3 +369,21 @@ TEST(Check, LayoutExposesWidthAndFontPerItem) {
     EXPECT_EQ(status.Box.Width, 300);
     EXPECT_EQ(byPath["OptionsForm.Status.Panels[1].Text"]->AreaWidth, 300 - 60 - 16 - 6);
 }
+
+TEST(Check, FramesInFramesEnd) {
+    // A frame that holds itself inline, and two that hold each other: laid out once each.
+    Program p;
+    p.RCData.push_back(
+        {"TSELFFRAME", FormBinary("object SelfFrame: TSelfFrame\n  inline Inner: TSelfFrame\n"
+                                  "    Left = 4\n  end\n  object L: TLabel\n    Caption = 'x'\n  end\nend\n")});
+    p.RCData.push_back({"TAFRAME", FormBinary("object AFrame: TAFrame\n  inline B1: TBFrame\n  end\nend\n")});
+    p.RCData.push_back({"TBFRAME", FormBinary("object BFrame: TBFrame\n  inline A1: TAFrame\n  end\n"
+                                              "  object Go: TButton\n    Caption = 'Go'\n  end\nend\n")});
+    resources::TResProcessor program;
+    p.Fill(program);
+    std::vector<std::string> notes;
+    auto forms = catalog::ReadFormLayouts(program, 0x0409, notes);
+    ASSERT_EQ(forms.size(), 3u);
+    EXPECT_EQ(forms[0].Boxes.size(), 3u);  // the form, Inner (not expanded again), L
+    EXPECT_EQ(forms[1].Boxes.size(), 4u);  // AFrame, B1 with A1 (not expanded) and Go
+}
