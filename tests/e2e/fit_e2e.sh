@@ -30,6 +30,21 @@ cleanup() {
 trap cleanup EXIT
 w() { "$root/cmake/wine-run" "$arch" "$@"; }
 winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
+# Wine draws with the fonts a Windows system has: its own (fonts-wine: Tahoma, MS Sans Serif, ...)
+# in the prefix's font folder, and the metric-compatible families under the Windows names.
+w wineboot.exe -u >/dev/null 2>&1
+cp /usr/share/wine/fonts/{tahoma,tahomabd}.ttf /usr/share/wine/fonts/{sserife,smalle,coure}.fon \
+  "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+cat >"$art/replacements.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+"Times New Roman"="Liberation Serif"
+"Courier New"="Liberation Mono"
+REG
+w regedit.exe /S "$(winpath "$art/replacements.reg")" >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
 src=$root/fixtures/sampleapp
 ntv=$src/sampleapp.ntv.lng
 fails=0

@@ -56,9 +56,9 @@ struct TFamilyFiles {
 };
 const TFamilyFiles kFamilies[] = {
     {"Tahoma", {"tahoma.ttf", "tahomabd.ttf", "", ""}},
-    {"MS Sans Serif", {"ms_sans_serif.ttf", "", "", ""}},
-    {"Small Fonts", {"small_fonts.ttf", "", "", ""}},
-    {"Courier", {"courier.ttf", "", "", ""}},
+    {"MS Sans Serif", {"sserife.fon", "", "", ""}},
+    {"Small Fonts", {"smalle.fon", "", "", ""}},
+    {"Courier", {"coure.fon", "", "", ""}},
     {"System", {"vgasys.fon", "", "", ""}},
     {"Arial",
      {"LiberationSans-Regular.ttf", "LiberationSans-Bold.ttf", "LiberationSans-Italic.ttf",
@@ -72,6 +72,18 @@ const TFamilyFiles kFamilies[] = {
 };
 // For characters the chosen face lacks (East Asian scripts above all).
 const char* kFallbackFiles[] = {"wqy-microhei.ttc", "NotoSansCJK-Regular.ttc", "DejaVuSans.ttf"};
+
+// The byte of code page 1252 (the Western bitmap fonts' own) for a character; 0 for none.
+char32_t Cp1252(char32_t c) {
+    static const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    if (c < 0x80 || (c >= 0xA0 && c < 0x100)) return c;
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] && kHigh[i] == c) return static_cast<char32_t>(0x80 + i);
+    return 0;
+}
 
 struct TFace {
     FT_Face Face = nullptr;
@@ -173,6 +185,8 @@ private:
         TFace f;
         if (FT_New_Face(lib_, path.c_str(), index, &f.Face) != 0) f.Face = nullptr;
         f.Bitmap = f.Face && !FT_IS_SCALABLE(f.Face);
+        // A bitmap font's one character map is by its code page's bytes.
+        if (f.Bitmap && !f.Face->charmap && f.Face->num_charmaps > 0) FT_Set_Charmap(f.Face, f.Face->charmaps[0]);
         auto& slot = faces_[key] = f;
         return slot.Face ? &slot : nullptr;
     }
@@ -219,11 +233,9 @@ private:
             FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem));
             f.Ppem = ppem;
         }
-        long asc = (static_cast<long long>(os2 ? os2->usWinAscent : face->ascender) * ppem + face->units_per_EM - 1) /
-                   face->units_per_EM;
-        long desc =
-            (static_cast<long long>(os2 ? os2->usWinDescent : -face->descender) * ppem + face->units_per_EM - 1) /
-            face->units_per_EM;
+        long half = face->units_per_EM / 2;
+        long asc = (static_cast<long long>(os2 ? os2->usWinAscent : face->ascender) * ppem + half) / face->units_per_EM;
+        long desc = (static_cast<long long>(os2 ? os2->usWinDescent : -face->descender) * ppem + half) / face->units_per_EM;
         return static_cast<int>(asc + desc);
     }
 
@@ -232,7 +244,7 @@ private:
         auto it = advances_.find(key);
         if (it != advances_.end()) return it->second;
         int adv = 0;
-        FT_UInt glyph = FT_Get_Char_Index(f.Face, c);
+        FT_UInt glyph = f.Bitmap ? FT_Get_Char_Index(f.Face, Cp1252(c)) : FT_Get_Char_Index(f.Face, c);
         TFace* face = &f;
         if (!glyph && c >= 0x80) {
             for (const char* file : kFallbackFiles) {
@@ -247,7 +259,8 @@ private:
         }
         int ppem = 0;
         if (face != &f) SetSize(*face, height, ppem);
-        if (FT_Load_Glyph(face->Face, glyph, FT_LOAD_DEFAULT) == 0)
+        // GDI advances scalable faces by their hinted outlines, never by embedded bitmaps.
+        if (FT_Load_Glyph(face->Face, glyph, face->Bitmap ? FT_LOAD_DEFAULT : FT_LOAD_NO_BITMAP) == 0)
             adv = static_cast<int>((face->Face->glyph->metrics.horiAdvance + 63) >> 6);
         if (fakeBold && adv) adv += 1;
         if (face != &f) SetSize(f, height, ppem);

@@ -29,14 +29,11 @@ std::string TFontDesc::Describe() const {
 
 std::string SubstituteFamily(const std::string& family) {
     // Families of other systems that this one draws in a face of its own.
+    // Windows' own substitutes (the registry's FontSubstitutes, as Wine fills them); any other
+    // family without a font is drawn in the sans serif default, Arial.
     static const std::pair<const char*, const char*> kTable[] = {
-        {"MS Shell Dlg", "Tahoma"},   {"MS Shell Dlg 2", "Tahoma"},
-        {"Helv", "MS Sans Serif"},    {"Helvetica", "Arial"},
-        {"Times", "Times New Roman"}, {"Tms Rmn", "Times New Roman"},
-        {"Segoe UI", "Tahoma"},       {"Microsoft Sans Serif", "Tahoma"},
-        {"Verdana", "Tahoma"},        {"Trebuchet MS", "Tahoma"},
-        {"Calibri", "Arial"},         {"Lucida Console", "Courier New"},
-        {"Consolas", "Courier New"},  {"Georgia", "Times New Roman"},
+        {"MS Shell Dlg", "Tahoma"}, {"MS Shell Dlg 2", "Tahoma"},       {"Helv", "MS Sans Serif"},
+        {"Helvetica", "Arial"},     {"Times", "Times New Roman"},       {"Tms Rmn", "Times New Roman"},
     };
     for (const auto& [from, to] : kTable)
         if (SameName(family, from)) return to;
