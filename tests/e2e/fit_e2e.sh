@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The translation check against the windows' own truth: the sample application, switched live
-# to pseudo translations lengthened by 35, 60, 100 and 150 %, measures every text its windows
+# to pseudo translations lengthened by 35, 60, 100, 150, 250 and 400 %, measures every text its windows
 # show in the window's own font against the window's room (sampleapp --probe); the check's fit
 # findings for the same translations, from the host vtploc (FreeType, the fonts Wine draws
 # with) and from vtploc.exe (GDI under Wine), are compared with them (precision and recall of
@@ -48,7 +48,7 @@ w regedit.exe /S "$(winpath "$art/replacements.reg")" >/dev/null 2>&1
 src=$root/fixtures/sampleapp
 ntv=$src/sampleapp.ntv.lng
 fails=0
-for pct in 35 60 100 150; do
+for pct in 35 60 100 150 250 400; do
   app=$art/app$pct
   mkdir -p "$app/modules"
   cp "$build/fixtures/sampleapp/sampleapp.exe" "$app/"
@@ -63,6 +63,6 @@ for pct in 35 60 100 150; do
     --lang "$(winpath "$app/sampleapp.QPS.lng")" --native "$(winpath "$ntv")" --json --fail-on never \
     >"$art/checkwin$pct.jsonl" 2>"$art/checkwin$pct.err" || { echo "FAIL windows check $pct"; fails=$((fails + 1)); }
 done
-/usr/bin/python3 "$root/tests/e2e/fit_check.py" "$art" "$host_vtploc" 35 60 100 150 || fails=$((fails + 1))
+/usr/bin/python3 "$root/tests/e2e/fit_check.py" "$art" "$host_vtploc" 35 60 100 150 250 400 || fails=$((fails + 1))
 echo "$fails failed"
 [ "$fails" -eq 0 ]
