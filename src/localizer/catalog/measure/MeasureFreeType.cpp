@@ -235,7 +235,8 @@ private:
         }
         long half = face->units_per_EM / 2;
         long asc = (static_cast<long long>(os2 ? os2->usWinAscent : face->ascender) * ppem + half) / face->units_per_EM;
-        long desc = (static_cast<long long>(os2 ? os2->usWinDescent : -face->descender) * ppem + half) / face->units_per_EM;
+        long desc =
+            (static_cast<long long>(os2 ? os2->usWinDescent : -face->descender) * ppem + half) / face->units_per_EM;
         return static_cast<int>(asc + desc);
     }
 

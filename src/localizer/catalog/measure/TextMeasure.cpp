@@ -32,8 +32,8 @@ std::string SubstituteFamily(const std::string& family) {
     // Windows' own substitutes (the registry's FontSubstitutes, as Wine fills them); any other
     // family without a font is drawn in the sans serif default, Arial.
     static const std::pair<const char*, const char*> kTable[] = {
-        {"MS Shell Dlg", "Tahoma"}, {"MS Shell Dlg 2", "Tahoma"},       {"Helv", "MS Sans Serif"},
-        {"Helvetica", "Arial"},     {"Times", "Times New Roman"},       {"Tms Rmn", "Times New Roman"},
+        {"MS Shell Dlg", "Tahoma"}, {"MS Shell Dlg 2", "Tahoma"}, {"Helv", "MS Sans Serif"},
+        {"Helvetica", "Arial"},     {"Times", "Times New Roman"}, {"Tms Rmn", "Times New Roman"},
     };
     for (const auto& [from, to] : kTable)
         if (SameName(family, from)) return to;
