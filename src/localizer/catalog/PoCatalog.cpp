@@ -115,8 +115,12 @@ po_file_t WritePoFile(po_file_t file, const char* name, TPoErrors& errors) {
 struct TBinaryReads {
 #ifdef _WIN32
     int Old = _fmode;
-    TBinaryReads() { _fmode = _O_BINARY; }
-    ~TBinaryReads() { _fmode = Old; }
+    TBinaryReads() {
+        _fmode = _O_BINARY;
+    }
+    ~TBinaryReads() {
+        _fmode = Old;
+    }
 #endif
 };
 
