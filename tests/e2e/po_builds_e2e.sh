@@ -3,7 +3,7 @@
 # vtploc.exe under Wine are given the same inputs (the sample application's dictionary and
 # translations, a pseudo-translation, PO files as other tools and teams send them: other
 # charsets, CR LF lines, a double-byte charset with 0x5C trail bytes, long lines that wrap, bad
-# input), and must give the same exit status, the same messages (CR LF read as LF) and the same
+# input, PO files rewritten by gettext's own tools), and must give the same exit status, the same messages (CR LF read as LF) and the same
 # PO and language-file bytes. Artifacts stay in BUILD_DIR/e2e-po-builds (h/: host, w/: Windows).
 #   po_builds_e2e.sh ARCH BUILD_DIR HOST_BUILD_DIR
 set -uo pipefail
@@ -102,6 +102,18 @@ PY
 for p in latin1 cp1251 crlf cp932 badutf8 ctrlz syntax nocharset; do
   same "$p.lng" lng import --po "in/$p.po" --native in/app.ntv.lng -o @OUT@
 done
+# What gettext's own tools make of our PO files: rewrapped and sorted, confirmed, marked fuzzy,
+# converted to Latin-1, merged with the template.
+msgcat --sort-output --width=20 -o in/tools-wrapped.po h/app.de.po &&
+  msgattrib --clear-fuzzy -o in/tools-confirmed.po h/app.fr.po &&
+  msgattrib --set-fuzzy -o in/tools-fuzzy.po h/app.de.po &&
+  msgconv --to-code=ISO-8859-1 -o in/tools-latin1.po h/app.fr.po &&
+  msgmerge --quiet -o in/tools-merged.po h/app.de.po h/app.pot ||
+  { echo "FAIL gettext's tools (package gettext) could not make the inputs"; exit 1; }
+for p in tools-wrapped tools-confirmed tools-fuzzy tools-latin1 tools-merged; do
+  same "$p.lng" lng import --po "in/$p.po" --native in/app.ntv.lng -o @OUT@
+done
+
 # What came in goes out again (long lines of multibyte text wrap alike).
 for p in latin1 cp1251 crlf cp932; do
   [ -f "h/$p.lng" ] && same "$p.po" lng export --po "h/$p.lng" --native in/app.ntv.lng -o @OUT@
