@@ -9,7 +9,7 @@
 set -uo pipefail
 arch=$1
 build=$(cd "$2" && pwd)
-hostvtploc=$3/tools/vtploc/vtploc
+hostvtploc=$(cd "$3" 2>/dev/null && pwd)/tools/vtploc/vtploc
 root=$(cd "$(dirname "$0")/../.." && pwd)
 case "$arch" in
   win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;

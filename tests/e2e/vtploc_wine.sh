@@ -6,7 +6,7 @@
 set -uo pipefail
 arch=$1
 build=$(cd "$2" && pwd)
-host=$3
+host=$(cd "$3" 2>/dev/null && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 case "$arch" in
   win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;

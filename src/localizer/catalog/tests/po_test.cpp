@@ -698,12 +698,15 @@ TEST(Po, LanguageHeaderWithARegion) {
         auto r = catalog::ImportPo(po, native, 0);
         const auto& H = r.Image.Header;
         EXPECT_EQ(H.LangId, c.LangId) << c.Language;
-        if (*c.Name) EXPECT_EQ(H.EnglishLangName, c.Name) << c.Language;
+        if (*c.Name) {
+            EXPECT_EQ(H.EnglishLangName, c.Name) << c.Language;
+        }
         EXPECT_FALSE(H.EnglishLangName.empty()) << c.Language;
         EXPECT_FALSE(H.NativeLangName.empty()) << c.Language;
         ASSERT_EQ(r.Notes.size(), c.Note ? 1u : 0u) << c.Language;
-        if (c.Note)
+        if (c.Note) {
             EXPECT_EQ(r.Notes[0], po + ": \"Language: pt_XX\": no such locale here; taken as Portuguese (Brazil)");
+        }
     }
     // Export names the region where the language's primary locale is not meant.
     TLangFileImage pt = native;
