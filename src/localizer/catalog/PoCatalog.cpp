@@ -121,6 +121,8 @@ struct TBinaryReads {
     ~TBinaryReads() {
         _fmode = Old;
     }
+#else
+    TBinaryReads() {}  // fopen reads bytes as they are
 #endif
 };
 
