@@ -21,20 +21,20 @@ const char* const kFile = VTP_SOURCE_DIR "/src/localizer/codepage/tests/glibc-ch
 
 // gettext's portable charset names, and names PO files use for them.
 const std::vector<std::string> kCharsets = {
-    "ASCII",      "ISO-8859-1", "ISO-8859-2", "ISO-8859-3",  "ISO-8859-4", "ISO-8859-5",   "ISO-8859-6",
-    "ISO-8859-7", "ISO-8859-8", "ISO-8859-9", "ISO-8859-13", "ISO-8859-14", "ISO-8859-15", "KOI8-R",
-    "KOI8-U",     "KOI8-T",     "CP850",      "CP866",       "CP874",      "CP932",        "CP949",
-    "CP950",      "CP1250",     "CP1251",     "CP1252",      "CP1253",     "CP1254",       "CP1255",
-    "CP1256",     "CP1257",     "CP1258",     "GB2312",      "EUC-JP",     "EUC-KR",       "EUC-TW",
-    "BIG5",       "BIG5-HKSCS", "GBK",        "GB18030",     "SHIFT_JIS",  "JOHAB",        "TIS-620",
-    "VISCII",     "GEORGIAN-PS", "UTF-8",     "latin1",      "iso8859-15", "windows-1251", "utf8"};
+    "ASCII",      "ISO-8859-1",  "ISO-8859-2", "ISO-8859-3",  "ISO-8859-4",  "ISO-8859-5",   "ISO-8859-6",
+    "ISO-8859-7", "ISO-8859-8",  "ISO-8859-9", "ISO-8859-13", "ISO-8859-14", "ISO-8859-15",  "KOI8-R",
+    "KOI8-U",     "KOI8-T",      "CP850",      "CP866",       "CP874",       "CP932",        "CP949",
+    "CP950",      "CP1250",      "CP1251",     "CP1252",      "CP1253",      "CP1254",       "CP1255",
+    "CP1256",     "CP1257",      "CP1258",     "GB2312",      "EUC-JP",      "EUC-KR",       "EUC-TW",
+    "BIG5",       "BIG5-HKSCS",  "GBK",        "GB18030",     "SHIFT_JIS",   "JOHAB",        "TIS-620",
+    "VISCII",     "GEORGIAN-PS", "UTF-8",      "latin1",      "iso8859-15",  "windows-1251", "utf8"};
 
 // Charsets the Windows builds cannot convert as glibc does: glibc combines characters of CP1255
 // and CP1258; the code pages of the double-byte ones answer otherwise (or there is none). Unknown
 // there, so that a PO file in one is refused with its charset named rather than read otherwise
 // than on Linux.
-const std::vector<std::string> kNotOnWindows = {"CP1255", "CP1258",    "GB2312", "EUC-JP", "EUC-KR", "EUC-TW",
-                                                "BIG5-HKSCS", "GBK", "GB18030", "SHIFT_JIS", "JOHAB"};
+const std::vector<std::string> kNotOnWindows = {"CP1255",     "CP1258", "GB2312",  "EUC-JP",    "EUC-KR", "EUC-TW",
+                                                "BIG5-HKSCS", "GBK",    "GB18030", "SHIFT_JIS", "JOHAB"};
 
 std::string Hex(uint32_t v) {
     char b[16];
@@ -173,7 +173,8 @@ TEST(Charsets, AsGlibcAnswers) {
             EXPECT_EQ(got, std::vector<std::string>{name + " unknown"});
             continue;
         }
-        ASSERT_EQ(got[0].substr(0, got[0].find(' ', name.size() + 1)), want[0].substr(0, want[0].find(' ', name.size() + 1)));
+        ASSERT_EQ(got[0].substr(0, got[0].find(' ', name.size() + 1)),
+                  want[0].substr(0, want[0].find(' ', name.size() + 1)));
         if (got[0] != want[0]) ADD_FAILURE() << FirstDifference(want[0], got[0]);
         EXPECT_EQ(got.size(), want.size());
         size_t shown = 0;
@@ -195,11 +196,21 @@ TEST(Charsets, Utf8Strictness) {
         std::string in;
         std::string result;  // as One() gives it for the whole text
     } cases[] = {
-        {"\xC3\xA9", "E9"},     {"\xE2\x82\xAC", "20AC"}, {"\xF0\x9F\x98\x80", "1F600"},
-        {"\xC0\xAF", "-"},      {"\xE0\x80\xAF", "-"},    {"\xED\xA0\x80", "-"},
-        {"\xF4\x90\x80\x80", "110000"}, {"\xF8\x88\x80\x80\x80", "200000"}, {"\xF8\x80\x80\x80\x80", "-"},
-        {"\x80", "-"},         {"\xE2\x82", "+"},     {"\xE0\x80", "+"},
-        {"\xE2\x41", "-"},     {"\xF0\x9F", "+"},     {"\xFE", "-"},
+        {"\xC3\xA9", "E9"},
+        {"\xE2\x82\xAC", "20AC"},
+        {"\xF0\x9F\x98\x80", "1F600"},
+        {"\xC0\xAF", "-"},
+        {"\xE0\x80\xAF", "-"},
+        {"\xED\xA0\x80", "-"},
+        {"\xF4\x90\x80\x80", "110000"},
+        {"\xF8\x88\x80\x80\x80", "200000"},
+        {"\xF8\x80\x80\x80\x80", "-"},
+        {"\x80", "-"},
+        {"\xE2\x82", "+"},
+        {"\xE0\x80", "+"},
+        {"\xE2\x41", "-"},
+        {"\xF0\x9F", "+"},
+        {"\xFE", "-"},
     };
     for (const auto& c : cases) EXPECT_EQ(One(cd, c.in), c.result) << Hex(static_cast<unsigned char>(c.in[0]));
     // A conversion stops before the bad byte and says where it is.
