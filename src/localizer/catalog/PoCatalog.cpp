@@ -3,6 +3,9 @@
 #include <gettext-po.h>
 #include <iconv.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -106,6 +109,22 @@ po_file_t WritePoFile(po_file_t file, const char* name, TPoErrors& errors) {
     if (setjmp(errors.Fatal)) return nullptr;
     return po_file_write(file, name, &Handler);
 }
+
+// The library opens PO files with fopen(name, "r"), which on Windows is text mode: CR LF read
+// as LF and a Ctrl-Z ending the file. The Windows build reads the bytes as Linux does.
+struct TBinaryReads {
+#ifdef _WIN32
+    int Old = _fmode;
+    TBinaryReads() {
+        _fmode = _O_BINARY;
+    }
+    ~TBinaryReads() {
+        _fmode = Old;
+    }
+#else
+    TBinaryReads() {}  // fopen reads bytes as they are
+#endif
+};
 
 std::string HeaderField(const char* header, const char* field) {
     if (!header) return {};
@@ -553,7 +572,11 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         }
     }
     TPoErrors errors;
-    po_file_t file = ReadPoFile(poFile.c_str(), errors);
+    po_file_t file;
+    {
+        TBinaryReads binary;
+        file = ReadPoFile(poFile.c_str(), errors);
+    }
     if (!file || !errors.First.empty()) {
         if (file) po_file_free(file);
         throw ECatalogError(errors.First.empty() ? poFile + ": not a valid PO file" : errors.First);
