@@ -1,13 +1,13 @@
 // What the PO and XLIFF tests share: a dictionary with a value of every kind and a translation
 // that changes each, a record-by-record difference of two images, and the translations among the
-// fixtures and fuzz seeds that an exchange file can carry.
+// fixtures and fuzz seeds that an exchange file can carry. (No test framework here: the XLIFF
+// reader's fuzz target reads against the same dictionary.)
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -86,7 +86,7 @@ inline TLangFileImage KindsTranslation() {
     t.Header.Build = 12;
     auto set = [&](const char* path, auto&& change) {
         auto* r = const_cast<langres::TLFRecord*>(Find(t, path));
-        ASSERT_NE(r, nullptr) << path;
+        if (!r) throw std::logic_error(std::string("no item ") + path);
         change(*r);
     };
     set("Main.SHello", [](auto& r) { r.Value.Text = u"Hallo", r.Flags = langres::vfConfirmed; });
