@@ -29,6 +29,7 @@ struct NameLess {
 using TPropMap = std::map<std::string, TLFRecord, NameLess>;
 struct TFormAcc {
     std::map<std::string, TPropMap, NameLess> Components;
+    std::map<std::string, std::string, NameLess> Classes;  // component key -> class
 };
 
 // Walks a binary form and keys every translatable property the way the module builder looks it
@@ -69,6 +70,7 @@ private:
                 inline_ = kutils::JoinDotted(inline_, name);
                 inlineSelf_ = key;
             }
+            acc_.Classes.emplace(ComponentKey(key), className);
             WalkObjectBody(key);
             inline_ = saved;
             inlineSelf_ = savedSelf;
@@ -406,6 +408,8 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
                     result.Notes.push_back("form resource " + item->Name + " holds class T" + formName +
                                            "; the program looks it up as T" + fw::UpperCaseAscii(formName));
                 ++formCount;
+                for (const auto& [key, cls] : acc.Classes)
+                    result.Classes.emplace(fw::UpperCaseAscii(formName + "." + key), cls);
                 if (acc.Components.empty()) continue;
                 auto [it, fresh] = forms.emplace(formName, std::move(acc));
                 if (!fresh) result.Notes.push_back("form " + formName + " is stored twice; the first one is used");

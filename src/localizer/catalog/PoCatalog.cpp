@@ -36,28 +36,6 @@ std::u16string FromUtf8(const char* s) {
     return fw::Utf8ToUtf16(s ? s : "");
 }
 
-std::string Replace(std::string s, const std::string& from, const std::string& to) {
-    for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
-    return s;
-}
-
-const char* KindName(uint32_t kind) {
-    static const char* names[] = {"float", "integer", "string", "list", "string list", "binary", "ident", "set"};
-    return kind < 8 ? names[kind] : "unknown";
-}
-
-char Hex(unsigned v) {
-    return "0123456789abcdef"[v & 15];
-}
-
-std::string HexWord(uint64_t v, int digits) {
-    std::string s;
-    for (int i = digits - 1; i >= 0; --i) s += Hex(static_cast<unsigned>(v >> (4 * i)));
-    return s;
-}
-
-const char* const StateTag = "vtploc: ";
-
 // ---- the reader's error channel
 
 struct TPoErrors {
@@ -132,85 +110,6 @@ std::string HeaderField(const char* header, const char* field) {
     std::string s = v ? v : "";
     std::free(v);
     return s;
-}
-
-struct TState {
-    bool Present = false;
-    int32_t Revision = 0;
-    uint16_t Flags = 0;
-    uint64_t Stamp = 0;
-    // Added later; older files have none of them.
-    bool HasBits = false;
-    uint64_t Bits = 0;      // a float value's bits, exactly
-    std::string MsgidEol;   // one digit per line break of msgid: 1 CR LF, 0 LF
-    std::string MsgstrEol;  // the same for msgstr
-    bool HasMsgidEol = false, HasMsgstrEol = false;
-    bool EmptyTranslation = false;  // translated, as an empty text
-};
-
-// The value of ", NAME VALUE" in the state line, when there.
-bool StateField(const std::string& line, const char* name, std::string& value) {
-    std::string key = std::string(", ") + name + " ";
-    size_t at = line.find(key);
-    if (at == std::string::npos) return false;
-    size_t b = at + key.size(), e = line.find(',', b);
-    value = line.substr(b, e == std::string::npos ? std::string::npos : e - b);
-    return true;
-}
-
-TState ParseState(const std::string& comments) {
-    TState st;
-    size_t at = comments.find(StateTag);
-    if (at == std::string::npos) return st;
-    std::string line = comments.substr(at + std::strlen(StateTag));
-    line = line.substr(0, line.find('\n'));
-    long rev = 0;
-    unsigned flags = 0;
-    unsigned long long stamp = 0;
-    if (std::sscanf(line.c_str(), "revision %ld, flags 0x%x, stamp %llx", &rev, &flags, &stamp) >= 2) {
-        st.Present = true;
-        st.Revision = static_cast<int32_t>(rev);
-        st.Flags = static_cast<uint16_t>(flags);
-        st.Stamp = stamp;
-    }
-    std::string v;
-    if (StateField(line, "value bits", v)) {
-        char* end = nullptr;
-        st.Bits = std::strtoull(v.c_str(), &end, 16);
-        st.HasBits = end && *end == '\0' && v.size() > 2;
-    }
-    auto eol = [](const std::string& s) { return s.find_first_not_of("01") == std::string::npos; };
-    st.HasMsgidEol = StateField(line, "msgid eol", st.MsgidEol) && eol(st.MsgidEol);
-    st.HasMsgstrEol = StateField(line, "msgstr eol", st.MsgstrEol) && eol(st.MsgstrEol);
-    st.EmptyTranslation = line.find(", empty translation") != std::string::npos;
-    return st;
-}
-
-// ---- line ends: PO texts break lines with "\n" alone; the state line keeps where CR LF stood
-
-std::string EolPattern(const std::u16string& text) {
-    std::string p;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == u'\n') p += i > 0 && text[i - 1] == u'\r' ? '1' : '0';
-    return p;
-}
-
-std::string ToPoText(const std::u16string& text) {
-    return Replace(Utf8(text), "\r\n", "\n");
-}
-
-// A PO text with its line ends as the pattern says; without a pattern that fits, as the native
-// text has them (CR LF when it has any, or is a string list).
-std::string FromPoText(const std::string& text, const std::string* pattern, bool crlf) {
-    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    if (!pattern || pattern->size() != breaks) return crlf ? Replace(text, "\n", "\r\n") : text;
-    std::string out;
-    size_t k = 0;
-    for (char c : text) {
-        if (c == '\n' && (*pattern)[k++] == '1') out += '\r';
-        out += c;
-    }
-    return out;
 }
 
 // ---- where the entries stand in the file (the library gives no line of a message)
@@ -375,91 +274,12 @@ std::string CharsetOf(const char* header) {
     return fw::Trim(cs.substr(0, e));
 }
 
-// Kinds whose values the file stores and a translator can edit.
-bool IsText(uint32_t kind) {
-    return kind == langres::vkString || kind == langres::vkStringList;
-}
-bool IsNumber(uint32_t kind) {
-    return kind == langres::vkInteger || kind == langres::vkFloat;
-}
-
-// How an item travels in a PO file.
-enum TEntryKind {
-    ekText,       // a string or string list with a native text: msgid the native text
-    ekEmptyText,  // a string whose native text is empty: msgid a placeholder
-    ekNumber,     // an integer or float with a stored value: msgid and msgstr the numbers
-    ekNoValue,    // a kind without a stored value: msgid a placeholder, the state only
-};
-
-const char* const EmptyPlaceholder = "<empty>";  // no brackets: checkers count those
-
-std::string ValuePlaceholder(uint32_t kind) {
-    return std::string("<") + KindName(kind) + ">";
-}
-
-TEntryKind EntryKindOf(const TLFRecord& n) {
-    if (IsText(n.Kind)) return n.Value.Text.empty() ? ekEmptyText : ekText;
-    if (IsNumber(n.Kind) && n.Value.Present) return ekNumber;
-    return ekNoValue;
-}
-
-// A float value's bits, copied, never loaded as a number (x87 would change a NaN's).
-uint64_t FloatBits(const langres::TLFValue& v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v.Float, sizeof bits);
-    return bits;
-}
-
-std::string NumberText(const TLFRecord& r) {
-    if (r.Kind == langres::vkInteger) return std::to_string(r.Value.Int);
-    return langres::FloatToText(r.Value.Float);
-}
-
-// A number the translator gave: the float's own bits while its text is unchanged.
-bool SetNumber(TLFRecord& rec, const std::string& text, const TState& st) {
-    if (rec.Kind == langres::vkInteger) {
-        std::string t = fw::Trim(text);
-        int32_t v = 0;
-        const char* b = t.data() + (!t.empty() && t[0] == '+');
-        auto r = std::from_chars(b, t.data() + t.size(), v);
-        if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
-        rec.Value.Int = v;
-        rec.Value.Text = langres::AsciiToWide(std::to_string(v));
-    } else {
-        uint64_t bits = st.Bits;
-        langres::TLFValue carried;
-        std::memcpy(&carried.Float, &bits, sizeof bits);
-        if (!st.HasBits || langres::FloatToText(carried.Float) != text) {
-            double d = 0;
-            if (!langres::TextToFloat(text, d)) return false;
-            std::memcpy(&bits, &d, sizeof bits);
-        }
-        std::memcpy(&rec.Value.Float, &bits, sizeof bits);
-        rec.Value.Text = langres::AsciiToWide(langres::FloatToText(rec.Value.Float));
-    }
-    rec.Value.Present = true;
-    return true;
-}
-
 }  // namespace
 
-std::string IsoLanguage(uint16_t langId) {
-    return kutils::LocaleName(langId);
-}
-
-uint16_t LangIdFromIso(const std::string& code, bool* regionFound) {
-    return static_cast<uint16_t>(kutils::LocaleFromName(code, regionFound));
-}
-
-std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileImage* translation,
+std::vector<uint8_t> ExportPo(const TLangFileImage& native, const TLangFileImage* translation,
                               const std::string& project) {
-    TLangFileImage native = nativeIn;
-    TLangFileImage aligned;
-    TUpdateCounts counts;
-    if (translation) aligned = UpdateTranslation(nativeIn, *translation, counts);
-    std::vector<TItemRef> items = Items(native);
-    std::vector<TItemRef> trans = translation ? Items(aligned) : std::vector<TItemRef>{};
-    const auto& H = translation ? aligned.Header : native.Header;
+    const TExport entries = ExportEntries(native, translation, "a PO file");
+    const auto& H = entries.Header;
 
     po_file_t file = po_file_create();
     po_message_iterator_t it = po_message_iterator(file, nullptr);
@@ -471,64 +291,24 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
                          "\nLanguage: " + (translation ? IsoLanguage(H.LangId) : std::string()) +
                          "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
                          "Content-Transfer-Encoding: 8bit\n";
-    if (translation)
-        header += "X-Language-Id: 0x" + HexWord(H.LangId, 4) + "\nX-Language-Names: " + H.EnglishLangName + " / " +
-                  Utf8(H.NativeLangName) + "\nX-Language-File: version " + std::to_string(H.Version) + ", revision " +
-                  std::to_string(H.Revision) + ", build " + std::to_string(H.Build) + ", options 0x" +
-                  HexWord(H.Options, 4) + ", word 0x" + HexWord(H.Word, 4) + "\n";
+    if (translation) {
+        char id[8];
+        std::snprintf(id, sizeof id, "%04x", static_cast<unsigned>(H.LangId));
+        header += std::string("X-Language-Id: 0x") + id + "\nX-Language-Names: " + H.EnglishLangName + " / " +
+                  Utf8(H.NativeLangName) + "\nX-Language-File: " + FileFacts(H) + "\n";
+    }
     po_message_t head = po_message_create();
     po_message_set_msgid(head, "");
     po_message_set_msgstr(head, header.c_str());
     po_message_insert(it, head);
 
-    std::map<std::string, size_t> seen;
-    for (size_t i = 0; i < items.size(); ++i) {
-        const TLFRecord& n = *items[i].Record;
-        const TLFRecord& t = translation ? *trans[i].Record : n;
-        const bool translated = translation && t.Revision >= 0;
-        const TEntryKind kind = EntryKindOf(n);
-        // A native text that is empty, or a kind without a stored value, offers nothing to
-        // translate: such an entry is written only to carry a translation's own state.
-        if (kind != ekText && kind != ekNumber && !(translated || (translation && t.Stamp != n.Stamp))) continue;
-        std::string path = items[i].Path();
-        if (!seen.emplace(fw::UpperCaseAscii(path), i).second)
-            throw ECatalogError("two items have the path " + path + "; a PO file cannot tell them apart");
+    for (const TExportEntry& e : entries.Entries) {
         po_message_t m = po_message_create();
-        po_message_set_msgctxt(m, path.c_str());
-        std::string comment = std::string("kind: ") + KindName(n.Kind);
-        if (items[i].Category == icConstant) comment += ", string-table id " + std::to_string(n.ResId);
-        comment += "\n";
-        if (n.Kind == langres::vkStringList) comment += "one line per list item\n";
-        std::string state = std::string(StateTag) + "revision " + std::to_string(t.Revision) + ", flags 0x" +
-                            HexWord(t.Flags, 4) + ", stamp " + HexWord(t.Stamp, 16);
-        std::string msgstr;
-        switch (kind) {
-            case ekText:
-            case ekEmptyText: {
-                po_message_set_msgid(m, kind == ekText ? ToPoText(n.Value.Text).c_str() : EmptyPlaceholder);
-                if (kind == ekEmptyText) comment += "the native text is empty\n";
-                std::string srcEol = EolPattern(n.Value.Text), dstEol = EolPattern(t.Value.Text);
-                if (srcEol.find('1') != std::string::npos) state += ", msgid eol " + srcEol;
-                if (dstEol.find('1') != std::string::npos) state += ", msgstr eol " + dstEol;
-                if (translated) msgstr = ToPoText(t.Value.Text);
-                if (translated && msgstr.empty()) state += ", empty translation";
-                break;
-            }
-            case ekNumber:
-                po_message_set_msgid(m, NumberText(n).c_str());
-                comment += "a number: keep it one\n";
-                if (n.Kind == langres::vkFloat) state += ", value bits 0x" + HexWord(FloatBits(t.Value), 16);
-                if (translated) msgstr = NumberText(t);
-                break;
-            case ekNoValue:
-                po_message_set_msgid(m, ValuePlaceholder(n.Kind).c_str());
-                comment += "no value is stored for this kind: the entry carries the translation's state\n";
-                if (translated) msgstr = ValuePlaceholder(n.Kind);
-                break;
-        }
-        po_message_set_msgstr(m, msgstr.c_str());
-        if (translated && !(t.Flags & langres::vfConfirmed)) po_message_set_fuzzy(m, 1);
-        po_message_set_extracted_comments(m, (comment + state + "\n").c_str());
+        po_message_set_msgctxt(m, e.Path.c_str());
+        po_message_set_msgid(m, e.Source.c_str());
+        po_message_set_msgstr(m, e.Target.c_str());
+        if (e.Translated && !e.Confirmed) po_message_set_fuzzy(m, 1);
+        po_message_set_extracted_comments(m, (e.Notes + FormatFacts(e.Facts) + "\n").c_str());
         po_message_insert(it, m);
     }
     po_message_iterator_free(it);
@@ -611,13 +391,8 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             throw ECatalogError(poFile + ": the header names no language this tool knows (\"Language: " + language +
                                 "\"); give it with --lang");
 
-        // Start from "nothing translated" in the native layout.
-        TLangFileImage empty = native;
-        empty.Units.clear(), empty.Forms.clear(), empty.Groups.clear();
-        empty.Header.LangId = langId;
-        TUpdateCounts counts;
-        result.Image = UpdateTranslation(native, empty, counts);
-        auto& H = result.Image.Header;
+        TEntryImport entries(native, langId);
+        auto& H = entries.Header();
         std::string names = sameLanguage ? HeaderField(header, "X-Language-Names") : std::string();
         size_t slash = names.find(" / ");
         // Without names of its own the PO's language is named as the locale table names it.
@@ -631,21 +406,7 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             H.EnglishLangName = HeaderField(header, "Language-Team");
             H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
         }
-        unsigned version = 0, options = 0, word = 0;
-        unsigned long revision = 0, build = 0;
-        std::string lf = HeaderField(header, "X-Language-File");
-        if (sameLanguage && std::sscanf(lf.c_str(), "version %u, revision %lu, build %lu, options 0x%x, word 0x%x",
-                                        &version, &revision, &build, &options, &word) == 5) {
-            H.Build = static_cast<uint32_t>(build);
-            H.Options = static_cast<uint16_t>(options);
-            H.Word = static_cast<uint16_t>(word);
-        }
-
-        std::vector<TItemRef> items = Items(result.Image);
-        std::map<std::string, size_t> byPath;
-        TLangFileImage nativeCopy = native;
-        std::vector<TItemRef> nativeItems = Items(nativeCopy);
-        for (size_t i = 0; i < items.size(); ++i) byPath.emplace(items[i].Path(), i);
+        if (sameLanguage) ParseFileFacts(HeaderField(header, "X-Language-File"), H);
 
         // The library keeps the file's order: its messages and the entries found in the text
         // pair up one by one, which gives every message its line.
@@ -682,70 +443,35 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
                 throw ECatalogError(where(line) + ": entry " + name +
                                     " has plural forms; a language file holds one text per item");
             ++result.Entries;
-            auto found = rawCtx ? byPath.find(ctx) : byPath.end();
-            if (found == byPath.end()) {
+            const size_t item = rawCtx ? entries.Find(ctx) : TEntryImport::npos;
+            if (item == TEntryImport::npos) {
                 result.Skipped.push_back(poFile + ": entry " + name +
                                          ": no such item in the native dictionary; skipped");
                 continue;
             }
             // Two entries for one item (msgcat leaves them so): which one holds is not for this
             // tool to guess.
-            auto [prev, first] = seenItem.emplace(found->second, TSeen{line, msgid});
+            auto [prev, first] = seenItem.emplace(item, TSeen{line, msgid});
             if (!first && prev->second.Msgid != msgid)
                 throw ECatalogError(where(line) + ": a second entry for " + name +
                                     " with another msgid; the first: " + where(prev->second.Line));
-            TLFRecord& rec = *items[found->second].Record;
-            const TLFRecord& nat = *nativeItems[found->second].Record;
-            const TEntryKind kind = EntryKindOf(nat);
-            TState st = ParseState(comments);
+            TImportEntry e;
+            e.Where = where(line);
+            e.Name = "entry " + name;
+            e.Facts = ParseFacts(comments);
             // An empty msgstr is untranslated to gettext's tools, which drop its fuzzy mark: a
             // translation to an empty text keeps its confirmation in the comment.
-            bool fuzzy =
-                po_message_is_fuzzy(m) || (msgstr.empty() && st.EmptyTranslation && !(st.Flags & langres::vfConfirmed));
-            bool sameSource = false;
-            switch (kind) {
-                case ekText:
-                    sameSource = ToPoText(nat.Value.Text) == msgid &&
-                                 (!st.HasMsgidEol || st.MsgidEol == EolPattern(nat.Value.Text));
-                    break;
-                case ekEmptyText:
-                    sameSource = msgid == EmptyPlaceholder;
-                    break;
-                case ekNumber:
-                    sameSource = msgid == NumberText(nat);
-                    break;
-                case ekNoValue:
-                    sameSource = msgid == ValuePlaceholder(nat.Kind);
-                    break;
-            }
-            if (st.Present) {
-                rec.Flags = st.Flags;
-                rec.Stamp = st.Stamp;
-            }
-            if (msgstr.empty() && !st.EmptyTranslation) {
-                rec.Revision = -1;
-                rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
-                continue;
-            }
-            if (kind == ekText || kind == ekEmptyText) {
-                bool crlf = nat.Kind == langres::vkStringList || nat.Value.Text.find(u"\r\n") != std::u16string::npos;
-                rec.Value.Text = fw::Utf8ToUtf16(FromPoText(msgstr, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, crlf));
-                rec.Value.Present = true;
-            } else if (kind == ekNumber && !SetNumber(rec, msgstr, st))
-                throw ECatalogError(where(line) + ": entry " + name + ": \"" + msgstr + "\" is not " +
-                                    (nat.Kind == langres::vkInteger ? "an integer" : "a number"));
-            // A translation made for another native text is kept but outdated, whatever revision
-            // its comment gives.
-            const int32_t natRev = nat.Revision >= 0 ? nat.Revision : static_cast<int32_t>(native.Header.Revision);
-            bool confirmed = !fuzzy && sameSource;
-            rec.Revision = st.Present ? st.Revision : natRev;
-            if (rec.Revision < 0 || (confirmed && rec.Revision < natRev)) rec.Revision = natRev;
-            if (!sameSource && rec.Revision >= natRev) rec.Revision = std::max(natRev - 1, 0);
-            rec.Flags =
-                static_cast<uint16_t>(confirmed ? rec.Flags | langres::vfConfirmed : rec.Flags & ~langres::vfConfirmed);
-            ++result.Translated;
-            if (!confirmed) ++result.Fuzzy;
+            bool fuzzy = po_message_is_fuzzy(m) ||
+                         (msgstr.empty() && e.Facts.EmptyTranslation && !(e.Facts.Flags & langres::vfConfirmed));
+            e.Translated = !msgstr.empty() || e.Facts.EmptyTranslation;
+            e.Confirmed = !fuzzy;
+            e.Source = std::move(msgid);
+            e.Target = std::move(msgstr);
+            entries.Apply(item, e);
         }
+        result.Translated = entries.Translated();
+        result.Fuzzy = entries.Fuzzy();
+        result.Image = entries.Take();
     } catch (...) {
         po_file_free(file);
         throw;
