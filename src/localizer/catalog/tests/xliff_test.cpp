@@ -271,7 +271,7 @@ TEST(Xliff, ExportIsValidAgainstTheStrictSchema) {
 }
 #endif
 
-#ifdef VTP_HAVE_GETTEXTPO
+#if defined(VTP_HAVE_GETTEXTPO) && !defined(_WIN32)
 namespace {
 
 // msgctxt, msgid, msgstr and fuzzy of every entry of a PO file, read by Translate Toolkit.
