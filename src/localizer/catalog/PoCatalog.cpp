@@ -127,6 +127,7 @@ struct TState {
     std::string MsgstrEol;  // the same for msgstr
     bool HasMsgidEol = false, HasMsgstrEol = false;
     bool EmptyTranslation = false;  // translated, as an empty text
+    std::string Item;               // the path of the item the state is of, where it says
 };
 
 // The value of ", NAME VALUE" in the state line, when there.
@@ -164,6 +165,8 @@ TState ParseState(const std::string& comments) {
     st.HasMsgidEol = StateField(line, "msgid eol", st.MsgidEol) && eol(st.MsgidEol);
     st.HasMsgstrEol = StateField(line, "msgstr eol", st.MsgstrEol) && eol(st.MsgstrEol);
     st.EmptyTranslation = line.find(", empty translation") != std::string::npos;
+    size_t item = line.find(", item ");
+    if (item != std::string::npos) st.Item = fw::Trim(line.substr(item + 7));  // last: a path may hold anything
     return st;
 }
 
@@ -201,11 +204,14 @@ struct TEntryPos {
     bool HasContext = false;
     std::string Context;  // as in the file, unescaped
     std::string Msgid;
+    std::string Domain = "messages";  // the domain the entry is in
+    size_t DomainLine = 0;            // the "domain" line that put it there (0: none)
 };
 
 struct TPoLayout {
     std::vector<TEntryPos> Entries;  // in file order, the header included, obsolete ones not
     size_t CharsetLine = 0;
+    std::map<std::string, size_t> HeaderFieldLines;  // "X-Language-Id" -> its line
 };
 
 // The bytes of a C string literal of a PO line ("..."), unescaped; nothing when it is not one.
@@ -265,6 +271,16 @@ TPoLayout ScanLayout(const std::vector<uint8_t>& bytes) {
     TPoLayout layout;
     enum { None, InContext, InMsgid, Other } state = None;
     size_t lineNo = 0;
+    std::string domain = "messages";
+    size_t domainLine = 0;
+    // The header's fields, one a string line as every tool writes them.
+    auto headerLine = [&](const std::string& t) {
+        if (layout.Entries.size() != 1 || !layout.Entries[0].Msgid.empty() || layout.Entries[0].HasContext) return;
+        std::string text = Unquote(t);
+        size_t colon = text.find(':');
+        if (colon != std::string::npos && colon > 0 && text.find(' ') > colon)
+            layout.HeaderFieldLines.emplace(text.substr(0, colon), lineNo);
+    };
     size_t start = 0;
     while (start <= bytes.size()) {
         size_t end = start;
@@ -280,23 +296,29 @@ TPoLayout ScanLayout(const std::vector<uint8_t>& bytes) {
         }
         std::string t = line.substr(b);
         auto starts = [&](const char* k) { return t.compare(0, std::strlen(k), k) == 0; };
-        if (starts("msgctxt")) {
-            layout.Entries.push_back({lineNo, true, Unquote(t), {}});
+        if (starts("domain")) {
+            domain = Unquote(t);
+            domainLine = lineNo;
+            state = None;
+        } else if (starts("msgctxt")) {
+            layout.Entries.push_back({lineNo, true, Unquote(t), {}, domain, domainLine});
             state = InContext;
         } else if (starts("msgid_plural")) {
             state = Other;
         } else if (starts("msgid")) {
-            if (state != InContext) layout.Entries.push_back({lineNo, false, {}, {}});
+            if (state != InContext) layout.Entries.push_back({lineNo, false, {}, {}, domain, domainLine});
             state = InMsgid;
             layout.Entries.back().Msgid = Unquote(t);
         } else if (starts("msgstr")) {
             state = Other;
             if (layout.Entries.size() == 1 && t.find("charset=") != std::string::npos) layout.CharsetLine = lineNo;
+            headerLine(t);
         } else if (t[0] == '"') {
             if (state == InContext && !layout.Entries.empty()) layout.Entries.back().Context += Unquote(t);
             if (state == InMsgid && !layout.Entries.empty()) layout.Entries.back().Msgid += Unquote(t);
             if (layout.Entries.size() == 1 && !layout.CharsetLine && t.find("charset=") != std::string::npos)
                 layout.CharsetLine = lineNo;
+            if (state == Other) headerLine(t);
         }
         if (end >= bytes.size()) break;
     }
@@ -310,6 +332,8 @@ public:
     // An empty name, "CHARSET" (a template's placeholder) and UTF-8 need no conversion.
     explicit TCharset(const std::string& name) : name_(name) {
         std::string u = fw::UpperCaseAscii(name);
+        declared_ = !u.empty() && u != "CHARSET";
+        if (!declared_) name_ = "UTF-8";
         if (u.empty() || u == "CHARSET" || u == "UTF-8" || u == "UTF8") u = "UTF-8";
         cd_ = iconv_open("UTF-8", u == "UTF-8" ? "UTF-8" : name.c_str());
     }
@@ -320,6 +344,10 @@ public:
     TCharset& operator=(const TCharset&) = delete;
     bool Known() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     const std::string& Name() const { return name_; }
+    // "is not valid UTF-8 text", saying so where the charset was taken for want of one.
+    std::string NotValid() const {
+        return "is not valid " + name_ + " text" + (declared_ ? "" : " (the header declares no charset)");
+    }
     // The text in UTF-8; false when its bytes are not text of this charset.
     bool ToUtf8(const char* text, std::string& out) {
         out.clear();
@@ -344,6 +372,7 @@ public:
 
 private:
     std::string name_;
+    bool declared_ = false;
     iconv_t cd_;
 };
 
@@ -394,6 +423,24 @@ uint64_t FloatBits(const langres::TLFValue& v) {
 std::string NumberText(const TLFRecord& r) {
     if (r.Kind == langres::vkInteger) return std::to_string(r.Value.Int);
     return langres::FloatToText(r.Value.Float);
+}
+
+// "vtploc: revision R, flags 0xF, stamp S" of a record.
+std::string StateLine(const TLFRecord& r) {
+    return std::string(StateTag) + "revision " + std::to_string(r.Revision) + ", flags 0x" + HexWord(r.Flags, 4) +
+           ", stamp " + HexWord(r.Stamp, 16);
+}
+
+// Whether import gives a text of this native item CR LF line ends when no pattern says where
+// they stand: string lists and texts whose native text has them.
+bool DefaultCrLf(const TLFRecord& native) {
+    return native.Kind == langres::vkStringList || native.Value.Text.find(u"\r\n") != std::u16string::npos;
+}
+
+// The line-end pattern of text as import would give it back by default.
+std::string DefaultEolPattern(const std::u16string& text, const TLFRecord& native) {
+    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), u'\n'));
+    return std::string(breaks, DefaultCrLf(native) ? '1' : '0');
 }
 
 // A number the translator gave: the float's own bits while its text is unchanged.
@@ -469,8 +516,9 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
         const bool translated = translation && t.Revision >= 0;
         const TEntryKind kind = EntryKindOf(n);
         // A native text that is empty, or a kind without a stored value, offers nothing to
-        // translate: such an entry is written only to carry a translation's own state.
-        if (kind != ekText && kind != ekNumber && !(translated || (translation && t.Stamp != n.Stamp))) continue;
+        // translate: in a translation such an entry is written only to carry its own state; a
+        // template has every entry, so that a merge finds each translation's entry in it.
+        if (translation && kind != ekText && kind != ekNumber && !translated && t.Stamp == n.Stamp) continue;
         std::string path = items[i].Path();
         if (!seen.emplace(fw::UpperCaseAscii(path), i).second)
             throw ECatalogError("two items have the path " + path + "; a PO file cannot tell them apart");
@@ -480,8 +528,11 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
         if (items[i].Category == icConstant) comment += ", string-table id " + std::to_string(n.ResId);
         comment += "\n";
         if (n.Kind == langres::vkStringList) comment += "one line per list item\n";
-        std::string state = std::string(StateTag) + "revision " + std::to_string(t.Revision) + ", flags 0x" +
-                            HexWord(t.Flags, 4) + ", stamp " + HexWord(t.Stamp, 16);
+        // The native item's state goes with the extracted comments, which a merge takes from the
+        // template; the translation's with the translator's comments, which it takes from the
+        // translation.
+        std::string state = StateLine(n);
+        std::string own = translation ? StateLine(t) : std::string();
         std::string msgstr;
         switch (kind) {
             case ekText:
@@ -490,15 +541,19 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
                 if (kind == ekEmptyText) comment += "the native text is empty\n";
                 std::string srcEol = EolPattern(n.Value.Text), dstEol = EolPattern(t.Value.Text);
                 if (srcEol.find('1') != std::string::npos) state += ", msgid eol " + srcEol;
-                if (dstEol.find('1') != std::string::npos) state += ", msgstr eol " + dstEol;
+                // Where the default of import would not give them back.
+                if (translation && dstEol != DefaultEolPattern(t.Value.Text, n)) own += ", msgstr eol " + dstEol;
                 if (translated) msgstr = ToPoText(t.Value.Text);
-                if (translated && msgstr.empty()) state += ", empty translation";
+                if (translated && msgstr.empty()) own += ", empty translation";
                 break;
             }
             case ekNumber:
                 po_message_set_msgid(m, NumberText(n).c_str());
                 comment += "a number: keep it one\n";
-                if (n.Kind == langres::vkFloat) state += ", value bits 0x" + HexWord(FloatBits(t.Value), 16);
+                if (n.Kind == langres::vkFloat) {
+                    state += ", value bits 0x" + HexWord(FloatBits(n.Value), 16);
+                    if (translation) own += ", value bits 0x" + HexWord(FloatBits(t.Value), 16);
+                }
                 if (translated) msgstr = NumberText(t);
                 break;
             case ekNoValue:
@@ -510,6 +565,9 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
         po_message_set_msgstr(m, msgstr.c_str());
         if (translated && !(t.Flags & langres::vfConfirmed)) po_message_set_fuzzy(m, 1);
         po_message_set_extracted_comments(m, (comment + state + "\n").c_str());
+        // With the item's path: a merge may offer one item's translation, with its comments, for
+        // another item's new text.
+        if (translation) po_message_set_comments(m, (own + ", item " + path + "\n").c_str());
         po_message_insert(it, m);
     }
     po_message_iterator_free(it);
@@ -534,13 +592,44 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
     return bytes;
 }
 
+namespace {
+
+// The X-Language-Id header value as a locale of the table; false when it is none ("0x9999",
+// "-1", "0x10407").
+bool ParseLanguageId(const std::string& text, uint16_t& id) {
+    std::string t = fw::Trim(text);
+    int base = 10;
+    size_t start = 0;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) base = 16, start = 2;
+    uint32_t v = 0;
+    auto r = std::from_chars(t.data() + start, t.data() + t.size(), v, base);
+    if (start >= t.size() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
+    if (!kutils::LocaleKnown(v)) return false;
+    id = static_cast<uint16_t>(v);
+    return true;
+}
+
+}  // namespace
+
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(poFile, ec)) throw ECatalogError(poFile + ": no such file");
-    // Two entries for one item (msgcat leaves them so when their msgids differ): which one
-    // holds is not for this tool to guess. Found in the text, so that both lines are named.
     TPoLayout layout = ScanLayout(fw::ReadFileBytes(poFile));
     auto where = [&](size_t line) { return line ? poFile + ":" + std::to_string(line) : poFile; };
+    auto isHeader = [](const TEntryPos& e) { return !e.HasContext && e.Msgid.empty(); };
+    // A language file is one catalogue: entries of a second domain are refused, not dropped.
+    std::string domain;
+    for (const TEntryPos& e : layout.Entries) {
+        if (isHeader(e)) continue;
+        if (domain.empty()) domain = e.Domain;
+        if (e.Domain != domain)
+            throw ECatalogError(where(e.DomainLine ? e.DomainLine : e.Line) + ": domain \"" + e.Domain +
+                                "\": the file's entries are in more than one domain (\"" + domain +
+                                "\" before); a language file takes one");
+    }
+    if (domain.empty()) domain = layout.Entries.empty() ? "messages" : layout.Entries[0].Domain;
+    // Two entries for one item (msgcat leaves them so when their msgids differ): which one
+    // holds is not for this tool to guess. Found in the text, so that both lines are named.
     {
         std::map<std::string, const TEntryPos*> byContext;
         for (const TEntryPos& e : layout.Entries) {
@@ -560,27 +649,35 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
     }
     TImportResult result;
     try {
-        // The library hands texts back in the file's own charset.
-        const char* rawHeader = po_file_domain_header(file, nullptr);
+        // The library hands texts back in the file's own charset. The header of the entries'
+        // domain, else the file's first one.
+        const char* rawHeader = po_file_domain_header(file, domain.c_str());
+        for (const char* const* d = po_file_domains(file); !rawHeader && d && *d; ++d)
+            rawHeader = po_file_domain_header(file, *d);
         TCharset charset(CharsetOf(rawHeader));
         if (!charset.Known())
             throw ECatalogError(where(layout.CharsetLine) + ": the charset \"" + charset.Name() +
                                 "\" cannot be converted (unknown to this system)");
         std::string headerText;
         if (!charset.ToUtf8(rawHeader, headerText))
-            throw ECatalogError(where(layout.CharsetLine) + ": the header is not valid " + charset.Name() + " text");
+            throw ECatalogError(where(layout.CharsetLine) + ": the header " + charset.NotValid());
         const char* header = rawHeader ? headerText.c_str() : nullptr;
+        auto fieldLine = [&](const char* field) {
+            auto f = layout.HeaderFieldLines.find(field);
+            return where(f == layout.HeaderFieldLines.end() ? 0 : f->second);
+        };
         uint16_t headerId = 0;
         std::string id = HeaderField(header, "X-Language-Id");
-        if (!id.empty()) headerId = static_cast<uint16_t>(std::strtoul(id.c_str(), nullptr, 0));
+        if (!id.empty() && !ParseLanguageId(id, headerId))
+            throw ECatalogError(fieldLine("X-Language-Id") + ": X-Language-Id \"" + id +
+                                "\" is not a locale this system knows");
         const std::string language = HeaderField(header, "Language");
-        if (!headerId) {
-            bool regionFound = true;
-            headerId = LangIdFromIso(language, &regionFound);
-            if (headerId && !regionFound)
-                result.Notes.push_back(poFile + ": \"Language: " + language + "\": no such locale here; taken as " +
-                                       kutils::LocaleEnglishName(headerId));
-        }
+        bool regionFound = true;
+        if (!headerId) headerId = LangIdFromIso(language, &regionFound);
+        // Only where the header's language is the one taken does its reading matter.
+        if (!langId && headerId && !regionFound)
+            result.Notes.push_back(poFile + ": \"Language: " + language + "\": no such locale here; taken as " +
+                                   kutils::LocaleEnglishName(headerId));
         // Names and build of the header belong to its language; another one starts afresh.
         const bool sameLanguage = !langId || langId == headerId;
         if (!langId) langId = headerId;
@@ -595,17 +692,15 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         TUpdateCounts counts;
         result.Image = UpdateTranslation(native, empty, counts);
         auto& H = result.Image.Header;
+        // The language's names are the locale table's unless the file names them itself (the
+        // team of gettext's and editors' headers is no language name).
         std::string names = sameLanguage ? HeaderField(header, "X-Language-Names") : std::string();
         size_t slash = names.find(" / ");
-        // Without names of its own the PO's language is named as the locale table names it.
-        if (!sameLanguage || (slash == std::string::npos && HeaderField(header, "Language-Team").empty())) {
-            H.EnglishLangName = kutils::LocaleEnglishName(langId);
-            H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
-        } else if (slash != std::string::npos) {
+        if (slash != std::string::npos) {
             H.EnglishLangName = names.substr(0, slash);
             H.NativeLangName = FromUtf8(names.c_str() + slash + 3);
         } else {
-            H.EnglishLangName = HeaderField(header, "Language-Team");
+            H.EnglishLangName = kutils::LocaleEnglishName(langId);
             H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
         }
         unsigned version = 0, options = 0, word = 0;
@@ -625,92 +720,90 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         for (size_t i = 0; i < items.size(); ++i) byPath.emplace(items[i].Path(), i);
 
         // The library keeps the file's order: its messages and the entries found in the text
-        // pair up one by one, which gives every message its line.
-        std::vector<po_message_t> messages;
+        // pair up one by one, which gives every message its line. Obsolete entries (a merge
+        // leaves translations it found no entry for so) are kept apart.
+        std::vector<po_message_t> messages, obsolete;
         {
-            po_message_iterator_t all = po_message_iterator(file, nullptr);
+            po_message_iterator_t all = po_message_iterator(file, domain.c_str());
             for (po_message_t m; (m = po_next_message(all)) != nullptr;)
-                if (!po_message_is_obsolete(m)) messages.push_back(m);
+                (po_message_is_obsolete(m) ? obsolete : messages).push_back(m);
             po_message_iterator_free(all);
         }
-        bool lined = messages.size() == layout.Entries.size();
+        std::vector<const TEntryPos*> positions;
+        for (const TEntryPos& e : layout.Entries)
+            if (e.Domain == domain) positions.push_back(&e);
+        bool lined = messages.size() == positions.size();
         for (size_t j = 0; lined && j < messages.size(); ++j) {
             const char* c = po_message_msgctxt(messages[j]);
-            lined = (c != nullptr) == layout.Entries[j].HasContext && (!c || layout.Entries[j].Context == c);
+            lined = (c != nullptr) == positions[j]->HasContext && (!c || positions[j]->Context == c);
         }
-        struct TSeen {
-            size_t Line;
-            std::string Msgid;
+
+        struct TText {
+            std::string Ctx, Msgid, Msgstr;
+            TState State;
+            bool Foreign = false;  // the translation's state is another item's
         };
-        std::map<size_t, TSeen> seenItem;
-        for (size_t j = 0; j < messages.size(); ++j) {
-            po_message_t m = messages[j];
-            const size_t line = lined ? layout.Entries[j].Line : 0;
-            const char* rawId = po_message_msgid(m);
-            const char* rawCtx = po_message_msgctxt(m);
-            if (!rawId || (!*rawId && !rawCtx)) continue;  // the header
-            std::string ctx, msgid, msgstr, comments;
-            if (!charset.ToUtf8(rawCtx, ctx) || !charset.ToUtf8(rawId, msgid) ||
-                !charset.ToUtf8(po_message_msgstr(m), msgstr) ||
-                !charset.ToUtf8(po_message_extracted_comments(m), comments))
-                throw ECatalogError(where(line) + ": the entry is not valid " + charset.Name() + " text");
-            const std::string name = rawCtx ? "\"" + ctx + "\"" : std::string("(no context)");
-            if (po_message_msgid_plural(m))
-                throw ECatalogError(where(line) + ": entry " + name +
-                                    " has plural forms; a language file holds one text per item");
-            ++result.Entries;
-            auto found = rawCtx ? byPath.find(ctx) : byPath.end();
-            if (found == byPath.end()) {
-                result.Skipped.push_back(poFile + ": entry " + name +
-                                         ": no such item in the native dictionary; skipped");
-                continue;
-            }
-            // Two entries for one item (msgcat leaves them so): which one holds is not for this
-            // tool to guess.
-            auto [prev, first] = seenItem.emplace(found->second, TSeen{line, msgid});
-            if (!first && prev->second.Msgid != msgid)
-                throw ECatalogError(where(line) + ": a second entry for " + name +
-                                    " with another msgid; the first: " + where(prev->second.Line));
-            TLFRecord& rec = *items[found->second].Record;
-            const TLFRecord& nat = *nativeItems[found->second].Record;
+        // The texts of a message in UTF-8 and its state: the translation's own (the
+        // translator's comment), else what the extracted comment says (files of earlier
+        // versions, and templates); where the native text's line ends stood only the latter.
+        auto read = [&](po_message_t m, TText& t) {
+            std::string comments, own;
+            if (!charset.ToUtf8(po_message_msgctxt(m), t.Ctx) || !charset.ToUtf8(po_message_msgid(m), t.Msgid) ||
+                !charset.ToUtf8(po_message_msgstr(m), t.Msgstr) ||
+                !charset.ToUtf8(po_message_extracted_comments(m), comments) ||
+                !charset.ToUtf8(po_message_comments(m), own))
+                return false;
+            TState extracted = ParseState(comments);
+            TState translation = ParseState(own);
+            t.Foreign = translation.Present && !translation.Item.empty() && translation.Item != t.Ctx;
+            t.State = translation.Present && !t.Foreign ? translation : extracted;
+            t.State.HasMsgidEol = extracted.HasMsgidEol;
+            t.State.MsgidEol = extracted.MsgidEol;
+            return true;
+        };
+        // Puts one entry's translation into its record; false when its number is none.
+        auto take = [&](const TText& t, bool isFuzzy, size_t index) {
+            TLFRecord& rec = *items[index].Record;
+            const TLFRecord& nat = *nativeItems[index].Record;
             const TEntryKind kind = EntryKindOf(nat);
-            TState st = ParseState(comments);
+            const TState& st = t.State;
             // An empty msgstr is untranslated to gettext's tools, which drop its fuzzy mark: a
             // translation to an empty text keeps its confirmation in the comment.
-            bool fuzzy =
-                po_message_is_fuzzy(m) || (msgstr.empty() && st.EmptyTranslation && !(st.Flags & langres::vfConfirmed));
+            bool fuzzy = isFuzzy || (t.Msgstr.empty() && st.EmptyTranslation && !(st.Flags & langres::vfConfirmed));
             bool sameSource = false;
             switch (kind) {
                 case ekText:
-                    sameSource = ToPoText(nat.Value.Text) == msgid &&
+                    sameSource = ToPoText(nat.Value.Text) == t.Msgid &&
                                  (!st.HasMsgidEol || st.MsgidEol == EolPattern(nat.Value.Text));
                     break;
                 case ekEmptyText:
-                    sameSource = msgid == EmptyPlaceholder;
+                    sameSource = t.Msgid == EmptyPlaceholder;
                     break;
                 case ekNumber:
-                    sameSource = msgid == NumberText(nat);
+                    sameSource = t.Msgid == NumberText(nat);
                     break;
                 case ekNoValue:
-                    sameSource = msgid == ValuePlaceholder(nat.Kind);
+                    sameSource = t.Msgid == ValuePlaceholder(nat.Kind);
                     break;
             }
+            TLFRecord was = rec;
             if (st.Present) {
                 rec.Flags = st.Flags;
                 rec.Stamp = st.Stamp;
             }
-            if (msgstr.empty() && !st.EmptyTranslation) {
+            if (t.Msgstr.empty() && !st.EmptyTranslation) {
                 rec.Revision = -1;
                 rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
-                continue;
+                return true;
             }
             if (kind == ekText || kind == ekEmptyText) {
-                bool crlf = nat.Kind == langres::vkStringList || nat.Value.Text.find(u"\r\n") != std::u16string::npos;
-                rec.Value.Text = fw::Utf8ToUtf16(FromPoText(msgstr, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, crlf));
+                rec.Value.Text =
+                    fw::Utf8ToUtf16(FromPoText(t.Msgstr, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, DefaultCrLf(nat)));
                 rec.Value.Present = true;
-            } else if (kind == ekNumber && !SetNumber(rec, msgstr, st))
-                throw ECatalogError(where(line) + ": entry " + name + ": \"" + msgstr + "\" is not " +
-                                    (nat.Kind == langres::vkInteger ? "an integer" : "a number"));
+            } else if (kind == ekNumber && !SetNumber(rec, t.Msgstr, st)) {
+                rec = was;
+                return false;
+            }
             // A translation made for another native text is kept but outdated, whatever revision
             // its comment gives.
             const int32_t natRev = nat.Revision >= 0 ? nat.Revision : static_cast<int32_t>(native.Header.Revision);
@@ -722,7 +815,68 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
                 static_cast<uint16_t>(confirmed ? rec.Flags | langres::vfConfirmed : rec.Flags & ~langres::vfConfirmed);
             ++result.Translated;
             if (!confirmed) ++result.Fuzzy;
+            return true;
+        };
+
+        struct TSeen {
+            size_t Line;
+            std::string Msgid;
+        };
+        std::map<size_t, TSeen> seenItem;
+        for (size_t j = 0; j < messages.size(); ++j) {
+            po_message_t m = messages[j];
+            const size_t line = lined ? positions[j]->Line : 0;
+            const char* rawId = po_message_msgid(m);
+            const char* rawCtx = po_message_msgctxt(m);
+            if (!rawId || (!*rawId && !rawCtx)) continue;  // the header
+            TText t;
+            if (!read(m, t)) throw ECatalogError(where(line) + ": the entry " + charset.NotValid());
+            const std::string name = rawCtx ? "\"" + t.Ctx + "\"" : std::string("(no context)");
+            if (po_message_msgid_plural(m))
+                throw ECatalogError(where(line) + ": entry " + name +
+                                    " has plural forms; a language file holds one text per item");
+            ++result.Entries;
+            auto found = rawCtx ? byPath.find(t.Ctx) : byPath.end();
+            if (found == byPath.end()) {
+                result.Skipped.push_back(poFile + ": entry " + name +
+                                         ": no such item in the native dictionary; skipped");
+                continue;
+            }
+            // Two entries for one item (msgcat leaves them so): which one holds is not for this
+            // tool to guess.
+            auto [prev, first] = seenItem.emplace(found->second, TSeen{line, t.Msgid});
+            if (!first && prev->second.Msgid != t.Msgid)
+                throw ECatalogError(where(line) + ": a second entry for " + name +
+                                    " with another msgid; the first: " + where(prev->second.Line));
+            // A merge's guess from another item's translation (a number "0" for a width, say)
+            // counts once a translator confirmed it, as gettext uses no fuzzy entry; till then
+            // the item is untranslated and its own obsolete translation, if any, is taken.
+            if (t.Foreign && po_message_is_fuzzy(m)) continue;
+            if (!take(t, po_message_is_fuzzy(m), found->second))
+                throw ECatalogError(
+                    where(line) + ": entry " + name + ": \"" + t.Msgstr + "\" is not " +
+                    (nativeItems[found->second].Record->Kind == langres::vkInteger ? "an integer" : "a number"));
         }
+        // What a merge with a newer template left obsolete (the native text or number changed
+        // beyond its matching, or the template had no entry for the item): the translation of
+        // an item the file leaves untranslated, outdated where its msgid is no longer the native
+        // one, as carrying the translation to the new dictionary keeps it.
+        std::map<size_t, bool> takenObsolete;
+        for (po_message_t m : obsolete) {
+            const char* rawCtx = po_message_msgctxt(m);
+            TText t;
+            if (!rawCtx || !read(m, t) || po_message_msgid_plural(m)) continue;
+            auto found = byPath.find(t.Ctx);
+            if (found == byPath.end() || takenObsolete.count(found->second)) continue;
+            if (items[found->second].Record->Revision >= 0) continue;  // translated by its own entry
+            if (t.Msgstr.empty() && !t.State.EmptyTranslation) continue;
+            takenObsolete[found->second] = true;
+            if (!seenItem.count(found->second)) ++result.Entries;
+            if (!take(t, po_message_is_fuzzy(m), found->second))
+                result.Skipped.push_back(poFile + ": obsolete entry \"" + t.Ctx + "\": \"" + t.Msgstr +
+                                         "\" is not a number; not taken");
+        }
+
     } catch (...) {
         po_file_free(file);
         throw;
