@@ -546,8 +546,8 @@ std::string LocaleName(LCID lcid) {
         return LocaleFromName(name, &exact) == lcid && exact;
     };
     // The bare language where it names this very locale ("de" for German (Germany)); never for
-    // languages whose bare name tools read differently (GNOME's "pt" is Portugal's, CLDR's
-    // Brazil's; "zh" is Simplified or Traditional Chinese depending on who reads it).
+    // languages whose bare name tools read differently ("pt" is Portugal's to many translation
+    // teams, Brazil's to CLDR; "zh" Simplified or Traditional Chinese depending on who reads it).
     if (n.Language != "pt" && n.Language != "zh" && readsBack(n.Language)) return n.Language;
     if (n.Region.empty()) return {};
     // The script after "@" where the region alone does not tell it, and for the languages whose
