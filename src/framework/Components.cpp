@@ -645,6 +645,8 @@ const TClassInfo& TButton::StaticClass() {
 }
 TButton::TButton(TComponent* owner) : TWinControl(owner) {
     SetCompiledClass(StaticClass());
+    Width = 75;  // the framework's size for a control whose form stores none
+    Height = 25;
 }
 
 const TClassInfo& TLabel::StaticClass() {
@@ -690,6 +692,8 @@ const TClassInfo& TPanel::StaticClass() {
 }
 TPanel::TPanel(TComponent* owner) : TWinControl(owner) {
     SetCompiledClass(StaticClass());
+    Width = 185;  // the framework's size for a control whose form stores none
+    Height = 41;
 }
 
 const TClassInfo& TBevel::StaticClass() {

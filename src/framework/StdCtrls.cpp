@@ -186,6 +186,8 @@ const TClassInfo& TCheckBox::StaticClass() {
 }
 TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
     SetCompiledClass(StaticClass());
+    Width = 97;  // the framework's size for a control whose form stores none
+    Height = 17;
 }
 
 const TClassInfo& TRadioButton::StaticClass() {
@@ -198,6 +200,8 @@ const TClassInfo& TRadioButton::StaticClass() {
 }
 TRadioButton::TRadioButton(TComponent* owner) : TWinControl(owner) {
     SetCompiledClass(StaticClass());
+    Width = 113;  // the framework's size for a control whose form stores none
+    Height = 17;
 }
 
 const TClassInfo& TComboBox::StaticClass() {
@@ -243,6 +247,8 @@ const TClassInfo& TGroupBox::StaticClass() {
 }
 TGroupBox::TGroupBox(TComponent* owner) : TWinControl(owner) {
     SetCompiledClass(StaticClass());
+    Width = 185;  // the framework's size for a control whose form stores none
+    Height = 105;
 }
 
 const TClassInfo& TRadioGroup::StaticClass() {
@@ -256,6 +262,8 @@ const TClassInfo& TRadioGroup::StaticClass() {
 }
 TRadioGroup::TRadioGroup(TComponent* owner) : TWinControl(owner), items_(std::make_unique<TStringList>()) {
     SetCompiledClass(StaticClass());
+    Width = 185;  // the framework's size for a control whose form stores none
+    Height = 105;
     items_->SetChangeOwner(this);
 }
 TRadioGroup::~TRadioGroup() {

@@ -2,18 +2,21 @@
 //   extract --app APP.exe [--names resource.h] [--update OLD.ntv.lng] -o APP.ntv.lng
 //   update --native NEW.ntv.lng OLD.lng -o NEW.lng
 //   stats FILE.lng [--native NTV] [--min PERCENT]
-//   export --po FILE.lng [--native NTV] -o FILE.po
-//   import --po FILE.po --native NTV -o FILE.lng
+//   export --po|--xliff FILE.lng [--native NTV] [--app APP.exe] -o FILE.po|FILE.xlf
+//   import --po FILE.po|--xliff FILE.xlf --native NTV [--lang CODE] -o FILE.lng
 //   pseudo NTV -o PSEUDO.lng [--lang CODE] [--expand PERCENT]
 // Bad input: one line naming the file and what is wrong, exit status 1, nothing written.
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "Command.h"
+#include "LangInput.h"
 #include "framework/Classes.h"
 #include "localizer/catalog/Catalog.h"
+#include "localizer/catalog/XliffCatalog.h"
 #include "localizer/kutils/KLocales.h"
 #include "localizer/langres/LangWriter.h"
 #include "localizer/resources/ResProc.h"
@@ -25,26 +28,6 @@ namespace vtploc {
 namespace {
 
 using catalog::TLangFileImage;
-
-std::vector<uint8_t> ReadFile(const std::string& file) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) throw InputError(file + ": no such file");
-    try {
-        return ReadInput(file);
-    } catch (const fw::Exception& e) {
-        throw InputError(file + ": " + e.Message());
-    }
-}
-
-TLangFileImage ReadLangFile(const std::string& file) {
-    std::vector<uint8_t> bytes = ReadFile(file);
-    try {
-        std::vector<uint8_t> plain = langres::DecompressImage(bytes.data(), bytes.size());
-        return langres::ParseLangFileImage(plain.data(), plain.size());
-    } catch (const fw::Exception& e) {
-        throw InputError(file + ": not a valid language file: " + e.Message());
-    }
-}
 
 void WriteLangFile(const std::string& file, const TLangFileImage& img, bool compress) {
     std::vector<uint8_t> out;
@@ -68,8 +51,8 @@ uint16_t ParseLang(const std::string& s) {
 }
 
 struct Args {
-    std::string app, names, unit, update, out, native, file, po, lang;
-    bool compress = false, poFormat = false;
+    std::string app, names, unit, update, out, native, file, po, xliff, lang;
+    bool compress = false, poFormat = false, xliffFormat = false;
     double min = -1;
     int expand = 35;
 };
@@ -114,13 +97,6 @@ void Extract(const Args& a) {
         std::printf("%zu unchanged, %zu added, %zu changed, %zu removed\n", c.Unchanged, c.Added, c.Changed, c.Removed);
 }
 
-// The file named by --native, refused when it is a translation.
-TLangFileImage ReadNative(const std::string& file) {
-    TLangFileImage native = ReadLangFile(file);
-    if (!native.Header.IsNative) throw InputError(file + ": not a native dictionary");
-    return native;
-}
-
 void Update(const Args& a) {
     TLangFileImage native = ReadNative(a.native);
     TLangFileImage old = ReadLangFile(a.file);
@@ -156,42 +132,87 @@ void Pseudo(const Args& a) {
     WriteLangFile(a.out, catalog::PseudoTranslation(native, lang, a.expand), a.compress);
 }
 
-#ifdef VTP_HAVE_GETTEXTPO
+// The component classes of the program named by --app, for XLIFF's restype.
+std::map<std::string, std::string> ProgramClasses(const Args& a, const TLangFileImage& native) {
+    if (a.app.empty()) return {};
+    ReadFile(a.app);
+    resources::TResProcessor program;
+    try {
+        program.LoadFromFile(a.app);
+        catalog::TExtractOptions opt;
+        opt.LangId = native.Header.LangId;
+        return catalog::ExtractNative(program, a.app, opt).Classes;
+    } catch (const fw::Exception& e) {
+        throw InputError(a.app + ": not a readable program: " + e.Message());
+    }
+}
+
 void Export(const Args& a) {
+    if (a.poFormat == a.xliffFormat) throw UsageError("lng export: give one of --po and --xliff");
+    if (!a.app.empty() && !a.xliffFormat) throw UsageError("lng export: --app is for --xliff (the controls' classes)");
+#ifndef VTP_HAVE_GETTEXTPO
+    if (a.poFormat)
+        throw UsageError("lng export --po: not in this build (gettext's PO library is not available for it)");
+#endif
     TLangFileImage file = ReadLangFile(a.file);
     std::string project = std::filesystem::path(a.file).filename().string();
     project = project.substr(0, project.find('.'));
-    std::vector<uint8_t> po;
+    TLangFileImage native;
+    const bool translation = !a.native.empty();
+    if (translation) {
+        native = ReadNative(a.native);
+    } else if (!file.Header.IsNative) {
+        throw InputError(a.file + ": a translation; name its native dictionary with --native");
+    }
+    const TLangFileImage& dictionary = translation ? native : file;
+    const TLangFileImage* tr = translation ? &file : nullptr;
+    std::vector<uint8_t> out;
     try {
-        if (!a.native.empty()) {
-            TLangFileImage native = ReadNative(a.native);
-            po = catalog::ExportPo(native, &file, project);
+        if (a.xliffFormat) {
+            catalog::TXliffOptions opt;
+            opt.Original = project;
+            opt.Classes = ProgramClasses(a, dictionary);
+            out = catalog::ExportXliff(dictionary, tr, opt);
         } else {
-            if (!file.Header.IsNative)
-                throw InputError(a.file + ": a translation; name its native dictionary with --native");
-            po = catalog::ExportPo(file, nullptr, project);
+#ifdef VTP_HAVE_GETTEXTPO
+            out = catalog::ExportPo(dictionary, tr, project);
+#endif
         }
     } catch (const fw::Exception& e) {
         throw InputError(a.file + ": " + e.Message());
     }
-    WriteOutput(a.out, po);
+    WriteOutput(a.out, out);
 }
 
 void Import(const Args& a) {
+    if (a.po.empty() == a.xliff.empty()) throw UsageError("lng import: give one of --po and --xliff");
+#ifndef VTP_HAVE_GETTEXTPO
+    if (!a.po.empty())
+        throw UsageError("lng import --po: not in this build (gettext's PO library is not available for it)");
+#endif
     TLangFileImage native = ReadNative(a.native);
     catalog::TImportResult r;
     try {
-        r = catalog::ImportPo(a.po, native, ParseLang(a.lang));
+        if (!a.xliff.empty()) {
+            r = catalog::ImportXliff(a.xliff, native, ParseLang(a.lang));
+        } else {
+#ifdef VTP_HAVE_GETTEXTPO
+            r = catalog::ImportPo(a.po, native, ParseLang(a.lang));
+#endif
+        }
     } catch (const fw::Exception& e) {
         throw InputError(e.Message());
     }
     for (const auto& s : r.Notes) std::fprintf(stderr, "vtploc: %s\n", s.c_str());
     for (const auto& s : r.Skipped) std::fprintf(stderr, "vtploc: %s\n", s.c_str());
     WriteLangFile(a.out, r.Image, a.compress);
-    std::printf("%zu entries, %zu translated (%zu not confirmed), %zu skipped\n", r.Entries, r.Translated, r.Fuzzy,
-                r.Skipped.size());
+    if (!a.xliff.empty())
+        std::printf("%zu units, %zu translated (%zu not confirmed), %zu obsolete\n", r.Entries, r.Translated, r.Fuzzy,
+                    r.Skipped.size());
+    else
+        std::printf("%zu entries, %zu translated (%zu not confirmed), %zu skipped\n", r.Entries, r.Translated, r.Fuzzy,
+                    r.Skipped.size());
 }
-#endif
 
 void Register(CLI::App& app) {
     CLI::App* lng = Group(app, "lng", "Language files: read, dump, build; extract, update, stats, PO, pseudo");
@@ -229,23 +250,27 @@ void Register(CLI::App& app) {
     ps->add_flag("--compress", a->compress, "store it as an LZK block");
     ps->callback([a] { Pseudo(*a); });
 
-#ifdef VTP_HAVE_GETTEXTPO
-    CLI::App* exp = lng->add_subcommand("export", "A language file as a PO file");
-    exp->add_flag("--po", a->poFormat, "PO format (the only one)");
+    CLI::App* exp = lng->add_subcommand("export", "A language file as a PO or XLIFF 1.2 file for translators");
+    exp->add_flag("--po", a->poFormat, "PO format");
+    exp->add_flag("--xliff", a->xliffFormat, "XLIFF 1.2 format (CAT tools)");
     exp->add_option("FILE", a->file, "translation, or a native dictionary")->required();
     exp->add_option("--native", a->native, "the native dictionary of a translation");
-    exp->add_option("-o,--output", a->out, "PO file to write")->required();
+    exp->add_option("--app", a->app, "XLIFF: the program, whose forms name each control's class (restype)");
+    exp->add_option("-o,--output", a->out, "file to write")->required();
     exp->callback([a] { Export(*a); });
 
-    CLI::App* imp = lng->add_subcommand("import", "A PO file back into a language file");
-    imp->add_option("--po", a->po, "PO file")->required();
+    CLI::App* imp = lng->add_subcommand("import", "A PO or XLIFF 1.2 file back into a language file");
+    imp->add_option("--po", a->po, "PO file");
+    imp->add_option("--xliff", a->xliff, "XLIFF 1.2 file");
     imp->add_option("--native", a->native, "the native dictionary")->required();
-    imp->add_option("--lang", a->lang, "language id or code (default: from the PO header)");
+    imp->add_option("--lang", a->lang, "language id or code (default: from the file)");
     imp->add_option("-o,--output", a->out, "translation to write")->required();
     imp->add_flag("--compress", a->compress, "store it as an LZK block");
     imp->callback([a] { Import(*a); });
-#else
-    lng->footer("PO export and import are not in this build (gettext's PO library is not available for it).");
+#ifndef VTP_HAVE_GETTEXTPO
+    lng->footer(
+        "PO export and import are not in this build (gettext's PO library is not available for it); "
+        "XLIFF is.");
 #endif
 }
 

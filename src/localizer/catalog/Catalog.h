@@ -66,6 +66,9 @@ struct TExtractResult {
     TLangFileImage Image;
     TExtractCounts Counts;
     std::vector<std::string> Notes;  // what the program lacks (no forms, no string table, ...)
+    // The class of every component of the program's forms, as its form resource names it, by
+    // the component's path in upper case ("FORM.COMPONENT", "FORM.PANEL1.TBUTTON2").
+    std::map<std::string, std::string> Classes;
 };
 
 // Default name of a string-table entry without a name in the header.

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "Catalog.h"
+#include "FormTree.h"
 #include "framework/ByteReader.h"
 #include "framework/FormStream.h"
 #include "localizer/kutils/KLocales.h"
@@ -28,6 +29,7 @@ struct NameLess {
 using TPropMap = std::map<std::string, TLFRecord, NameLess>;
 struct TFormAcc {
     std::map<std::string, TPropMap, NameLess> Components;
+    std::map<std::string, std::string, NameLess> Classes;  // component key -> class
 };
 
 // Walks a binary form and keys every translatable property the way the module builder looks it
@@ -68,6 +70,7 @@ private:
                 inline_ = kutils::JoinDotted(inline_, name);
                 inlineSelf_ = key;
             }
+            acc_.Classes.emplace(ComponentKey(key), className);
             WalkObjectBody(key);
             inline_ = saved;
             inlineSelf_ = savedSelf;
@@ -180,27 +183,6 @@ private:
     std::string inline_;
     std::string inlineSelf_;  // key of the inline object being walked, for its own properties
 };
-
-// The binary form inside a form resource's bytes; empty when the bytes are not a form.
-bool FormBytes(const std::vector<uint8_t>& data, std::vector<uint8_t>& binary) {
-    if (data.size() >= 4 && data[0] == 'T' && data[1] == 'P' && data[2] == 'F' && data[3] == '0') {
-        binary = data;
-        return true;
-    }
-    if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0x0A && data[2] == 0x00) {
-        fw::TByteReader r(data);
-        r.Skip(3);
-        while (r.U8() != 0) {
-        }
-        r.U16();
-        uint32_t size = r.U32();
-        if (size > r.Left()) throw fw::EReadError("the form is cut short");
-        binary.assign(data.begin() + static_cast<std::ptrdiff_t>(r.Pos()),
-                      data.begin() + static_cast<std::ptrdiff_t>(r.Pos() + size));
-        return true;
-    }
-    return false;
-}
 
 struct TProgramLanguage {
     bool Found = false;
@@ -440,7 +422,7 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
             item->SaveData(data);
             std::vector<uint8_t> binary;
             try {
-                if (!FormBytes(data.Bytes(), binary)) continue;
+                if (!FormResourceBinary(data.Bytes(), binary)) continue;
                 TFormAcc acc;
                 fw::TFormReader reader(binary);
                 TFormWalker walker(reader, acc, lang.LangId);
@@ -449,6 +431,8 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
                     result.Notes.push_back("form resource " + item->Name + " holds class T" + formName +
                                            "; the program looks it up as T" + fw::UpperCaseAscii(formName));
                 ++formCount;
+                for (const auto& [key, cls] : acc.Classes)
+                    result.Classes.emplace(fw::UpperCaseAscii(formName + "." + key), cls);
                 if (acc.Components.empty()) continue;
                 auto [it, fresh] = forms.emplace(formName, std::move(acc));
                 if (!fresh) result.Notes.push_back("form " + formName + " is stored twice; the first one is used");

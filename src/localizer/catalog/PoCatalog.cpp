@@ -3,6 +3,9 @@
 #include <gettext-po.h>
 #include <iconv.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -32,28 +35,6 @@ std::string Utf8(const std::u16string& s) {
 std::u16string FromUtf8(const char* s) {
     return fw::Utf8ToUtf16(s ? s : "");
 }
-
-std::string Replace(std::string s, const std::string& from, const std::string& to) {
-    for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
-    return s;
-}
-
-const char* KindName(uint32_t kind) {
-    static const char* names[] = {"float", "integer", "string", "list", "string list", "binary", "ident", "set"};
-    return kind < 8 ? names[kind] : "unknown";
-}
-
-char Hex(unsigned v) {
-    return "0123456789abcdef"[v & 15];
-}
-
-std::string HexWord(uint64_t v, int digits) {
-    std::string s;
-    for (int i = digits - 1; i >= 0; --i) s += Hex(static_cast<unsigned>(v >> (4 * i)));
-    return s;
-}
-
-const char* const StateTag = "vtploc: ";
 
 // ---- the reader's error channel
 
@@ -107,94 +88,28 @@ po_file_t WritePoFile(po_file_t file, const char* name, TPoErrors& errors) {
     return po_file_write(file, name, &Handler);
 }
 
+// The library opens PO files with fopen(name, "r"), which on Windows is text mode: CR LF read
+// as LF and a Ctrl-Z ending the file. The Windows build reads the bytes as Linux does.
+struct TBinaryReads {
+#ifdef _WIN32
+    int Old = _fmode;
+    TBinaryReads() {
+        _fmode = _O_BINARY;
+    }
+    ~TBinaryReads() {
+        _fmode = Old;
+    }
+#else
+    TBinaryReads() {}  // fopen reads bytes as they are
+#endif
+};
+
 std::string HeaderField(const char* header, const char* field) {
     if (!header) return {};
     char* v = po_header_field(header, field);
     std::string s = v ? v : "";
     std::free(v);
     return s;
-}
-
-struct TState {
-    bool Present = false;
-    int32_t Revision = 0;
-    uint16_t Flags = 0;
-    uint64_t Stamp = 0;
-    // Added later; older files have none of them.
-    bool HasBits = false;
-    uint64_t Bits = 0;      // a float value's bits, exactly
-    std::string MsgidEol;   // one digit per line break of msgid: 1 CR LF, 0 LF
-    std::string MsgstrEol;  // the same for msgstr
-    bool HasMsgidEol = false, HasMsgstrEol = false;
-    bool EmptyTranslation = false;  // translated, as an empty text
-    std::string Item;               // the path of the item the state is of, where it says
-};
-
-// The value of ", NAME VALUE" in the state line, when there.
-bool StateField(const std::string& line, const char* name, std::string& value) {
-    std::string key = std::string(", ") + name + " ";
-    size_t at = line.find(key);
-    if (at == std::string::npos) return false;
-    size_t b = at + key.size(), e = line.find(',', b);
-    value = line.substr(b, e == std::string::npos ? std::string::npos : e - b);
-    return true;
-}
-
-TState ParseState(const std::string& comments) {
-    TState st;
-    size_t at = comments.find(StateTag);
-    if (at == std::string::npos) return st;
-    std::string line = comments.substr(at + std::strlen(StateTag));
-    line = line.substr(0, line.find('\n'));
-    long rev = 0;
-    unsigned flags = 0;
-    unsigned long long stamp = 0;
-    if (std::sscanf(line.c_str(), "revision %ld, flags 0x%x, stamp %llx", &rev, &flags, &stamp) >= 2) {
-        st.Present = true;
-        st.Revision = static_cast<int32_t>(rev);
-        st.Flags = static_cast<uint16_t>(flags);
-        st.Stamp = stamp;
-    }
-    std::string v;
-    if (StateField(line, "value bits", v)) {
-        char* end = nullptr;
-        st.Bits = std::strtoull(v.c_str(), &end, 16);
-        st.HasBits = end && *end == '\0' && v.size() > 2;
-    }
-    auto eol = [](const std::string& s) { return s.find_first_not_of("01") == std::string::npos; };
-    st.HasMsgidEol = StateField(line, "msgid eol", st.MsgidEol) && eol(st.MsgidEol);
-    st.HasMsgstrEol = StateField(line, "msgstr eol", st.MsgstrEol) && eol(st.MsgstrEol);
-    st.EmptyTranslation = line.find(", empty translation") != std::string::npos;
-    size_t item = line.find(", item ");
-    if (item != std::string::npos) st.Item = fw::Trim(line.substr(item + 7));  // last: a path may hold anything
-    return st;
-}
-
-// ---- line ends: PO texts break lines with "\n" alone; the state line keeps where CR LF stood
-
-std::string EolPattern(const std::u16string& text) {
-    std::string p;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (text[i] == u'\n') p += i > 0 && text[i - 1] == u'\r' ? '1' : '0';
-    return p;
-}
-
-std::string ToPoText(const std::u16string& text) {
-    return Replace(Utf8(text), "\r\n", "\n");
-}
-
-// A PO text with its line ends as the pattern says; without a pattern that fits, as the native
-// text has them (CR LF when it has any, or is a string list).
-std::string FromPoText(const std::string& text, const std::string* pattern, bool crlf) {
-    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    if (!pattern || pattern->size() != breaks) return crlf ? Replace(text, "\n", "\r\n") : text;
-    std::string out;
-    size_t k = 0;
-    for (char c : text) {
-        if (c == '\n' && (*pattern)[k++] == '1') out += '\r';
-        out += c;
-    }
-    return out;
 }
 
 // ---- where the entries stand in the file (the library gives no line of a message)
@@ -385,109 +300,12 @@ std::string CharsetOf(const char* header) {
     return fw::Trim(cs.substr(0, e));
 }
 
-// Kinds whose values the file stores and a translator can edit.
-bool IsText(uint32_t kind) {
-    return kind == langres::vkString || kind == langres::vkStringList;
-}
-bool IsNumber(uint32_t kind) {
-    return kind == langres::vkInteger || kind == langres::vkFloat;
-}
-
-// How an item travels in a PO file.
-enum TEntryKind {
-    ekText,       // a string or string list with a native text: msgid the native text
-    ekEmptyText,  // a string whose native text is empty: msgid a placeholder
-    ekNumber,     // an integer or float with a stored value: msgid and msgstr the numbers
-    ekNoValue,    // a kind without a stored value: msgid a placeholder, the state only
-};
-
-const char* const EmptyPlaceholder = "<empty>";  // no brackets: checkers count those
-
-std::string ValuePlaceholder(uint32_t kind) {
-    return std::string("<") + KindName(kind) + ">";
-}
-
-TEntryKind EntryKindOf(const TLFRecord& n) {
-    if (IsText(n.Kind)) return n.Value.Text.empty() ? ekEmptyText : ekText;
-    if (IsNumber(n.Kind) && n.Value.Present) return ekNumber;
-    return ekNoValue;
-}
-
-// A float value's bits, copied, never loaded as a number (x87 would change a NaN's).
-uint64_t FloatBits(const langres::TLFValue& v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v.Float, sizeof bits);
-    return bits;
-}
-
-std::string NumberText(const TLFRecord& r) {
-    if (r.Kind == langres::vkInteger) return std::to_string(r.Value.Int);
-    return langres::FloatToText(r.Value.Float);
-}
-
-// "vtploc: revision R, flags 0xF, stamp S" of a record.
-std::string StateLine(const TLFRecord& r) {
-    return std::string(StateTag) + "revision " + std::to_string(r.Revision) + ", flags 0x" + HexWord(r.Flags, 4) +
-           ", stamp " + HexWord(r.Stamp, 16);
-}
-
-// Whether import gives a text of this native item CR LF line ends when no pattern says where
-// they stand: string lists and texts whose native text has them.
-bool DefaultCrLf(const TLFRecord& native) {
-    return native.Kind == langres::vkStringList || native.Value.Text.find(u"\r\n") != std::u16string::npos;
-}
-
-// The line-end pattern of text as import would give it back by default.
-std::string DefaultEolPattern(const std::u16string& text, const TLFRecord& native) {
-    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), u'\n'));
-    return std::string(breaks, DefaultCrLf(native) ? '1' : '0');
-}
-
-// A number the translator gave: the float's own bits while its text is unchanged.
-bool SetNumber(TLFRecord& rec, const std::string& text, const TState& st) {
-    if (rec.Kind == langres::vkInteger) {
-        std::string t = fw::Trim(text);
-        int32_t v = 0;
-        const char* b = t.data() + (!t.empty() && t[0] == '+');
-        auto r = std::from_chars(b, t.data() + t.size(), v);
-        if (t.empty() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
-        rec.Value.Int = v;
-        rec.Value.Text = langres::AsciiToWide(std::to_string(v));
-    } else {
-        uint64_t bits = st.Bits;
-        langres::TLFValue carried;
-        std::memcpy(&carried.Float, &bits, sizeof bits);
-        if (!st.HasBits || langres::FloatToText(carried.Float) != text) {
-            double d = 0;
-            if (!langres::TextToFloat(text, d)) return false;
-            std::memcpy(&bits, &d, sizeof bits);
-        }
-        std::memcpy(&rec.Value.Float, &bits, sizeof bits);
-        rec.Value.Text = langres::AsciiToWide(langres::FloatToText(rec.Value.Float));
-    }
-    rec.Value.Present = true;
-    return true;
-}
-
 }  // namespace
 
-std::string IsoLanguage(uint16_t langId) {
-    return kutils::LocaleName(langId);
-}
-
-uint16_t LangIdFromIso(const std::string& code, bool* regionFound) {
-    return static_cast<uint16_t>(kutils::LocaleFromName(code, regionFound));
-}
-
-std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileImage* translation,
+std::vector<uint8_t> ExportPo(const TLangFileImage& native, const TLangFileImage* translation,
                               const std::string& project) {
-    TLangFileImage native = nativeIn;
-    TLangFileImage aligned;
-    TUpdateCounts counts;
-    if (translation) aligned = UpdateTranslation(nativeIn, *translation, counts);
-    std::vector<TItemRef> items = Items(native);
-    std::vector<TItemRef> trans = translation ? Items(aligned) : std::vector<TItemRef>{};
-    const auto& H = translation ? aligned.Header : native.Header;
+    const TExport entries = ExportEntries(native, translation, "a PO file");
+    const auto& H = entries.Header;
 
     po_file_t file = po_file_create();
     po_message_iterator_t it = po_message_iterator(file, nullptr);
@@ -499,75 +317,34 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
                          "\nLanguage: " + (translation ? IsoLanguage(H.LangId) : std::string()) +
                          "\nMIME-Version: 1.0\nContent-Type: text/plain; charset=UTF-8\n"
                          "Content-Transfer-Encoding: 8bit\n";
-    if (translation)
-        header += "X-Language-Id: 0x" + HexWord(H.LangId, 4) + "\nX-Language-Names: " + H.EnglishLangName + " / " +
-                  Utf8(H.NativeLangName) + "\nX-Language-File: version " + std::to_string(H.Version) + ", revision " +
-                  std::to_string(H.Revision) + ", build " + std::to_string(H.Build) + ", options 0x" +
-                  HexWord(H.Options, 4) + ", word 0x" + HexWord(H.Word, 4) + "\n";
+    if (translation) {
+        char id[8];
+        std::snprintf(id, sizeof id, "%04x", static_cast<unsigned>(H.LangId));
+        header += std::string("X-Language-Id: 0x") + id + "\nX-Language-Names: " + H.EnglishLangName + " / " +
+                  Utf8(H.NativeLangName) + "\nX-Language-File: " + FileFacts(H) + "\n";
+    }
     po_message_t head = po_message_create();
     po_message_set_msgid(head, "");
     po_message_set_msgstr(head, header.c_str());
     po_message_insert(it, head);
 
-    std::map<std::string, size_t> seen;
-    for (size_t i = 0; i < items.size(); ++i) {
-        const TLFRecord& n = *items[i].Record;
-        const TLFRecord& t = translation ? *trans[i].Record : n;
-        const bool translated = translation && t.Revision >= 0;
-        const TEntryKind kind = EntryKindOf(n);
-        // A native text that is empty, or a kind without a stored value, offers nothing to
-        // translate: in a translation such an entry is written only to carry its own state; a
-        // template has every entry, so that a merge finds each translation's entry in it.
-        if (translation && kind != ekText && kind != ekNumber && !translated && t.Stamp == n.Stamp) continue;
-        std::string path = items[i].Path();
-        if (!seen.emplace(fw::UpperCaseAscii(path), i).second)
-            throw ECatalogError("two items have the path " + path + "; a PO file cannot tell them apart");
+    for (const TExportEntry& e : entries.Entries) {
         po_message_t m = po_message_create();
-        po_message_set_msgctxt(m, path.c_str());
-        std::string comment = std::string("kind: ") + KindName(n.Kind);
-        if (items[i].Category == icConstant) comment += ", string-table id " + std::to_string(n.ResId);
-        comment += "\n";
-        if (n.Kind == langres::vkStringList) comment += "one line per list item\n";
-        // The native item's state goes with the extracted comments, which a merge takes from the
+        po_message_set_msgctxt(m, e.Path.c_str());
+        po_message_set_msgid(m, e.Source.c_str());
+        po_message_set_msgstr(m, e.Target.c_str());
+        if (e.Translated && !e.Confirmed) po_message_set_fuzzy(m, 1);
+        // The native item's facts go with the extracted comments, which a merge takes from the
         // template; the translation's with the translator's comments, which it takes from the
-        // translation.
-        std::string state = StateLine(n);
-        std::string own = translation ? StateLine(t) : std::string();
-        std::string msgstr;
-        switch (kind) {
-            case ekText:
-            case ekEmptyText: {
-                po_message_set_msgid(m, kind == ekText ? ToPoText(n.Value.Text).c_str() : EmptyPlaceholder);
-                if (kind == ekEmptyText) comment += "the native text is empty\n";
-                std::string srcEol = EolPattern(n.Value.Text), dstEol = EolPattern(t.Value.Text);
-                if (srcEol.find('1') != std::string::npos) state += ", msgid eol " + srcEol;
-                // Where the default of import would not give them back.
-                if (translation && dstEol != DefaultEolPattern(t.Value.Text, n)) own += ", msgstr eol " + dstEol;
-                if (translated) msgstr = ToPoText(t.Value.Text);
-                if (translated && msgstr.empty()) own += ", empty translation";
-                break;
-            }
-            case ekNumber:
-                po_message_set_msgid(m, NumberText(n).c_str());
-                comment += "a number: keep it one\n";
-                if (n.Kind == langres::vkFloat) {
-                    state += ", value bits 0x" + HexWord(FloatBits(n.Value), 16);
-                    if (translation) own += ", value bits 0x" + HexWord(FloatBits(t.Value), 16);
-                }
-                if (translated) msgstr = NumberText(t);
-                break;
-            case ekNoValue:
-                po_message_set_msgid(m, ValuePlaceholder(n.Kind).c_str());
-                comment += "no value is stored for this kind: the entry carries the translation's state\n";
-                if (translated) msgstr = ValuePlaceholder(n.Kind);
-                break;
+        // translation, with the item's path: a merge may offer one item's translation, comments
+        // and all, for another item's new text.
+        po_message_set_extracted_comments(m, (e.Notes + FormatFacts(e.NativeFacts) + "\n").c_str());
+        if (!entries.Template) {
+            TEntryFacts own = e.Facts;
+            own.HasMsgidEol = false;
+            own.Item = e.Path;
+            po_message_set_comments(m, (FormatFacts(own) + "\n").c_str());
         }
-        po_message_set_msgstr(m, msgstr.c_str());
-        if (translated && !(t.Flags & langres::vfConfirmed)) po_message_set_fuzzy(m, 1);
-        po_message_set_extracted_comments(m, (comment + state + "\n").c_str());
-        // With the item's path: a merge may offer one item's translation, with its comments, for
-        // another item's new text.
-        if (translation) po_message_set_comments(m, (own + ", item " + path + "\n").c_str());
         po_message_insert(it, m);
     }
     po_message_iterator_free(it);
@@ -591,25 +368,6 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& nativeIn, const TLangFileIma
     if (!written) throw ECatalogError("the PO text could not be written: " + errors.First);
     return bytes;
 }
-
-namespace {
-
-// The X-Language-Id header value as a locale of the table; false when it is none ("0x9999",
-// "-1", "0x10407").
-bool ParseLanguageId(const std::string& text, uint16_t& id) {
-    std::string t = fw::Trim(text);
-    int base = 10;
-    size_t start = 0;
-    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) base = 16, start = 2;
-    uint32_t v = 0;
-    auto r = std::from_chars(t.data() + start, t.data() + t.size(), v, base);
-    if (start >= t.size() || r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
-    if (!kutils::LocaleKnown(v)) return false;
-    id = static_cast<uint16_t>(v);
-    return true;
-}
-
-}  // namespace
 
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId) {
     std::error_code ec;
@@ -642,7 +400,11 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         }
     }
     TPoErrors errors;
-    po_file_t file = ReadPoFile(poFile.c_str(), errors);
+    po_file_t file;
+    {
+        TBinaryReads binary;
+        file = ReadPoFile(poFile.c_str(), errors);
+    }
     if (!file || !errors.First.empty()) {
         if (file) po_file_free(file);
         throw ECatalogError(errors.First.empty() ? poFile + ": not a valid PO file" : errors.First);
@@ -666,11 +428,12 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             auto f = layout.HeaderFieldLines.find(field);
             return where(f == layout.HeaderFieldLines.end() ? 0 : f->second);
         };
+        const std::string headerNames = HeaderField(header, "X-Language-Names");
         uint16_t headerId = 0;
         std::string id = HeaderField(header, "X-Language-Id");
-        if (!id.empty() && !ParseLanguageId(id, headerId))
-            throw ECatalogError(fieldLine("X-Language-Id") + ": X-Language-Id \"" + id +
-                                "\" is not a locale this system knows");
+        if (!id.empty() &&
+            !LanguageIdOf(id, headerNames.find(" / ") != std::string::npos, headerId))
+            throw ECatalogError(fieldLine("X-Language-Id") + ": " + BadLanguageId(id));
         const std::string language = HeaderField(header, "Language");
         bool regionFound = true;
         if (!headerId) headerId = LangIdFromIso(language, &regionFound);
@@ -685,16 +448,11 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             throw ECatalogError(poFile + ": the header names no language this tool knows (\"Language: " + language +
                                 "\"); give it with --lang");
 
-        // Start from "nothing translated" in the native layout.
-        TLangFileImage empty = native;
-        empty.Units.clear(), empty.Forms.clear(), empty.Groups.clear();
-        empty.Header.LangId = langId;
-        TUpdateCounts counts;
-        result.Image = UpdateTranslation(native, empty, counts);
-        auto& H = result.Image.Header;
+        TEntryImport entries(native, langId);
+        auto& H = entries.Header();
         // The language's names are the locale table's unless the file names them itself (the
         // team of gettext's and editors' headers is no language name).
-        std::string names = sameLanguage ? HeaderField(header, "X-Language-Names") : std::string();
+        std::string names = sameLanguage ? headerNames : std::string();
         size_t slash = names.find(" / ");
         if (slash != std::string::npos) {
             H.EnglishLangName = names.substr(0, slash);
@@ -703,21 +461,7 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             H.EnglishLangName = kutils::LocaleEnglishName(langId);
             H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
         }
-        unsigned version = 0, options = 0, word = 0;
-        unsigned long revision = 0, build = 0;
-        std::string lf = HeaderField(header, "X-Language-File");
-        if (sameLanguage && std::sscanf(lf.c_str(), "version %u, revision %lu, build %lu, options 0x%x, word 0x%x",
-                                        &version, &revision, &build, &options, &word) == 5) {
-            H.Build = static_cast<uint32_t>(build);
-            H.Options = static_cast<uint16_t>(options);
-            H.Word = static_cast<uint16_t>(word);
-        }
-
-        std::vector<TItemRef> items = Items(result.Image);
-        std::map<std::string, size_t> byPath;
-        TLangFileImage nativeCopy = native;
-        std::vector<TItemRef> nativeItems = Items(nativeCopy);
-        for (size_t i = 0; i < items.size(); ++i) byPath.emplace(items[i].Path(), i);
+        if (sameLanguage) ParseFileFacts(HeaderField(header, "X-Language-File"), H);
 
         // The library keeps the file's order: its messages and the entries found in the text
         // pair up one by one, which gives every message its line. Obsolete entries (a merge
@@ -738,83 +482,30 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             lined = (c != nullptr) == positions[j]->HasContext && (!c || positions[j]->Context == c);
         }
 
-        struct TText {
-            std::string Ctx, Msgid, Msgstr;
-            TState State;
-            bool Foreign = false;  // the translation's state is another item's
-        };
-        // The texts of a message in UTF-8 and its state: the translation's own (the
+        // A message as an entry, its texts in UTF-8, its facts the translation's own (the
         // translator's comment), else what the extracted comment says (files of earlier
         // versions, and templates); where the native text's line ends stood only the latter.
-        auto read = [&](po_message_t m, TText& t) {
+        // Foreign: the translation's facts are another item's. False when a text is not text of
+        // the charset.
+        auto read = [&](po_message_t m, TImportEntry& e, std::string& ctx, bool& foreign) {
             std::string comments, own;
-            if (!charset.ToUtf8(po_message_msgctxt(m), t.Ctx) || !charset.ToUtf8(po_message_msgid(m), t.Msgid) ||
-                !charset.ToUtf8(po_message_msgstr(m), t.Msgstr) ||
+            if (!charset.ToUtf8(po_message_msgctxt(m), ctx) || !charset.ToUtf8(po_message_msgid(m), e.Source) ||
+                !charset.ToUtf8(po_message_msgstr(m), e.Target) ||
                 !charset.ToUtf8(po_message_extracted_comments(m), comments) ||
                 !charset.ToUtf8(po_message_comments(m), own))
                 return false;
-            TState extracted = ParseState(comments);
-            TState translation = ParseState(own);
-            t.Foreign = translation.Present && !translation.Item.empty() && translation.Item != t.Ctx;
-            t.State = translation.Present && !t.Foreign ? translation : extracted;
-            t.State.HasMsgidEol = extracted.HasMsgidEol;
-            t.State.MsgidEol = extracted.MsgidEol;
-            return true;
-        };
-        // Puts one entry's translation into its record; false when its number is none.
-        auto take = [&](const TText& t, bool isFuzzy, size_t index) {
-            TLFRecord& rec = *items[index].Record;
-            const TLFRecord& nat = *nativeItems[index].Record;
-            const TEntryKind kind = EntryKindOf(nat);
-            const TState& st = t.State;
+            const TEntryFacts extracted = ParseFacts(comments);
+            const TEntryFacts translation = ParseFacts(own);
+            foreign = translation.Present && !translation.Item.empty() && translation.Item != ctx;
+            e.Facts = translation.Present && !foreign ? translation : extracted;
+            e.Facts.HasMsgidEol = extracted.HasMsgidEol;
+            e.Facts.MsgidEol = extracted.MsgidEol;
             // An empty msgstr is untranslated to gettext's tools, which drop its fuzzy mark: a
             // translation to an empty text keeps its confirmation in the comment.
-            bool fuzzy = isFuzzy || (t.Msgstr.empty() && st.EmptyTranslation && !(st.Flags & langres::vfConfirmed));
-            bool sameSource = false;
-            switch (kind) {
-                case ekText:
-                    sameSource = ToPoText(nat.Value.Text) == t.Msgid &&
-                                 (!st.HasMsgidEol || st.MsgidEol == EolPattern(nat.Value.Text));
-                    break;
-                case ekEmptyText:
-                    sameSource = t.Msgid == EmptyPlaceholder;
-                    break;
-                case ekNumber:
-                    sameSource = t.Msgid == NumberText(nat);
-                    break;
-                case ekNoValue:
-                    sameSource = t.Msgid == ValuePlaceholder(nat.Kind);
-                    break;
-            }
-            TLFRecord was = rec;
-            if (st.Present) {
-                rec.Flags = st.Flags;
-                rec.Stamp = st.Stamp;
-            }
-            if (t.Msgstr.empty() && !st.EmptyTranslation) {
-                rec.Revision = -1;
-                rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
-                return true;
-            }
-            if (kind == ekText || kind == ekEmptyText) {
-                rec.Value.Text =
-                    fw::Utf8ToUtf16(FromPoText(t.Msgstr, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, DefaultCrLf(nat)));
-                rec.Value.Present = true;
-            } else if (kind == ekNumber && !SetNumber(rec, t.Msgstr, st)) {
-                rec = was;
-                return false;
-            }
-            // A translation made for another native text is kept but outdated, whatever revision
-            // its comment gives.
-            const int32_t natRev = nat.Revision >= 0 ? nat.Revision : static_cast<int32_t>(native.Header.Revision);
-            bool confirmed = !fuzzy && sameSource;
-            rec.Revision = st.Present ? st.Revision : natRev;
-            if (rec.Revision < 0 || (confirmed && rec.Revision < natRev)) rec.Revision = natRev;
-            if (!sameSource && rec.Revision >= natRev) rec.Revision = std::max(natRev - 1, 0);
-            rec.Flags =
-                static_cast<uint16_t>(confirmed ? rec.Flags | langres::vfConfirmed : rec.Flags & ~langres::vfConfirmed);
-            ++result.Translated;
-            if (!confirmed) ++result.Fuzzy;
+            bool fuzzy = po_message_is_fuzzy(m) ||
+                         (e.Target.empty() && e.Facts.EmptyTranslation && !(e.Facts.Flags & langres::vfConfirmed));
+            e.Translated = !e.Target.empty() || e.Facts.EmptyTranslation;
+            e.Confirmed = !fuzzy;
             return true;
         };
 
@@ -829,33 +520,34 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             const char* rawId = po_message_msgid(m);
             const char* rawCtx = po_message_msgctxt(m);
             if (!rawId || (!*rawId && !rawCtx)) continue;  // the header
-            TText t;
-            if (!read(m, t)) throw ECatalogError(where(line) + ": the entry " + charset.NotValid());
-            const std::string name = rawCtx ? "\"" + t.Ctx + "\"" : std::string("(no context)");
+            TImportEntry e;
+            std::string ctx;
+            bool foreign = false;
+            if (!read(m, e, ctx, foreign)) throw ECatalogError(where(line) + ": the entry " + charset.NotValid());
+            const std::string name = rawCtx ? "\"" + ctx + "\"" : std::string("(no context)");
             if (po_message_msgid_plural(m))
                 throw ECatalogError(where(line) + ": entry " + name +
                                     " has plural forms; a language file holds one text per item");
             ++result.Entries;
-            auto found = rawCtx ? byPath.find(t.Ctx) : byPath.end();
-            if (found == byPath.end()) {
+            const size_t item = rawCtx ? entries.Find(ctx) : TEntryImport::npos;
+            if (item == TEntryImport::npos) {
                 result.Skipped.push_back(poFile + ": entry " + name +
                                          ": no such item in the native dictionary; skipped");
                 continue;
             }
             // Two entries for one item (msgcat leaves them so): which one holds is not for this
             // tool to guess.
-            auto [prev, first] = seenItem.emplace(found->second, TSeen{line, t.Msgid});
-            if (!first && prev->second.Msgid != t.Msgid)
+            auto [prev, first] = seenItem.emplace(item, TSeen{line, e.Source});
+            if (!first && prev->second.Msgid != e.Source)
                 throw ECatalogError(where(line) + ": a second entry for " + name +
                                     " with another msgid; the first: " + where(prev->second.Line));
             // A merge's guess from another item's translation (a number "0" for a width, say)
             // counts once a translator confirmed it, as gettext uses no fuzzy entry; till then
             // the item is untranslated and its own obsolete translation, if any, is taken.
-            if (t.Foreign && po_message_is_fuzzy(m)) continue;
-            if (!take(t, po_message_is_fuzzy(m), found->second))
-                throw ECatalogError(
-                    where(line) + ": entry " + name + ": \"" + t.Msgstr + "\" is not " +
-                    (nativeItems[found->second].Record->Kind == langres::vkInteger ? "an integer" : "a number"));
+            if (foreign && po_message_is_fuzzy(m)) continue;
+            e.Where = where(line);
+            e.Name = "entry " + name;
+            entries.Apply(item, e);
         }
         // What a merge with a newer template left obsolete (the native text or number changed
         // beyond its matching, or the template had no entry for the item): the translation of
@@ -863,20 +555,24 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         // one, as carrying the translation to the new dictionary keeps it.
         std::map<size_t, bool> takenObsolete;
         for (po_message_t m : obsolete) {
-            const char* rawCtx = po_message_msgctxt(m);
-            TText t;
-            if (!rawCtx || !read(m, t) || po_message_msgid_plural(m)) continue;
-            auto found = byPath.find(t.Ctx);
-            if (found == byPath.end() || takenObsolete.count(found->second)) continue;
-            if (items[found->second].Record->Revision >= 0) continue;  // translated by its own entry
-            if (t.Msgstr.empty() && !t.State.EmptyTranslation) continue;
-            takenObsolete[found->second] = true;
-            if (!seenItem.count(found->second)) ++result.Entries;
-            if (!take(t, po_message_is_fuzzy(m), found->second))
-                result.Skipped.push_back(poFile + ": obsolete entry \"" + t.Ctx + "\": \"" + t.Msgstr +
+            TImportEntry e;
+            std::string ctx;
+            bool foreign = false;
+            if (!po_message_msgctxt(m) || po_message_msgid_plural(m) || !read(m, e, ctx, foreign)) continue;
+            const size_t item = entries.Find(ctx);
+            if (item == TEntryImport::npos || takenObsolete.count(item)) continue;
+            if (entries.IsTranslated(item) || !e.Translated) continue;
+            takenObsolete[item] = true;
+            if (!seenItem.count(item)) ++result.Entries;
+            e.Where = poFile;
+            e.Name = "obsolete entry \"" + ctx + "\"";
+            if (!entries.TryApply(item, e))
+                result.Skipped.push_back(poFile + ": obsolete entry \"" + ctx + "\": \"" + e.Target +
                                          "\" is not a number; not taken");
         }
-
+        result.Translated = entries.Translated();
+        result.Fuzzy = entries.Fuzzy();
+        result.Image = entries.Take();
     } catch (...) {
         po_file_free(file);
         throw;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "Catalog.h"
+#include "Exchange.h"
 
 namespace catalog {
 
@@ -23,13 +23,6 @@ namespace catalog {
 std::vector<uint8_t> ExportPo(const TLangFileImage& native, const TLangFileImage* translation,
                               const std::string& project);
 
-struct TImportResult {
-    TLangFileImage Image;
-    size_t Entries = 0, Translated = 0, Fuzzy = 0;
-    std::vector<std::string> Skipped;  // entries for items the native dictionary lacks
-    std::vector<std::string> Notes;    // the header's language taken otherwise than written
-};
-
 // Reads a PO file against the native dictionary, its texts converted from the header's charset.
 // A PO the library finds invalid, a charset that cannot be converted, two entries for one item,
 // plural entries, entries of more than one domain and an X-Language-Id that is no locale raise
@@ -37,12 +30,5 @@ struct TImportResult {
 // ("X-Language-Id", else "Language"). An obsolete entry (msgmerge's "#~") gives the translation
 // of an item the file leaves untranslated.
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId);
-
-// The "Language" header's name of a language id ("de", "pt_PT", "zh_TW", "sr_RS@latin"; ""
-// when there is none), and back as glibc and CLDR read such names (kutils::LocaleFromName): a
-// region the locale table lacks gives the language's main locale and regionFound false; 0 when
-// the language is unknown.
-std::string IsoLanguage(uint16_t langId);
-uint16_t LangIdFromIso(const std::string& code, bool* regionFound = nullptr);
 
 }  // namespace catalog

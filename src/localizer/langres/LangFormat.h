@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,25 @@ struct TLFValue {
     double Float = 0;
     int32_t Int = 0;
     std::u16string Text;  // the text form in the model
+
+    // Copied as bytes: on 32-bit x86 a double copied as a number goes through the x87 unit,
+    // which turns a signalling NaN quiet, and a language file must keep its values' bits.
+    TLFValue() = default;
+    TLFValue(const TLFValue& o) : Present(o.Present), Int(o.Int), Text(o.Text) { CopyFloat(o); }
+    TLFValue(TLFValue&& o) noexcept : Present(o.Present), Int(o.Int), Text(std::move(o.Text)) { CopyFloat(o); }
+    TLFValue& operator=(const TLFValue& o) {
+        Present = o.Present, Int = o.Int, Text = o.Text;
+        CopyFloat(o);
+        return *this;
+    }
+    TLFValue& operator=(TLFValue&& o) noexcept {
+        Present = o.Present, Int = o.Int, Text = std::move(o.Text);
+        CopyFloat(o);
+        return *this;
+    }
+
+private:
+    void CopyFloat(const TLFValue& o) { std::memcpy(&Float, &o.Float, sizeof Float); }
 };
 void ReadPropertyValue(fw::TByteReader& r, uint16_t version, uint8_t kind, TLFValue& v);
 bool KindHasStoredValue(uint8_t kind, uint16_t version);

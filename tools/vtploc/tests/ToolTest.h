@@ -51,6 +51,19 @@ struct Result {
     std::string err;  // standard error
 };
 
+// The tool under test: this build's vtploc, or the command VTPLOC_UNDER_TEST names (the Windows
+// build's vtploc.exe under Wine, say).
+inline std::string ToolUnderTest() {
+    const char* other = std::getenv("VTPLOC_UNDER_TEST");
+    return other && *other ? other : VTPLOC_EXE;
+}
+
+// A Windows console program ends its lines with CR LF; the tests read them as lines.
+inline std::string UnixLines(std::string s) {
+    for (size_t at = 0; (at = s.find("\r\n", at)) != std::string::npos;) s.erase(at, 1);
+    return s;
+}
+
 // Runs vtploc with `args` (file names quoted with Q); `env` holds "NAME=value" settings for the
 // tool's environment, or "-u NAME" to remove one.
 inline Result Vtploc(const std::string& args, const std::string& env = "") {
@@ -59,12 +72,12 @@ inline Result Vtploc(const std::string& args, const std::string& env = "") {
         fs::temp_directory_path() / ("vtploc_run_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
     const std::string out = base.string() + ".out", err = base.string() + ".err";
     std::string cmd = env.empty() ? std::string() : "env " + env + " ";
-    cmd += Q(VTPLOC_EXE) + " " + args + " >" + Q(out) + " 2>" + Q(err);
+    cmd += Q(ToolUnderTest()) + " " + args + " >" + Q(out) + " 2>" + Q(err);
     int st = std::system(cmd.c_str());
     Result r;
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.out = ReadText(out);
-    r.err = ReadText(err);
+    r.out = UnixLines(ReadText(out));
+    r.err = UnixLines(ReadText(err));
     fs::remove(out);
     fs::remove(err);
     return r;

@@ -789,3 +789,24 @@ TEST(LangFileWin, FilesOpenForWritingElsewhereAreNotRead) {
     CloseHandle(reader);
 }
 #endif
+
+// A value keeps its bits when the model copies or moves it: a signalling NaN (a float a file
+// may store) comes out of every copy as it went in, on 32-bit x86 too.
+TEST(LangFormat, ValuesKeepTheirBitsWhenCopied) {
+    const uint64_t bits[] = {0xFFF4000000000123u, 0x7FF0000000000001u, 0x8000000000000000u};
+    for (uint64_t b : bits) {
+        TLFRecord rec;
+        rec.Kind = vkFloat;
+        rec.Value.Present = true;
+        std::memcpy(&rec.Value.Float, &b, sizeof b);
+        std::vector<TLFRecord> list(3, rec);  // copies
+        TLFValue assigned;
+        assigned = list[1].Value;
+        TLFValue moved(std::move(list[2].Value));
+        for (const TLFValue* v : {&list[0].Value, &assigned, &moved}) {
+            uint64_t got;
+            std::memcpy(&got, &v->Float, sizeof got);
+            EXPECT_EQ(got, b) << std::hex << b;
+        }
+    }
+}
