@@ -5,7 +5,8 @@
 namespace fw {
 namespace {
 
-// The float state of the thread: foreign code may unmask faults or leave one pending, and the
+// The float state of the thread: foreign code may unmask faults, change precision or rounding,
+// or leave a fault pending or values on the x87 stack, and return normally all the same; the
 // program's own float code after the call must neither fault nor compute differently.
 struct TFloatState {
     unsigned short control;
@@ -229,14 +230,17 @@ void CallGuarded(void (*fn)(void*), void* arg) {
 #if defined(__i386__)
     g.sehTop = ChainTop();
 #endif
-    // Every way out leaves the thread as the guard found it: the guard's own entry and those of
-    // abandoned or skipped foreign frames (a C++ exception passes them without unwinding them)
-    // do not stay on the chain.
+    // Every way out (a normal return, a fault, a C++ exception) leaves the thread as the guard
+    // found it: the guard's own entry and those of abandoned or skipped foreign frames (a C++
+    // exception passes them without unwinding them) do not stay on the chain, and the x87
+    // control word, a clean x87 status (nothing pending, an empty register stack) and MXCSR are
+    // as before the call.
     auto leave = [&g] {
         t_guard = g.outer;
 #if defined(__i386__)
         SetChainTop(g.sehTop);
 #endif
+        RestoreFloatState(g.fpu);
     };
     t_guard = &g;
     bool completed;
@@ -248,7 +252,6 @@ void CallGuarded(void (*fn)(void*), void* arg) {
     }
     leave();
     if (completed) return;
-    RestoreFloatState(g.fpu);
     if (g.record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION) throw EAccessViolation(FaultMessage(g.record));
     throw EExternal(FaultMessage(g.record));
 }

@@ -22,7 +22,9 @@ FW_DECLARE_EXCEPTION(EAccessViolation, EExternal);
 std::string FaultMessage(const EXCEPTION_RECORD& record);
 
 // Runs fn(arg). A hardware fault on this thread while it runs abandons the faulting code and
-// raises EAccessViolation or EExternal with FaultMessage; C++ exceptions pass unchanged.
+// raises EAccessViolation or EExternal with FaultMessage; C++ exceptions pass unchanged. However
+// it ends, the thread's float state (x87 control word, MXCSR) is as before and nothing is left
+// pending or on the x87 stack.
 void CallGuarded(void (*fn)(void*), void* arg);
 
 // The same for a callable; returns its result.

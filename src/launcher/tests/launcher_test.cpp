@@ -261,6 +261,32 @@ TEST(Packages, AFloatFaultInInitializeLeavesOurFloatStateAsItWas) {
     EXPECT_NO_THROW(CheckPackage(bin + "vtpvcl2.bpl"));
 }
 
+// A package whose Initialize unmasks the float faults, leaves a division by zero pending and a
+// value on the x87 stack, and returns normally: it loads, and our own float code after it
+// computes as before (a division by zero is infinity, not the end of the process).
+TEST(Packages, AnInitializeThatReturnsNormallyLeavesOurFloatStateAsItWas) {
+    const std::string bin = FixtureBin();
+    const unsigned short ourControl = X87Control();
+    const unsigned ourCsr = Mxcsr();
+    const std::pair<unsigned short, unsigned> states[] = {{0x37F, 0x1F80}, {0x27F, 0x1F40}};
+    for (auto [cw, csr] : states) {
+        SetFloatState(cw, csr);
+        EXPECT_NO_THROW(CheckPackage(bin + "vtpfpuleave.bpl"));
+        const unsigned short control = X87Control(), status = X87Status();
+        const unsigned mxcsr = Mxcsr();
+        EXPECT_EQ(control, cw) << std::hex << control;
+        EXPECT_EQ(status, 0) << std::hex << status;  // nothing pending, nothing left on the stack
+        EXPECT_EQ(mxcsr, HasSse() ? csr : 0u) << std::hex << mxcsr;
+        // Put right before the division, so that a failure here does not end the test program.
+        if (control != cw || status != 0 || mxcsr != (HasSse() ? csr : 0u)) SetFloatState(cw, csr);
+        volatile double zero = 0.0, three = 3.0;
+        volatile double inf = 1.0 / zero, third = 1.0 / three;
+        EXPECT_GT(inf, 1e308);
+        EXPECT_GT(third, 0.33);
+    }
+    SetFloatState(ourControl, ourCsr);
+}
+
 // A COM object whose every method after IUnknown faults, and one that throws nothing but
 // answers: the slot call turns the first into the framework's error.
 struct FaultyObject {

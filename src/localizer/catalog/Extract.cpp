@@ -280,9 +280,32 @@ std::string WithoutComments(const std::string& in) {
 
 }  // namespace
 
+// Lines ended by a backslash joined with the next, before comments are read, as the
+// preprocessor joins them. The line ends taken out follow the joined line, so that every line
+// keeps its number.
+std::string JoinContinuedLines(const std::string& in) {
+    std::string out;
+    out.reserve(in.size());
+    size_t joined = 0;
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == '\\') {
+            size_t next = i + 1;
+            if (next < in.size() && in[next] == '\r') ++next;
+            if (next < in.size() && in[next] == '\n') {
+                ++joined;
+                i = next;
+                continue;
+            }
+        }
+        out += in[i];
+        if (in[i] == '\n') out.append(joined, '\n'), joined = 0;
+    }
+    return out;
+}
+
 std::map<uint16_t, std::string> ParseResourceHeader(const std::string& source, const std::string& fileName) {
     std::map<uint16_t, std::string> names;
-    const std::string text = WithoutComments(source);
+    const std::string text = WithoutComments(JoinContinuedLines(source));
     size_t pos = 0;
     int lineNo = 0;
     while (pos < text.size()) {

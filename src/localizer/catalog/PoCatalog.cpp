@@ -119,11 +119,14 @@ struct TEntryPos {
     bool HasContext = false;
     std::string Context;  // as in the file, unescaped
     std::string Msgid;
+    std::string Domain = "messages";  // the domain the entry is in
+    size_t DomainLine = 0;            // the "domain" line that put it there (0: none)
 };
 
 struct TPoLayout {
     std::vector<TEntryPos> Entries;  // in file order, the header included, obsolete ones not
     size_t CharsetLine = 0;
+    std::map<std::string, size_t> HeaderFieldLines;  // "X-Language-Id" -> its line
 };
 
 // The bytes of a C string literal of a PO line ("..."), unescaped; nothing when it is not one.
@@ -183,6 +186,16 @@ TPoLayout ScanLayout(const std::vector<uint8_t>& bytes) {
     TPoLayout layout;
     enum { None, InContext, InMsgid, Other } state = None;
     size_t lineNo = 0;
+    std::string domain = "messages";
+    size_t domainLine = 0;
+    // The header's fields, one a string line as every tool writes them.
+    auto headerLine = [&](const std::string& t) {
+        if (layout.Entries.size() != 1 || !layout.Entries[0].Msgid.empty() || layout.Entries[0].HasContext) return;
+        std::string text = Unquote(t);
+        size_t colon = text.find(':');
+        if (colon != std::string::npos && colon > 0 && text.find(' ') > colon)
+            layout.HeaderFieldLines.emplace(text.substr(0, colon), lineNo);
+    };
     size_t start = 0;
     while (start <= bytes.size()) {
         size_t end = start;
@@ -198,23 +211,29 @@ TPoLayout ScanLayout(const std::vector<uint8_t>& bytes) {
         }
         std::string t = line.substr(b);
         auto starts = [&](const char* k) { return t.compare(0, std::strlen(k), k) == 0; };
-        if (starts("msgctxt")) {
-            layout.Entries.push_back({lineNo, true, Unquote(t), {}});
+        if (starts("domain")) {
+            domain = Unquote(t);
+            domainLine = lineNo;
+            state = None;
+        } else if (starts("msgctxt")) {
+            layout.Entries.push_back({lineNo, true, Unquote(t), {}, domain, domainLine});
             state = InContext;
         } else if (starts("msgid_plural")) {
             state = Other;
         } else if (starts("msgid")) {
-            if (state != InContext) layout.Entries.push_back({lineNo, false, {}, {}});
+            if (state != InContext) layout.Entries.push_back({lineNo, false, {}, {}, domain, domainLine});
             state = InMsgid;
             layout.Entries.back().Msgid = Unquote(t);
         } else if (starts("msgstr")) {
             state = Other;
             if (layout.Entries.size() == 1 && t.find("charset=") != std::string::npos) layout.CharsetLine = lineNo;
+            headerLine(t);
         } else if (t[0] == '"') {
             if (state == InContext && !layout.Entries.empty()) layout.Entries.back().Context += Unquote(t);
             if (state == InMsgid && !layout.Entries.empty()) layout.Entries.back().Msgid += Unquote(t);
             if (layout.Entries.size() == 1 && !layout.CharsetLine && t.find("charset=") != std::string::npos)
                 layout.CharsetLine = lineNo;
+            if (state == Other) headerLine(t);
         }
         if (end >= bytes.size()) break;
     }
@@ -228,6 +247,8 @@ public:
     // An empty name, "CHARSET" (a template's placeholder) and UTF-8 need no conversion.
     explicit TCharset(const std::string& name) : name_(name) {
         std::string u = fw::UpperCaseAscii(name);
+        declared_ = !u.empty() && u != "CHARSET";
+        if (!declared_) name_ = "UTF-8";
         if (u.empty() || u == "CHARSET" || u == "UTF-8" || u == "UTF8") u = "UTF-8";
         cd_ = iconv_open("UTF-8", u == "UTF-8" ? "UTF-8" : name.c_str());
     }
@@ -238,6 +259,10 @@ public:
     TCharset& operator=(const TCharset&) = delete;
     bool Known() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     const std::string& Name() const { return name_; }
+    // "is not valid UTF-8 text", saying so where the charset was taken for want of one.
+    std::string NotValid() const {
+        return "is not valid " + name_ + " text" + (declared_ ? "" : " (the header declares no charset)");
+    }
     // The text in UTF-8; false when its bytes are not text of this charset.
     bool ToUtf8(const char* text, std::string& out) {
         out.clear();
@@ -262,6 +287,7 @@ public:
 
 private:
     std::string name_;
+    bool declared_ = false;
     iconv_t cd_;
 };
 
@@ -308,7 +334,17 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& native, const TLangFileImage
         po_message_set_msgid(m, e.Source.c_str());
         po_message_set_msgstr(m, e.Target.c_str());
         if (e.Translated && !e.Confirmed) po_message_set_fuzzy(m, 1);
-        po_message_set_extracted_comments(m, (e.Notes + FormatFacts(e.Facts) + "\n").c_str());
+        // The native item's facts go with the extracted comments, which a merge takes from the
+        // template; the translation's with the translator's comments, which it takes from the
+        // translation, with the item's path: a merge may offer one item's translation, comments
+        // and all, for another item's new text.
+        po_message_set_extracted_comments(m, (e.Notes + FormatFacts(e.NativeFacts) + "\n").c_str());
+        if (!entries.Template) {
+            TEntryFacts own = e.Facts;
+            own.HasMsgidEol = false;
+            own.Item = e.Path;
+            po_message_set_comments(m, (FormatFacts(own) + "\n").c_str());
+        }
         po_message_insert(it, m);
     }
     po_message_iterator_free(it);
@@ -336,10 +372,22 @@ std::vector<uint8_t> ExportPo(const TLangFileImage& native, const TLangFileImage
 TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, uint16_t langId) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(poFile, ec)) throw ECatalogError(poFile + ": no such file");
-    // Two entries for one item (msgcat leaves them so when their msgids differ): which one
-    // holds is not for this tool to guess. Found in the text, so that both lines are named.
     TPoLayout layout = ScanLayout(fw::ReadFileBytes(poFile));
     auto where = [&](size_t line) { return line ? poFile + ":" + std::to_string(line) : poFile; };
+    auto isHeader = [](const TEntryPos& e) { return !e.HasContext && e.Msgid.empty(); };
+    // A language file is one catalogue: entries of a second domain are refused, not dropped.
+    std::string domain;
+    for (const TEntryPos& e : layout.Entries) {
+        if (isHeader(e)) continue;
+        if (domain.empty()) domain = e.Domain;
+        if (e.Domain != domain)
+            throw ECatalogError(where(e.DomainLine ? e.DomainLine : e.Line) + ": domain \"" + e.Domain +
+                                "\": the file's entries are in more than one domain (\"" + domain +
+                                "\" before); a language file takes one");
+    }
+    if (domain.empty()) domain = layout.Entries.empty() ? "messages" : layout.Entries[0].Domain;
+    // Two entries for one item (msgcat leaves them so when their msgids differ): which one
+    // holds is not for this tool to guess. Found in the text, so that both lines are named.
     {
         std::map<std::string, const TEntryPos*> byContext;
         for (const TEntryPos& e : layout.Entries) {
@@ -363,27 +411,36 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
     }
     TImportResult result;
     try {
-        // The library hands texts back in the file's own charset.
-        const char* rawHeader = po_file_domain_header(file, nullptr);
+        // The library hands texts back in the file's own charset. The header of the entries'
+        // domain, else the file's first one.
+        const char* rawHeader = po_file_domain_header(file, domain.c_str());
+        for (const char* const* d = po_file_domains(file); !rawHeader && d && *d; ++d)
+            rawHeader = po_file_domain_header(file, *d);
         TCharset charset(CharsetOf(rawHeader));
         if (!charset.Known())
             throw ECatalogError(where(layout.CharsetLine) + ": the charset \"" + charset.Name() +
                                 "\" cannot be converted (unknown to this system)");
         std::string headerText;
         if (!charset.ToUtf8(rawHeader, headerText))
-            throw ECatalogError(where(layout.CharsetLine) + ": the header is not valid " + charset.Name() + " text");
+            throw ECatalogError(where(layout.CharsetLine) + ": the header " + charset.NotValid());
         const char* header = rawHeader ? headerText.c_str() : nullptr;
+        auto fieldLine = [&](const char* field) {
+            auto f = layout.HeaderFieldLines.find(field);
+            return where(f == layout.HeaderFieldLines.end() ? 0 : f->second);
+        };
+        const std::string headerNames = HeaderField(header, "X-Language-Names");
         uint16_t headerId = 0;
         std::string id = HeaderField(header, "X-Language-Id");
-        if (!id.empty()) headerId = static_cast<uint16_t>(std::strtoul(id.c_str(), nullptr, 0));
+        if (!id.empty() &&
+            !LanguageIdOf(id, headerNames.find(" / ") != std::string::npos, headerId))
+            throw ECatalogError(fieldLine("X-Language-Id") + ": " + BadLanguageId(id));
         const std::string language = HeaderField(header, "Language");
-        if (!headerId) {
-            bool regionFound = true;
-            headerId = LangIdFromIso(language, &regionFound);
-            if (headerId && !regionFound)
-                result.Notes.push_back(poFile + ": \"Language: " + language + "\": no such locale here; taken as " +
-                                       kutils::LocaleEnglishName(headerId));
-        }
+        bool regionFound = true;
+        if (!headerId) headerId = LangIdFromIso(language, &regionFound);
+        // Only where the header's language is the one taken does its reading matter.
+        if (!langId && headerId && !regionFound)
+            result.Notes.push_back(poFile + ": \"Language: " + language + "\": no such locale here; taken as " +
+                                   kutils::LocaleEnglishName(headerId));
         // Names and build of the header belong to its language; another one starts afresh.
         const bool sameLanguage = !langId || langId == headerId;
         if (!langId) langId = headerId;
@@ -393,35 +450,65 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
 
         TEntryImport entries(native, langId);
         auto& H = entries.Header();
-        std::string names = sameLanguage ? HeaderField(header, "X-Language-Names") : std::string();
+        // The language's names are the locale table's unless the file names them itself (the
+        // team of gettext's and editors' headers is no language name).
+        std::string names = sameLanguage ? headerNames : std::string();
         size_t slash = names.find(" / ");
-        // Without names of its own the PO's language is named as the locale table names it.
-        if (!sameLanguage || (slash == std::string::npos && HeaderField(header, "Language-Team").empty())) {
-            H.EnglishLangName = kutils::LocaleEnglishName(langId);
-            H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
-        } else if (slash != std::string::npos) {
+        if (slash != std::string::npos) {
             H.EnglishLangName = names.substr(0, slash);
             H.NativeLangName = FromUtf8(names.c_str() + slash + 3);
         } else {
-            H.EnglishLangName = HeaderField(header, "Language-Team");
+            H.EnglishLangName = kutils::LocaleEnglishName(langId);
             H.NativeLangName = fw::Utf8ToUtf16(H.EnglishLangName);
         }
         if (sameLanguage) ParseFileFacts(HeaderField(header, "X-Language-File"), H);
 
         // The library keeps the file's order: its messages and the entries found in the text
-        // pair up one by one, which gives every message its line.
-        std::vector<po_message_t> messages;
+        // pair up one by one, which gives every message its line. Obsolete entries (a merge
+        // leaves translations it found no entry for so) are kept apart.
+        std::vector<po_message_t> messages, obsolete;
         {
-            po_message_iterator_t all = po_message_iterator(file, nullptr);
+            po_message_iterator_t all = po_message_iterator(file, domain.c_str());
             for (po_message_t m; (m = po_next_message(all)) != nullptr;)
-                if (!po_message_is_obsolete(m)) messages.push_back(m);
+                (po_message_is_obsolete(m) ? obsolete : messages).push_back(m);
             po_message_iterator_free(all);
         }
-        bool lined = messages.size() == layout.Entries.size();
+        std::vector<const TEntryPos*> positions;
+        for (const TEntryPos& e : layout.Entries)
+            if (e.Domain == domain) positions.push_back(&e);
+        bool lined = messages.size() == positions.size();
         for (size_t j = 0; lined && j < messages.size(); ++j) {
             const char* c = po_message_msgctxt(messages[j]);
-            lined = (c != nullptr) == layout.Entries[j].HasContext && (!c || layout.Entries[j].Context == c);
+            lined = (c != nullptr) == positions[j]->HasContext && (!c || positions[j]->Context == c);
         }
+
+        // A message as an entry, its texts in UTF-8, its facts the translation's own (the
+        // translator's comment), else what the extracted comment says (files of earlier
+        // versions, and templates); where the native text's line ends stood only the latter.
+        // Foreign: the translation's facts are another item's. False when a text is not text of
+        // the charset.
+        auto read = [&](po_message_t m, TImportEntry& e, std::string& ctx, bool& foreign) {
+            std::string comments, own;
+            if (!charset.ToUtf8(po_message_msgctxt(m), ctx) || !charset.ToUtf8(po_message_msgid(m), e.Source) ||
+                !charset.ToUtf8(po_message_msgstr(m), e.Target) ||
+                !charset.ToUtf8(po_message_extracted_comments(m), comments) ||
+                !charset.ToUtf8(po_message_comments(m), own))
+                return false;
+            const TEntryFacts extracted = ParseFacts(comments);
+            const TEntryFacts translation = ParseFacts(own);
+            foreign = translation.Present && !translation.Item.empty() && translation.Item != ctx;
+            e.Facts = translation.Present && !foreign ? translation : extracted;
+            e.Facts.HasMsgidEol = extracted.HasMsgidEol;
+            e.Facts.MsgidEol = extracted.MsgidEol;
+            // An empty msgstr is untranslated to gettext's tools, which drop its fuzzy mark: a
+            // translation to an empty text keeps its confirmation in the comment.
+            bool fuzzy = po_message_is_fuzzy(m) ||
+                         (e.Target.empty() && e.Facts.EmptyTranslation && !(e.Facts.Flags & langres::vfConfirmed));
+            e.Translated = !e.Target.empty() || e.Facts.EmptyTranslation;
+            e.Confirmed = !fuzzy;
+            return true;
+        };
+
         struct TSeen {
             size_t Line;
             std::string Msgid;
@@ -429,15 +516,14 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         std::map<size_t, TSeen> seenItem;
         for (size_t j = 0; j < messages.size(); ++j) {
             po_message_t m = messages[j];
-            const size_t line = lined ? layout.Entries[j].Line : 0;
+            const size_t line = lined ? positions[j]->Line : 0;
             const char* rawId = po_message_msgid(m);
             const char* rawCtx = po_message_msgctxt(m);
             if (!rawId || (!*rawId && !rawCtx)) continue;  // the header
-            std::string ctx, msgid, msgstr, comments;
-            if (!charset.ToUtf8(rawCtx, ctx) || !charset.ToUtf8(rawId, msgid) ||
-                !charset.ToUtf8(po_message_msgstr(m), msgstr) ||
-                !charset.ToUtf8(po_message_extracted_comments(m), comments))
-                throw ECatalogError(where(line) + ": the entry is not valid " + charset.Name() + " text");
+            TImportEntry e;
+            std::string ctx;
+            bool foreign = false;
+            if (!read(m, e, ctx, foreign)) throw ECatalogError(where(line) + ": the entry " + charset.NotValid());
             const std::string name = rawCtx ? "\"" + ctx + "\"" : std::string("(no context)");
             if (po_message_msgid_plural(m))
                 throw ECatalogError(where(line) + ": entry " + name +
@@ -451,23 +537,38 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
             }
             // Two entries for one item (msgcat leaves them so): which one holds is not for this
             // tool to guess.
-            auto [prev, first] = seenItem.emplace(item, TSeen{line, msgid});
-            if (!first && prev->second.Msgid != msgid)
+            auto [prev, first] = seenItem.emplace(item, TSeen{line, e.Source});
+            if (!first && prev->second.Msgid != e.Source)
                 throw ECatalogError(where(line) + ": a second entry for " + name +
                                     " with another msgid; the first: " + where(prev->second.Line));
-            TImportEntry e;
+            // A merge's guess from another item's translation (a number "0" for a width, say)
+            // counts once a translator confirmed it, as gettext uses no fuzzy entry; till then
+            // the item is untranslated and its own obsolete translation, if any, is taken.
+            if (foreign && po_message_is_fuzzy(m)) continue;
             e.Where = where(line);
             e.Name = "entry " + name;
-            e.Facts = ParseFacts(comments);
-            // An empty msgstr is untranslated to gettext's tools, which drop its fuzzy mark: a
-            // translation to an empty text keeps its confirmation in the comment.
-            bool fuzzy = po_message_is_fuzzy(m) ||
-                         (msgstr.empty() && e.Facts.EmptyTranslation && !(e.Facts.Flags & langres::vfConfirmed));
-            e.Translated = !msgstr.empty() || e.Facts.EmptyTranslation;
-            e.Confirmed = !fuzzy;
-            e.Source = std::move(msgid);
-            e.Target = std::move(msgstr);
             entries.Apply(item, e);
+        }
+        // What a merge with a newer template left obsolete (the native text or number changed
+        // beyond its matching, or the template had no entry for the item): the translation of
+        // an item the file leaves untranslated, outdated where its msgid is no longer the native
+        // one, as carrying the translation to the new dictionary keeps it.
+        std::map<size_t, bool> takenObsolete;
+        for (po_message_t m : obsolete) {
+            TImportEntry e;
+            std::string ctx;
+            bool foreign = false;
+            if (!po_message_msgctxt(m) || po_message_msgid_plural(m) || !read(m, e, ctx, foreign)) continue;
+            const size_t item = entries.Find(ctx);
+            if (item == TEntryImport::npos || takenObsolete.count(item)) continue;
+            if (entries.IsTranslated(item) || !e.Translated) continue;
+            takenObsolete[item] = true;
+            if (!seenItem.count(item)) ++result.Entries;
+            e.Where = poFile;
+            e.Name = "obsolete entry \"" + ctx + "\"";
+            if (!entries.TryApply(item, e))
+                result.Skipped.push_back(poFile + ": obsolete entry \"" + ctx + "\": \"" + e.Target +
+                                         "\" is not a number; not taken");
         }
         result.Translated = entries.Translated();
         result.Fuzzy = entries.Fuzzy();

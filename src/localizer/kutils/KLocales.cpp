@@ -360,14 +360,80 @@ namespace {
 // in tags ("Latn", "PT"). POSIX names ("sr_RS.UTF-8@latin") and tags ("sr-Latn-RS") both read.
 struct TLocaleName {
     std::string Language, Script, Region;
-    bool Variant = false;  // a tag with more after the region ("es-ES_tradnl")
+    std::string Variant;  // "valencia" of "ca-ES-valencia" or "ca_ES@valencia", "tradnl"
 };
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string UpperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// Scripts as POSIX names give them after "@" (glibc's sr_RS@latin, uz_UZ@cyrillic,
+// sd_IN@devanagari), and the script codes written in their place.
+struct TScriptModifier {
+    const char* Script;
+    const char* Modifier;
+};
+constexpr TScriptModifier kScriptModifiers[] = {
+    {"Latn", "latin"}, {"Cyrl", "cyrillic"}, {"Deva", "devanagari"}, {"Arab", "arabic"}, {"Mong", "mongolian"},
+};
+
+// The script a name means when it names none, as glibc's locale of that name and CLDR's likely
+// subtags have it ("" where the locale table's own scripts need no default): az_AZ and uz_UZ are
+// Latin, sr_RS and sr_ME Cyrillic, zh_TW Traditional. A region of "" stands for any other.
+struct TDefaultScript {
+    const char* Language;
+    const char* Region;
+    const char* Script;
+};
+constexpr TDefaultScript kDefaultScripts[] = {
+    {"az", "IR", "Arab"}, {"az", "", "Latn"},   {"bs", "", "Latn"},   {"iu", "", "Cans"},   {"ks", "", "Arab"},
+    {"mn", "CN", "Mong"}, {"mn", "", "Cyrl"},   {"pa", "PK", "Arab"}, {"pa", "", "Guru"},   {"sd", "", "Arab"},
+    {"sr", "", "Cyrl"},   {"uz", "AF", "Arab"}, {"uz", "", "Latn"},   {"zh", "TW", "Hant"}, {"zh", "HK", "Hant"},
+    {"zh", "MO", "Hant"}, {"zh", "", "Hans"},
+};
+
+// The region of a language's main locale where it is not the locale table's primary one
+// (SUBLANG_DEFAULT): "zh" is China, "sr" Serbia, "es" Spain (not its traditional sort).
+struct TMainRegion {
+    const char* Language;
+    const char* Script;  // "" for any
+    const char* Region;
+};
+constexpr TMainRegion kMainRegions[] = {
+    {"zh", "Hans", "CN"}, {"zh", "Hant", "TW"}, {"sr", "", "RS"}, {"bs", "", "BA"},     {"es", "", "ES"},
+    {"sd", "Arab", "PK"}, {"sd", "Deva", "IN"}, {"ff", "", "SN"}, {"mn", "Mong", "CN"},
+};
+
+// Old language codes that other tools still write.
+constexpr std::pair<const char*, const char*> kLanguageAliases[] = {
+    {"no", "nb"}, {"iw", "he"}, {"in", "id"}, {"ji", "yi"}};
+
+std::string DefaultScript(const std::string& language, const std::string& region) {
+    for (const TDefaultScript& d : kDefaultScripts)
+        if (language == d.Language && (!*d.Region || region == d.Region)) return d.Script;
+    return {};
+}
+
+std::string MainRegion(const std::string& language, const std::string& script) {
+    for (const TMainRegion& m : kMainRegions)
+        if (language == m.Language && (!*m.Script || script == m.Script)) return m.Region;
+    return {};
+}
 
 TLocaleName SplitLocaleName(std::string_view name) {
     TLocaleName n;
     std::string modifier;
     size_t at = name.find('@');
-    if (at != std::string_view::npos) modifier = std::string(name.substr(at + 1)), name = name.substr(0, at);
+    if (at != std::string_view::npos)
+        modifier = LowerAscii(std::string(name.substr(at + 1))), name = name.substr(0, at);
     name = name.substr(0, name.find('.'));  // the charset
     std::vector<std::string> parts;
     std::string cur;
@@ -379,30 +445,27 @@ TLocaleName SplitLocaleName(std::string_view name) {
         }
     }
     parts.push_back(cur);
-    auto lower = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        return s;
-    };
-    auto upper = [](std::string s) {
-        for (char& c : s)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return s;
-    };
-    n.Language = lower(parts[0]);
+    n.Language = LowerAscii(parts[0]);
+    for (const auto& [alias, language] : kLanguageAliases)
+        if (n.Language == alias) n.Language = language;
     for (size_t i = 1; i < parts.size(); ++i) {
         const std::string& p = parts[i];
         if (p.size() == 4 && n.Script.empty() && n.Region.empty()) {
-            n.Script = upper(p.substr(0, 1)) + lower(p.substr(1));
+            n.Script = UpperAscii(p.substr(0, 1)) + LowerAscii(p.substr(1));
         } else if ((p.size() == 2 || p.size() == 3) && n.Region.empty()) {
-            n.Region = upper(p);
-        } else {
-            n.Variant = true;
+            n.Region = UpperAscii(p);
+        } else if (n.Variant.empty()) {
+            n.Variant = LowerAscii(p);
         }
     }
-    modifier = lower(modifier);
-    if (n.Script.empty() && modifier == "latin") n.Script = "Latn";
-    if (n.Script.empty() && modifier == "cyrillic") n.Script = "Cyrl";
+    // "@euro" names a currency, not a language.
+    if (modifier.empty() || modifier == "euro") return n;
+    for (const TScriptModifier& m : kScriptModifiers)
+        if (modifier == m.Modifier || modifier == LowerAscii(m.Script)) {
+            if (n.Script.empty()) n.Script = m.Script;
+            return n;
+        }
+    if (n.Variant.empty()) n.Variant = modifier;
     return n;
 }
 
@@ -418,46 +481,97 @@ bool IsPrimaryLocale(LCID lcid) {
     return (lcid & 0xFC00) == 0x0400;  // SUBLANG_DEFAULT
 }
 
+// A script not known on one side matches any.
+bool SameScript(const std::string& a, const std::string& b) {
+    return a.empty() || b.empty() || a == b;
+}
+
 }  // namespace
 
 LCID LocaleFromName(std::string_view name, bool* regionFound) {
     TLocaleName want = SplitLocaleName(name);
     if (regionFound) *regionFound = false;
     if (want.Language.empty()) return 0;
-    // Ranked: the region (and script, where both name one) asked for; then, with no region asked
-    // or none found, the language's primary locale; then no script the name did not ask for; no
-    // variant; system order.
-    LCID best = 0;
-    bool bestExact = false;
-    std::vector<int> bestRank;
-    int index = 0;
+    const std::string wantScript = want.Script.empty() ? DefaultScript(want.Language, want.Region) : want.Script;
+    struct TCandidate {
+        LCID Lcid;
+        TLocaleName Tag;
+        std::string Script;  // its own, or the one its language and region mean
+    };
+    std::vector<TCandidate> candidates;
     for (const std::string& text : Nls().EnumSystemLocales()) {
-        ++index;
         if (text.empty()) continue;
         LCID lcid = static_cast<LCID>(HexToInt(text));
         TLocaleName has = SplitLocaleName(LocaleTag(lcid));
         if (has.Language != want.Language) continue;
-        bool exact = (want.Region.empty() || has.Region == want.Region) &&
-                     (want.Script.empty() || has.Script.empty() || has.Script == want.Script);
-        bool wantPrimary = want.Region.empty() || !exact;
-        std::vector<int> rank = {exact ? 0 : 1, wantPrimary && !IsPrimaryLocale(lcid) ? 1 : 0,
-                                 !has.Script.empty() && has.Script != want.Script ? 1 : 0, has.Variant ? 1 : 0, index};
-        if (!best || rank < bestRank) best = lcid, bestRank = rank, bestExact = exact;
+        std::string script = has.Script.empty() ? DefaultScript(has.Language, has.Region) : has.Script;
+        candidates.push_back({lcid, std::move(has), std::move(script)});
     }
-    if (regionFound) *regionFound = best && bestExact;
-    return best;
+    auto fits = [&](const TCandidate& c) { return SameScript(wantScript, c.Script) && c.Tag.Variant == want.Variant; };
+    // A name with a region: the locale of that region, script and variant, else the language's
+    // main locale.
+    if (!want.Region.empty()) {
+        const TCandidate* best = nullptr;
+        for (const TCandidate& c : candidates)
+            if (c.Tag.Region == want.Region && fits(c) &&
+                (!best || (IsPrimaryLocale(c.Lcid) && !IsPrimaryLocale(best->Lcid))))
+                best = &c;
+        if (best) {
+            if (regionFound) *regionFound = true;
+            return best->Lcid;
+        }
+    }
+    // The language's main locale (in the script and variant asked for, where there is one): its
+    // main region, else its primary locale; system order last.
+    const std::string mainRegion = MainRegion(want.Language, wantScript);
+    const TCandidate* best = nullptr;
+    std::vector<int> bestRank;
+    int index = 0;
+    for (const TCandidate& c : candidates) {
+        std::vector<int> rank = {SameScript(wantScript, c.Script) ? 0 : 1, c.Tag.Variant == want.Variant ? 0 : 1,
+                                 !mainRegion.empty() && c.Tag.Region != mainRegion ? 1 : 0,
+                                 IsPrimaryLocale(c.Lcid) ? 0 : 1, index++};
+        if (!best || rank < bestRank) best = &c, bestRank = std::move(rank);
+    }
+    if (!best) return 0;
+    if (regionFound) *regionFound = want.Region.empty() && fits(*best);
+    return best->Lcid;
 }
 
 std::string LocaleName(LCID lcid) {
     TLocaleName n = SplitLocaleName(LocaleTag(lcid));
     if (n.Language.empty()) return {};
-    std::string full = n.Language;
-    if (!n.Region.empty()) full += "_" + n.Region;
-    if (n.Script == "Latn") full += "@latin";
-    if (n.Script == "Cyrl") full += "@cyrillic";
-    // The bare language where it names this very locale ("de" for German (Germany)).
-    if (LocaleFromName(n.Language) == lcid) return n.Language;
-    return LocaleFromName(full) == lcid ? full : std::string();
+    auto readsBack = [lcid](const std::string& name) {
+        bool exact = false;
+        return LocaleFromName(name, &exact) == lcid && exact;
+    };
+    // The bare language where it names this very locale ("de" for German (Germany)); never for
+    // languages whose bare name tools read differently ("pt" is Portugal's to many translation
+    // teams, Brazil's to CLDR; "zh" Simplified or Traditional Chinese depending on who reads it).
+    if (n.Language != "pt" && n.Language != "zh" && readsBack(n.Language)) return n.Language;
+    if (n.Region.empty()) return {};
+    // The script after "@" where the region alone does not tell it, and for the languages whose
+    // catalogues name their script (sr@latin, uz_UZ@cyrillic); else a variant ("ca_ES@valencia").
+    std::string modifier;
+    const std::string defaultScript = DefaultScript(n.Language, n.Region);
+    const bool namesScript = n.Language == "sr" || n.Language == "bs" || n.Language == "az" || n.Language == "uz";
+    if (!n.Script.empty() && ((!defaultScript.empty() && n.Script != defaultScript) || namesScript)) {
+        for (const TScriptModifier& m : kScriptModifiers)
+            if (n.Script == m.Script) modifier = m.Modifier;
+        if (modifier.empty()) modifier = LowerAscii(n.Script);
+    }
+    if (!n.Variant.empty()) modifier = n.Variant;
+    std::string full = n.Language + "_" + n.Region + (modifier.empty() ? "" : "@" + modifier);
+    return readsBack(full) ? full : std::string();
+}
+
+bool LocaleKnown(LCID lcid) {
+    if (lcid == 0 || lcid > 0xFFFF) return false;
+    try {
+        return !GetLocaleString(lcid, LOCALE_SENGLANGUAGE_).empty();
+    } catch (const ELocalesError&) {
+        return false;
+    }
 }
 
 }  // namespace kutils

@@ -64,13 +64,20 @@ std::string WideToAnsiCP(const std::u16string& text, uint32_t codePage);
 std::u16string AnsiToWideLocale(const std::string& text, LCID lcid);
 std::string WideToAnsiLocale(const std::u16string& text, LCID lcid);
 
-// The installed locale a POSIX or tag-style name stands for: "pt_PT", "zh_CN.UTF-8",
-// "sr_RS@latin", "pt-PT", "sr-Latn-RS"; a bare language ("de") is its primary locale. A region
-// (or script) the system lacks gives the language's primary locale and regionFound false;
+// The installed locale a POSIX or tag-style name stands for, as glibc and CLDR read it:
+// "pt_PT", "zh_CN.UTF-8", "sr_RS@latin", "ca_ES@valencia", "pt-PT", "sr-Latn-RS". A name without
+// a script means the one glibc's locale of that name uses (az_AZ, uz_UZ Latin; sr, sr_BA
+// Cyrillic; zh_TW Traditional); a bare language is its main locale ("zh" China, "sr" Serbia,
+// "es" Spain, else the primary locale). A region, script or variant the system lacks gives the
+// language's main locale (in the script asked for, where there is one) and regionFound false;
 // 0 when the language is unknown.
 LCID LocaleFromName(std::string_view name, bool* regionFound = nullptr);
-// The name LocaleFromName reads back as lcid: the bare language for a language's primary
-// locale ("de"), else "pt_PT", "sr_RS@latin"; "" when there is none.
+// The name LocaleFromName reads back exactly as lcid: the bare language for a language's main
+// locale ("de"), else "pt_PT", "zh_TW", "sr_RS@latin", "sr_BA@cyrillic", "es_ES@tradnl"; ""
+// when there is none.
 std::string LocaleName(LCID lcid);
+// Whether the locale table knows lcid (a 16-bit id it has a name for; the localizer's own
+// locales included).
+bool LocaleKnown(LCID lcid);
 
 }  // namespace kutils

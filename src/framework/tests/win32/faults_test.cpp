@@ -156,6 +156,96 @@ TEST(Faults, CxxExceptionsPassUnchanged) {
     EXPECT_EQ(Guarded([] { return ForeignRead(g_bad, nullptr); }), 42);
 }
 
+namespace {
+
+struct TFloatState {
+    unsigned short Control, Status;
+    unsigned Mxcsr;
+};
+
+bool HasSse() {
+    return IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != FALSE;
+}
+
+TFloatState FloatState() {
+    TFloatState s{};
+    asm volatile("fnstcw %0" : "=m"(s.Control));
+    asm volatile("fnstsw %0" : "=m"(s.Status));
+    if (HasSse()) asm volatile("stmxcsr %0" : "=m"(s.Mxcsr));
+    return s;
+}
+
+void SetFloatState(unsigned short control, unsigned mxcsr) {
+    asm volatile("fninit\n\tfldcw %0" : : "m"(control));
+    if (HasSse()) asm volatile("ldmxcsr %0" : : "m"(mxcsr));
+}
+
+volatile double g_zero = 0.0;
+
+// What foreign code may leave behind: faults unmasked, other precision and rounding, a division
+// by zero pending in the x87 unit and a value on its stack.
+void SpoilFloatState() {
+    const unsigned short control = 0x1F32;
+    asm volatile("fldcw %0" : : "m"(control));
+    if (HasSse()) {
+        const unsigned csr = 0x7900;
+        asm volatile("ldmxcsr %0" : : "m"(csr));
+    }
+    const double zero = g_zero;
+    asm volatile("fld1\n\tfdivl %0" : : "m"(zero) : "memory");
+}
+
+}  // namespace
+
+// Whichever way a guarded call ends, the caller's float state is as before it: control word and
+// MXCSR as they were (not the defaults), nothing pending, an empty x87 stack.
+TEST(Faults, TheFloatStateIsRestoredOnEveryWayOut) {
+    const TFloatState ours = FloatState();
+    const unsigned short control = 0x027F;  // 53-bit precision, every fault masked
+    const unsigned csr = 0x1FC0;            // denormals are zero
+    struct Way {
+        const char* Name;
+        void (*Run)();
+    } ways[] = {
+        {"a normal return", [] { Guarded([] { SpoilFloatState(); }); }},
+        {"a fault",
+         [] {
+             try {
+                 Guarded([] {
+                     SpoilFloatState();
+                     return ForeignRead(g_bad, nullptr);
+                 });
+             } catch (const EAccessViolation&) {
+             }
+         }},
+        {"a C++ exception",
+         [] {
+             try {
+                 Guarded([] {
+                     SpoilFloatState();
+                     throw std::runtime_error("after spoiling");
+                 });
+             } catch (const std::runtime_error&) {
+             }
+         }},
+    };
+    g_resume = false;
+    for (const Way& way : ways) {
+        SetFloatState(control, csr);
+        way.Run();
+        const TFloatState after = FloatState();
+        EXPECT_EQ(after.Control, control) << way.Name << std::hex << ": " << after.Control;
+        EXPECT_EQ(after.Status, 0) << way.Name << std::hex << ": " << after.Status;
+        if (HasSse()) EXPECT_EQ(after.Mxcsr, csr) << way.Name << std::hex << ": " << after.Mxcsr;
+        SetFloatState(control, csr);  // so that a failure above does not fault below
+        volatile double zero = 0.0;
+        volatile double inf = 1.0 / zero;
+        EXPECT_GT(inf, 1e308) << way.Name;
+    }
+    g_resume = true;
+    SetFloatState(ours.Control, ours.Mxcsr);
+}
+
 #if defined(__i386__)
 // The frame-based handler chain of the thread (fs:0) is as before the guard after a normal
 // return, after a fault, and after a C++ exception that left through a foreign frame that

@@ -224,6 +224,32 @@ TEST(Extract, ResourceHeaderCommentsAndNumberBases) {
     }
 }
 
+// Lines continued with a backslash are one line, as the preprocessor joins them (before it
+// reads comments); the lines after keep their numbers.
+TEST(Extract, ResourceHeaderContinuedLines) {
+    std::string header =
+        "#define IDS_X \\\n"
+        "        65521\n"
+        "#define IDS_Y\\\r\n"
+        "(65522)\n"
+        "#define \\\n"
+        "IDS_Z \\\n"
+        "\\\n"
+        "65523\n"
+        "// a comment \\\n"
+        "#define IDS_HIDDEN 65524\n"
+        "#define IDS_AFTER 65525\n";
+    auto names = catalog::ParseResourceHeader(header, "res.h");
+    std::map<uint16_t, std::string> want = {{65521, "IDS_X"}, {65522, "IDS_Y"}, {65523, "IDS_Z"}, {65525, "IDS_AFTER"}};
+    EXPECT_EQ(names, want);
+    try {
+        catalog::ParseResourceHeader("#define IDS_A \\\n 1\n#define IDS_B \\\n70000\n#define IDS_C 3\n", "big.h");
+        FAIL() << "no error";
+    } catch (const catalog::ECatalogError& e) {
+        EXPECT_EQ(e.Message(), "big.h:3: IDS_B = 70000 is not a string id (0 to 65535)");
+    }
+}
+
 TEST(Extract, WhatAProgramLacks) {
     Program none;
     none.LangId = 0;

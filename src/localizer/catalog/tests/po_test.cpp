@@ -537,3 +537,239 @@ TEST(Po, LanguageHeaderWithARegion) {
     EXPECT_NE(Text(Write("pt.po", catalog::ExportPo(native, &pt, "sampleapp"))).find("\"Language: pt_PT\\n\""),
               std::string::npos);
 }
+
+// msgmerge of a translation's PO with a newer template, then import, keeps every value that
+// carrying the translation to the new dictionary keeps, of every kind: translations of empty
+// native texts and of kinds without a stored value, a float's bits, a translation to an empty
+// text, stamps, flags and revisions, line ends where they stood (a string list's LF too), and
+// translations of texts and numbers whose native value changed (outdated, as update has them).
+TEST(Po, MsgmergeWithANewerTemplateKeepsEveryKindAsUpdateDoes) {
+    NEED_GETTEXT_TOOLS();
+    TLangFileImage v1 = KindsNative(), tr = KindsTranslation();
+    auto at = [](TLangFileImage& img, const char* path) {
+        auto* r = const_cast<langres::TLFRecord*>(Find(img, path));
+        EXPECT_NE(r, nullptr) << path;
+        return r;
+    };
+    at(tr, "MainForm.Ok.Items")->Value.Text = u"Eins\nZwei";  // a list whose lines end in LF alone
+    // The next release: a text, an integer and a float changed, an item gone, one new.
+    TLangFileImage v2 = v1;
+    v2.Header.Revision = 5;
+    auto* hello = at(v2, "Main.SHello");
+    hello->Value.Text = u"Hello there", hello->Revision = 5;
+    auto* width = at(v2, "MainForm.Ok.Width");
+    width->Value.Int = 80, width->Value.Text = u"80", width->Revision = 5;
+    auto* ratio = at(v2, "MainForm.Ok.Ratio");
+    uint64_t b = 0x3FFC000000000000;  // 1.75
+    std::memcpy(&ratio->Value.Float, &b, 8);
+    ratio->Value.Text = u"1.75", ratio->Revision = 5;
+    v2.Groups[0].Externals.clear();
+    v2.Groups[0].Externals.push_back(Rec("Welcome", 2, u"Welcome", 5));
+
+    std::string s = Scratch().string() + "/";
+    std::string old = Write("kinds-merge.po", catalog::ExportPo(v1, &tr, "app"));
+    std::string pot = Write("kinds-merge.pot", catalog::ExportPo(v2, nullptr, "app"));
+    ASSERT_EQ(Shell("msgmerge --quiet -o '" + s + "kinds-merged.po' '" + old + "' '" + pot + "'"), 0)
+        << Text((Scratch() / "stderr.txt").string());
+    catalog::TUpdateCounts c;
+    TLangFileImage updated = catalog::UpdateTranslation(v2, tr, c);
+    EXPECT_EQ(c.Translated + c.Unconfirmed, 11u);
+    auto merged = catalog::ImportPo(s + "kinds-merged.po", v2, 0);
+    EXPECT_EQ(Diff(merged.Image, updated), "");
+    EXPECT_EQ(Find(merged.Image, "MainForm.Ok.Width")->Value.Int, 90);
+    EXPECT_EQ(Bits(*Find(merged.Image, "MainForm.Ok.Nan")), 0xFFF4000000000123u);
+    EXPECT_EQ(Find(merged.Image, "MainForm.Ok.Items")->Value.Text, u"Eins\nZwei");
+    EXPECT_EQ(Find(merged.Image, "Main.SEmpty")->Value.Text, u"Nicht leer");
+    // The same with the entries msgmerge could not place dropped (--no-obsolete, or an editor
+    // that purges them): what the file still holds comes back unchanged, the rest untranslated.
+    ASSERT_EQ(Shell("msgattrib --no-obsolete -o '" + s + "kinds-purged.po' '" + s + "kinds-merged.po'"), 0);
+    auto purged = catalog::ImportPo(s + "kinds-purged.po", v2, 0);
+    for (const auto& it : catalog::Items(updated)) {
+        const auto* got = Find(purged.Image, it.Path());
+        ASSERT_NE(got, nullptr);
+        if (it.Path() == "MainForm.Ok.Width" || it.Path() == "MainForm.Ok.Ratio") {
+            EXPECT_EQ(got->Revision, -1) << it.Path();
+            continue;
+        }
+        EXPECT_EQ(got->Value.Text, it.Record->Value.Text) << it.Path();
+        EXPECT_EQ(got->Revision, it.Record->Revision) << it.Path();
+        EXPECT_EQ(got->Flags, it.Record->Flags) << it.Path();
+    }
+}
+
+// A native dictionary at revision 0: a translation made for another native text is kept as a
+// translation (not confirmed), not dropped as untranslated.
+TEST(Po, AStaleEntryAgainstANativeDictionaryAtRevisionZero) {
+    TLangFileImage native = KindsNative();
+    native.Header.Revision = 0;
+    for (auto& it : catalog::Items(native)) it.Record->Revision = 0;
+    std::string s = Scratch().string() + "/";
+    std::ofstream(s + "rev0.po", std::ios::binary)
+        << PoWith("msgctxt \"Main.SHello\"\nmsgid \"Hello there\"\nmsgstr \"Hallo da\"\n");
+    auto r = catalog::ImportPo(s + "rev0.po", native, 0);
+    const auto* rec = Find(r.Image, "Main.SHello");
+    EXPECT_EQ(rec->Value.Text, u"Hallo da");
+    EXPECT_EQ(rec->Revision, 0);
+    EXPECT_FALSE(rec->Flags & langres::vfConfirmed);
+    EXPECT_EQ(r.Translated, 1u);
+    EXPECT_EQ(catalog::Statistics(r.Image, &native).All.Translated, 1u);
+}
+
+// A text in an 8-bit charset whose UTF-8 form is longer than the converter's buffer.
+TEST(Po, ALongTextInAnEightBitCharset) {
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    std::string s = Scratch().string() + "/";
+    std::string latin1(1500, '\xE9');
+    std::ofstream(s + "long.po", std::ios::binary)
+        << PoWith("msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"" + latin1 + "\"\n", "ISO-8859-1");
+    auto r = catalog::ImportPo(s + "long.po", native, 0);
+    EXPECT_EQ(Find(r.Image, "SampleStrings.SHello")->Value.Text, std::u16string(1500, u'\u00e9'));
+}
+
+// gettext's own tools and the editors write headers of their own: the language's names are the
+// locale table's unless X-Language-Names gives them; a team is not a language's name.
+TEST(Po, HeadersOfGettextsToolsAndEditors) {
+    NEED_GETTEXT_TOOLS();
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    TLangFileImage de = Load(kSample + "sampleapp.de.lng");
+    std::string s = Scratch().string() + "/";
+    std::string pot = Write("hdr.pot", catalog::ExportPo(native, nullptr, "sampleapp"));
+    ASSERT_EQ(Shell("msginit --no-translator --locale=de_DE.UTF-8 -i '" + pot + "' -o '" + s + "hdr-init.po'"), 0)
+        << Text((Scratch() / "stderr.txt").string());
+    ASSERT_NE(Text(s + "hdr-init.po").find("Language-Team:"), std::string::npos);
+    // An editor's header: a real team line.
+    std::string poedit = Text(s + "hdr-init.po");
+    size_t team = poedit.find("\"Language-Team:");
+    ASSERT_NE(team, std::string::npos);
+    poedit.replace(team, poedit.find('\n', team) - team,
+                   "\"Language-Team: German <translators@example.org>\\n\"\n\"X-Generator: Poedit 3.4\\n\"");
+    std::ofstream(s + "hdr-poedit.po", std::ios::binary) << poedit;
+    // Translations exported and then catenated and merged by gettext: their own names stay.
+    std::string exported = Write("hdr-de.po", catalog::ExportPo(native, &de, "sampleapp"));
+    ASSERT_EQ(Shell("msgcat -o '" + s + "hdr-cat.po' '" + exported + "'"), 0);
+    ASSERT_EQ(Shell("msgmerge --quiet -o '" + s + "hdr-merged.po' '" + exported + "' '" + pot + "'"), 0);
+    struct {
+        std::string File;
+        std::string English;
+        std::u16string Native;
+    } cases[] = {
+        {s + "hdr-init.po", "German (Germany)", u"German (Germany)"},
+        {s + "hdr-poedit.po", "German (Germany)", u"German (Germany)"},
+        {s + "hdr-cat.po", de.Header.EnglishLangName, de.Header.NativeLangName},
+        {s + "hdr-merged.po", de.Header.EnglishLangName, de.Header.NativeLangName},
+    };
+    for (const auto& c : cases) {
+        auto r = catalog::ImportPo(c.File, native, 0);
+        EXPECT_EQ(r.Image.Header.LangId, 0x0407) << c.File;
+        EXPECT_EQ(r.Image.Header.EnglishLangName, c.English) << c.File;
+        EXPECT_EQ(r.Image.Header.NativeLangName, c.Native) << c.File;
+        EXPECT_TRUE(r.Notes.empty()) << c.File;
+    }
+}
+
+// Entries of more than one domain are refused with the line that starts the second; a file
+// whose entries are all of one domain, whatever its name and wherever its header, is read whole.
+TEST(Po, DomainLines) {
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    std::string s = Scratch().string() + "/";
+    const std::string entries =
+        "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n\n"
+        "msgctxt \"MainForm.Caption\"\nmsgid \"Sample application\"\nmsgstr \"Beispiel\"\n";
+    std::ofstream(s + "domain-top.po", std::ios::binary) << "domain \"other\"\n\n" + PoWith(entries);
+    auto r = catalog::ImportPo(s + "domain-top.po", native, 0);
+    EXPECT_EQ(r.Entries, 2u);
+    EXPECT_EQ(Find(r.Image, "SampleStrings.SHello")->Value.Text, u"Hallo");
+    EXPECT_EQ(r.Image.Header.LangId, 0x0407);
+
+    // The header before the line, every entry after it.
+    std::ofstream(s + "domain-after.po", std::ios::binary) << PoWith("domain \"other\"\n\n" + entries);
+    r = catalog::ImportPo(s + "domain-after.po", native, 0);
+    EXPECT_EQ(r.Entries, 2u);
+    EXPECT_EQ(Find(r.Image, "MainForm.Caption")->Value.Text, u"Beispiel");
+    EXPECT_EQ(r.Image.Header.LangId, 0x0407);
+    std::ofstream(s + "domain-two.po", std::ios::binary) << PoWith(
+        "msgctxt \"MainForm.Caption\"\nmsgid \"Sample application\"\nmsgstr \"Beispiel\"\n\n"
+        "domain \"other\"\nmsgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n");
+    std::string err = Error([&] { catalog::ImportPo(s + "domain-two.po", native, 0); });
+    EXPECT_EQ(err.rfind(s + "domain-two.po:10: domain \"other\"", 0), 0u) << err;
+    // Naming the default domain changes nothing.
+    std::ofstream(s + "domain-default.po", std::ios::binary) << PoWith("domain \"messages\"\n" + entries);
+    EXPECT_EQ(catalog::ImportPo(s + "domain-default.po", native, 0).Entries, 2u);
+}
+
+// The header's language and the reader's note agree with what is taken: a language given on
+// the command line is not "taken as" anything; a charset nobody declared is named as assumed;
+// an X-Language-Id that is no locale is refused with its line, unless the file names the
+// language too.
+TEST(Po, HeaderLanguageChecks) {
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    std::string s = Scratch().string() + "/";
+    const std::string entry = "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n";
+    std::ofstream(s + "en150.po", std::ios::binary)
+        << "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n\"Language: en_150\\n\"\n\n" +
+               entry;
+    auto asGerman = catalog::ImportPo(s + "en150.po", native, 0x0407);
+    EXPECT_EQ(asGerman.Image.Header.LangId, 0x0407);
+    EXPECT_TRUE(asGerman.Notes.empty()) << asGerman.Notes[0];
+    EXPECT_EQ(asGerman.Image.Header.EnglishLangName, "German (Germany)");
+    auto asHeader = catalog::ImportPo(s + "en150.po", native, 0);
+    EXPECT_EQ(asHeader.Image.Header.LangId, 0x0409);
+    ASSERT_EQ(asHeader.Notes.size(), 1u);
+    EXPECT_NE(asHeader.Notes[0].find("taken as English (United States)"), std::string::npos);
+
+    std::ofstream(s + "nocs.po", std::ios::binary)
+        << "msgid \"\"\nmsgstr \"\"\n\"Language: de\\n\"\n\n"
+           "msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"\xE9t\xE9\"\n";
+    EXPECT_EQ(Error([&] { catalog::ImportPo(s + "nocs.po", native, 0); }),
+              s + "nocs.po:5: the entry is not valid UTF-8 text (the header declares no charset)");
+
+    for (const char* id : {"0x9999", "-1", "0x10407", "German", "0x", ""}) {
+        std::ofstream(s + "id.po", std::ios::binary)
+            << PoWith("msgctxt \"SampleStrings.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n")
+                   .replace(std::strlen("msgid \"\"\nmsgstr \"\"\n"), 0,
+                            std::string("\"Project-Id-Version: app\\n\"\n\"X-Language-Id: ") + id + "\\n\"\n");
+        if (!*id) {
+            EXPECT_EQ(catalog::ImportPo(s + "id.po", native, 0).Image.Header.LangId, 0x0407);  // from Language
+            continue;
+        }
+        EXPECT_EQ(Error([&] { catalog::ImportPo(s + "id.po", native, 0); }),
+                  s + "id.po:4: X-Language-Id \"" + id + "\" is not a locale this system knows");
+    }
+    // A language the table lacks, with its names (as export writes them for such a file): taken.
+    std::ofstream(s + "id.po", std::ios::binary) << PoWith(entry).replace(
+        std::strlen("msgid \"\"\nmsgstr \"\"\n"), 0, "\"X-Language-Id: 0x9999\\n\"\n\"X-Language-Names: Odd / Odd\\n\"\n");
+    auto odd = catalog::ImportPo(s + "id.po", native, 0);
+    EXPECT_EQ(odd.Image.Header.LangId, 0x9999);
+    EXPECT_EQ(odd.Image.Header.EnglishLangName, "Odd");
+    for (auto [id, lcid] : {std::pair<const char*, uint16_t>{"0x0816", 0x0816}, {"1031", 0x0407}, {"0x0501", 0x0501}}) {
+        std::ofstream(s + "id.po", std::ios::binary) << PoWith(entry).replace(
+            std::strlen("msgid \"\"\nmsgstr \"\"\n"), 0, std::string("\"X-Language-Id: ") + id + "\\n\"\n");
+        EXPECT_EQ(catalog::ImportPo(s + "id.po", native, 0).Image.Header.LangId, lcid) << id;
+    }
+}
+
+// The Language header names a locale that reads back as the same one, as other tools read it.
+TEST(Po, LanguageHeaderOfEveryRegionReadsBack) {
+    TLangFileImage native = Load(kSample + "sampleapp.ntv.lng");
+    for (auto [lcid, name] : {std::pair<uint16_t, const char*>{0x0404, "zh_TW"},
+                              {0x0804, "zh_CN"},
+                              {0x1C1A, "sr_BA@cyrillic"},
+                              {0x241A, "sr_RS@latin"},
+                              {0x082C, "az_AZ@cyrillic"},
+                              {0x0407, "de"}}) {
+        TLangFileImage t = native;
+        t.Header.LangId = lcid;
+        t.Header.IsNative = 0;
+        std::string po = Write("lang.po", catalog::ExportPo(native, &t, "sampleapp"));
+        EXPECT_NE(Text(po).find(std::string("\"Language: ") + name + "\\n\""), std::string::npos) << name;
+        // Without the file's own id, the Language header alone gives the locale back.
+        std::string text = Text(po);
+        size_t x = text.find("\"X-Language-Id:");
+        ASSERT_NE(x, std::string::npos);
+        text.erase(x, text.find('\n', x) + 1 - x);
+        std::ofstream(po, std::ios::binary) << text;
+        auto r = catalog::ImportPo(po, native, 0);
+        EXPECT_EQ(r.Image.Header.LangId, lcid) << name;
+        EXPECT_TRUE(r.Notes.empty()) << name;
+    }
+}

@@ -137,6 +137,9 @@ TEST(Pseudo, KeepsSpecifiersAcceleratorsBreaksAndBlanks) {
     EXPECT_EQ(catalog::PseudoText(u"Save file", 35), u"[Såvé fîlé\u00B7\u00B7\u00B7\u00B7]");
     EXPECT_EQ(catalog::PseudoText(u"&Open %s", 0), u"[&Oþéñ %s]");
     EXPECT_EQ(catalog::PseudoText(u"%0:s of %d%% %-10.2f %.8x", 0), u"[%0:s öf %d%% %-10.2f %.8x]");
+    // An indexed specifier is one specifier, its type letter included (one the accents change).
+    EXPECT_EQ(catalog::PseudoText(u"%0:d of %1:u files", 0), u"[%0:d öf %1:u fîlés]");
+    EXPECT_EQ(catalog::PseudoText(u"%0:d %1:u", 35), u"%0:d %1:u");  // no word: left as it is
     EXPECT_EQ(catalog::PseudoText(u"  Line one\r\nline two \n", 0),
               u"  [Lîñé öñé\r\nlîñé twö]"
               u" \n");

@@ -453,6 +453,8 @@ TEST_F(KLocalesFake, ConversionFallsBackToTheSystemsCodePage) {
     EXPECT_EQ(nls.conversions, (std::vector<uint32_t>{1251, 1252}));
 }
 
+// Names as glibc's locales and CLDR read them: a name without a script means the script of
+// glibc's locale of that name, a bare language its main locale.
 TEST(KLocalesSystem, LocalesFromPosixNamesAndTags) {
     struct {
         const char* Name;
@@ -461,6 +463,10 @@ TEST(KLocalesSystem, LocalesFromPosixNamesAndTags) {
     } cases[] = {
         {"zh_CN", 0x0804, true},
         {"zh_TW", 0x0404, true},
+        {"zh_HK", 0x0C04, true},
+        {"zh_SG", 0x1004, true},
+        {"zh-Hant", 0x0404, true},
+        {"zh-Hans", 0x0804, true},
         {"pt_PT", 0x0816, true},
         {"pt_BR", 0x0416, true},
         {"es_MX", 0x080A, true},
@@ -469,21 +475,57 @@ TEST(KLocalesSystem, LocalesFromPosixNamesAndTags) {
         {"PT_pt", 0x0816, true},
         {"sr_RS@latin", 0x241A, true},
         {"sr_RS@cyrillic", 0x281A, true},
+        {"sr_RS", 0x281A, true},
+        {"sr_ME", 0x301A, true},
+        {"sr_BA", 0x1C1A, true},
+        {"sr_BA@latin", 0x181A, true},
+        {"sr", 0x281A, true},
+        {"sr@latin", 0x241A, true},
+        {"sr@cyrillic", 0x281A, true},
+        {"sr-Latn", 0x241A, true},
         {"sr-Latn-RS", 0x241A, true},
         {"sr-Cyrl-RS.UTF-8", 0x281A, true},
+        {"az_AZ", 0x042C, true},
+        {"az", 0x042C, true},
+        {"az_AZ@cyrillic", 0x082C, true},
+        {"uz_UZ", 0x0443, true},
+        {"uz_UZ@cyrillic", 0x0843, true},
+        {"bs", 0x141A, true},
+        {"bs_BA", 0x141A, true},
+        {"mn_MN", 0x0450, true},
+        {"mn", 0x0450, true},
+        {"pa_IN", 0x0446, true},
+        {"pa_PK", 0x0846, true},
+        {"sd_IN@devanagari", 0x0459, true},
+        {"sd", 0x0859, true},
+        {"iu_CA", 0x045D, true},
+        {"iu_CA@latin", 0x085D, true},
+        {"ca_ES", 0x0403, true},
+        {"ca_ES@valencia", 0x0803, true},
+        {"ca", 0x0403, true},
         {"de_DE@euro", 0x0407, true},
         {"es_ES", 0x0C0A, true},
+        {"es_ES@tradnl", 0x040A, true},
         {"de", 0x0407, true},
-        {"zh", 0x0404, true},
+        {"zh", 0x0804, true},
         {"pt", 0x0416, true},
-        {"es", 0x040A, true},
-        // A region the system lacks: the language's primary locale.
+        {"es", 0x0C0A, true},
+        {"no", 0x0414, true},
+        {"nb_NO", 0x0414, true},
+        {"nn_NO", 0x0814, true},
+        // A region, script or variant the system lacks: the language's main locale, in the
+        // script asked for where there is one.
         {"pt_XX", 0x0416, false},
         {"de_ZZ.ISO-8859-1", 0x0407, false},
+        {"en_150", 0x0409, false},
+        {"sr_XX@latin", 0x241A, false},
+        {"sd_IN", 0x0859, false},  // glibc's sd_IN is Arabic; the system's Sindhi of India is not
+        {"ca_AD@valencia", 0x0803, false},
+        {"de_DE@phonebook", 0x0407, false},
     };
     for (const auto& c : cases) {
         bool region = !c.Region;
-        EXPECT_EQ(LocaleFromName(c.Name, &region), c.Lcid) << c.Name;
+        EXPECT_EQ(LocaleFromName(c.Name, &region), c.Lcid) << c.Name << std::hex << " gave " << LocaleFromName(c.Name);
         EXPECT_EQ(region, c.Region) << c.Name;
     }
     EXPECT_EQ(LocaleFromName("xx_YY"), 0u);
@@ -491,11 +533,61 @@ TEST(KLocalesSystem, LocalesFromPosixNamesAndTags) {
     EXPECT_EQ(LocaleFromName("_"), 0u);
 }
 
+// The name written for a locale reads back as that locale, and other tools read it so too.
+TEST(KLocalesSystem, LocaleNamesBothWays) {
+    struct {
+        LCID Lcid;
+        const char* Name;
+    } cases[] = {
+        {0x0407, "de"},
+        {0x0807, "de_CH"},
+        {0x0409, "en"},
+        {0x0809, "en_GB"},
+        {0x0404, "zh_TW"},
+        {0x0804, "zh_CN"},
+        {0x0C04, "zh_HK"},
+        {0x1004, "zh_SG"},
+        {0x0416, "pt_BR"},
+        {0x0816, "pt_PT"},
+        {0x0C0A, "es"},
+        {0x040A, "es_ES@tradnl"},
+        {0x0403, "ca"},
+        {0x0803, "ca_ES@valencia"},
+        {0x281A, "sr"},
+        {0x241A, "sr_RS@latin"},
+        {0x1C1A, "sr_BA@cyrillic"},
+        {0x181A, "sr_BA@latin"},
+        {0x301A, "sr_ME@cyrillic"},
+        {0x2C1A, "sr_ME@latin"},
+        {0x042C, "az"},
+        {0x082C, "az_AZ@cyrillic"},
+        {0x0443, "uz"},
+        {0x0843, "uz_UZ@cyrillic"},
+        {0x141A, "bs"},
+        {0x201A, "bs_BA@cyrillic"},
+        {0x041A, "hr"},
+        {0x101A, "hr_BA"},
+        {0x0450, "mn"},
+        {0x0850, "mn_CN"},
+        {0x0C50, "mn_MN@mongolian"},
+        {0x0446, "pa"},
+        {0x0846, "pa_PK"},
+        {0x0859, "sd"},
+        {0x0459, "sd_IN@devanagari"},
+        {0x045D, "iu"},
+        {0x085D, "iu_CA@latin"},
+        {0x0414, "nb"},
+        {0x0814, "nn"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LocaleName(c.Lcid), c.Name) << std::hex << c.Lcid;
+        bool exact = false;
+        EXPECT_EQ(LocaleFromName(c.Name, &exact), c.Lcid) << c.Name;
+        EXPECT_TRUE(exact) << c.Name;
+    }
+}
+
 TEST(KLocalesSystem, LocaleNamesReadBack) {
-    EXPECT_EQ(LocaleName(0x0407), "de");
-    EXPECT_EQ(LocaleName(0x0804), "zh_CN");
-    EXPECT_EQ(LocaleName(0x0816), "pt_PT");
-    EXPECT_EQ(LocaleName(0x241A), "sr_RS@latin");
     // Every installed locale that has a name comes back from it.
     size_t named = 0;
     for (const std::string& text : Nls().EnumSystemLocales()) {
@@ -503,7 +595,9 @@ TEST(KLocalesSystem, LocaleNamesReadBack) {
         std::string name = LocaleName(lcid);
         if (name.empty()) continue;
         ++named;
-        EXPECT_EQ(LocaleFromName(name), lcid) << name;
+        bool exact = false;
+        EXPECT_EQ(LocaleFromName(name, &exact), lcid) << name;
+        EXPECT_TRUE(exact) << name;
     }
     EXPECT_GT(named, 150u);
 }
