@@ -132,24 +132,25 @@ void Pseudo(const Args& a) {
     WriteLangFile(a.out, catalog::PseudoTranslation(native, lang, a.expand), a.compress);
 }
 
-// The component classes of the program named by --app, for XLIFF's restype.
-std::map<std::string, std::string> ProgramClasses(const Args& a, const TLangFileImage& native) {
-    if (a.app.empty()) return {};
+// The controls' classes (restype) and size limits (maxwidth, font) of the program named by --app.
+void AddProgram(const Args& a, const TLangFileImage& native, catalog::TXliffOptions& opt) {
+    if (a.app.empty()) return;
     ReadFile(a.app);
     resources::TResProcessor program;
+    std::vector<std::string> notes;
     try {
         program.LoadFromFile(a.app);
-        catalog::TExtractOptions opt;
-        opt.LangId = native.Header.LangId;
-        return catalog::ExtractNative(program, a.app, opt).Classes;
+        catalog::AddXliffProgram(opt, program, a.app, native.Header.LangId, notes);
     } catch (const fw::Exception& e) {
         throw InputError(a.app + ": not a readable program: " + e.Message());
     }
+    for (const auto& n : notes) std::fprintf(stderr, "vtploc: %s: %s\n", a.app.c_str(), n.c_str());
 }
 
 void Export(const Args& a) {
     if (a.poFormat == a.xliffFormat) throw UsageError("lng export: give one of --po and --xliff");
-    if (!a.app.empty() && !a.xliffFormat) throw UsageError("lng export: --app is for --xliff (the controls' classes)");
+    if (!a.app.empty() && !a.xliffFormat)
+        throw UsageError("lng export: --app is for --xliff (the controls' classes and sizes)");
 #ifndef VTP_HAVE_GETTEXTPO
     if (a.poFormat)
         throw UsageError("lng export --po: not in this build (gettext's PO library is not available for it)");
@@ -171,7 +172,7 @@ void Export(const Args& a) {
         if (a.xliffFormat) {
             catalog::TXliffOptions opt;
             opt.Original = project;
-            opt.Classes = ProgramClasses(a, dictionary);
+            AddProgram(a, dictionary, opt);
             out = catalog::ExportXliff(dictionary, tr, opt);
         } else {
 #ifdef VTP_HAVE_GETTEXTPO
@@ -255,7 +256,9 @@ void Register(CLI::App& app) {
     exp->add_flag("--xliff", a->xliffFormat, "XLIFF 1.2 format (CAT tools)");
     exp->add_option("FILE", a->file, "translation, or a native dictionary")->required();
     exp->add_option("--native", a->native, "the native dictionary of a translation");
-    exp->add_option("--app", a->app, "XLIFF: the program, whose forms name each control's class (restype)");
+    exp->add_option("--app", a->app,
+                    "XLIFF: the program, whose forms give each control's class (restype) and the room of fixed-width "
+                    "controls (maxwidth, font)");
     exp->add_option("-o,--output", a->out, "file to write")->required();
     exp->callback([a] { Export(*a); });
 

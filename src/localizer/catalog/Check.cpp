@@ -471,11 +471,13 @@ TCheckResult CheckTranslation(const resources::TResProcessor& program, const TLa
                                "its lines need " + std::to_string(h) + " px of height");
                 continue;
             }
-            if (it.AreaWidth <= 0 && px == 0) continue;
-            if (px > it.AreaWidth)
-                fitFinding(*p, it, TCheckLevel::Overflow, px, it.AreaWidth, npx > it.AreaWidth, "");
-            else if (px > options.CrowdedShare * it.AreaWidth)
-                fitFinding(*p, it, TCheckLevel::Crowded, px, it.AreaWidth, false, "");
+            // The room exchange files carry as the item's size limit.
+            const int area = FixedWidth(it);
+            if (area < 0 || (area == 0 && px == 0)) continue;
+            if (px > area)
+                fitFinding(*p, it, TCheckLevel::Overflow, px, area, npx > area, "");
+            else if (px > options.CrowdedShare * area)
+                fitFinding(*p, it, TCheckLevel::Crowded, px, area, false, "");
         }
     }
     // In the dictionary's order, text checks before fit for the same item.

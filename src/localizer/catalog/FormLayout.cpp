@@ -381,6 +381,23 @@ const char* ControlKindName(TControlKind k) {
     }
 }
 
+int FixedWidth(const TItemLayout& item) {
+    switch (item.Kind) {
+        case TControlKind::Button:
+        case TControlKind::CheckBox:
+        case TControlKind::RadioButton:
+        case TControlKind::GroupBox:
+        case TControlKind::Panel:
+        case TControlKind::StatusPanel:
+        case TControlKind::ListColumn:
+            return std::max(item.AreaWidth, 0);
+        case TControlKind::Label:
+            return item.AutoSize || item.WordWrap ? -1 : std::max(item.AreaWidth, 0);
+        default:
+            return -1;
+    }
+}
+
 std::u16string DrawnText(const std::u16string& text, bool showAccel) {
     if (!showAccel) return text;
     std::u16string out;

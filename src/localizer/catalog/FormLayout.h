@@ -75,6 +75,12 @@ struct TFormLayout {
     std::vector<TItemLayout> Items;
 };
 
+// The pixels a text has on one line when its control's width is fixed: buttons, check boxes,
+// labels that neither grow nor wrap, group boxes, panels, status panels, columns (0 when the
+// control is narrower than its margins). -1 where the room is shared (tabs, the menu bar),
+// grows (menus, growing labels) or is a height (word-wrapping labels).
+int FixedWidth(const TItemLayout& item);
+
 // The layouts of every form resource of the program; 8-bit texts are read in the code page of
 // langId. Forms that cannot be read are left out with a note.
 std::vector<TFormLayout> ReadFormLayouts(const resources::TResProcessor& program, uint16_t langId,

@@ -284,6 +284,39 @@ std::string XliffResType(const std::string& className) {
     return "x-" + className;
 }
 
+std::string XliffFont(const measure::TFontDesc& font) {
+    std::string ignored;
+    if (font.Name.empty() || font.Name.find(';') != std::string::npos || Holdable(font.Name, ignored) != font.Name)
+        return {};
+    std::string s = font.Name + ";" + std::to_string(font.Points()) + ";" + (font.Bold ? "bold" : "normal");
+    if (font.Italic) s += ";italic";
+    if (font.Underline) s += ";underline";
+    if (font.StrikeOut) s += ";strikeout";
+    // A regular font is its name and size alone.
+    const std::string regular = ";normal";
+    if (s.size() >= regular.size() && s.compare(s.size() - regular.size(), regular.size(), regular) == 0)
+        s.resize(s.size() - regular.size());
+    return s;
+}
+
+std::map<std::string, TXliffSize> XliffSizes(const std::vector<TFormLayout>& forms) {
+    std::map<std::string, TXliffSize> out;
+    for (const auto& form : forms)
+        for (const auto& it : form.Items) {
+            int width = FixedWidth(it);
+            if (width >= 0) out.emplace(fw::UpperCaseAscii(it.Path), TXliffSize{width, XliffFont(it.Font)});
+        }
+    return out;
+}
+
+void AddXliffProgram(TXliffOptions& options, const resources::TResProcessor& program, const std::string& programName,
+                     uint16_t langId, std::vector<std::string>& notes) {
+    TExtractOptions opt;
+    opt.LangId = langId;
+    options.Classes = ExtractNative(program, programName, opt).Classes;
+    options.Sizes = XliffSizes(ReadFormLayouts(program, langId, notes));
+}
+
 std::vector<uint8_t> ExportXliff(const TLangFileImage& native, const TLangFileImage* translation,
                                  const TXliffOptions& options) {
     const TExport entries = ExportEntries(native, translation, "an XLIFF file");
@@ -316,6 +349,11 @@ std::vector<uint8_t> ExportXliff(const TLangFileImage& native, const TLangFileIm
         x += "      <trans-unit id=\"" + path + "\" resname=\"" + path + "\"";
         std::string restype = ResTypeOf(e, options.Classes);
         if (!restype.empty()) x += " restype=\"" + EscapeAttr(restype) + "\"";
+        auto size = options.Sizes.find(fw::UpperCaseAscii(e.Path));
+        if (size != options.Sizes.end()) {
+            x += " maxwidth=\"" + std::to_string(size->second.MaxWidth) + "\" size-unit=\"pixel\"";
+            if (!size->second.Font.empty()) x += " font=\"" + EscapeAttr(size->second.Font) + "\"";
+        }
         x += " xml:space=\"preserve\"";
         if (e.Confirmed) x += " approved=\"yes\"";
         x += " extradata=\"" + EscapeAttr(FormatFacts(facts)) + "\">\n";

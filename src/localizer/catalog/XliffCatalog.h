@@ -13,15 +13,40 @@
 #include <vector>
 
 #include "Exchange.h"
+#include "FormLayout.h"
+
+namespace resources {
+class TResProcessor;
+}
 
 namespace catalog {
+
+// A text's size limit: the room its control has on one line, where the control's width is fixed
+// (the room the translation check measures it against), and the control's font.
+struct TXliffSize {
+    int MaxWidth = 0;  // pixels (maxwidth, size-unit "pixel")
+    std::string Font;  // the font attribute: "Tahoma;8", "Arial;10;bold;italic"; "" for none
+};
 
 struct TXliffOptions {
     std::string Original;  // the program's name
     // Component classes of the program's forms (TExtractResult::Classes) for restype; without
     // them only what the path tells (forms, string tables, unnamed components) is named.
     std::map<std::string, std::string> Classes;
+    // Size limits by the item's path in upper case; items without one get no maxwidth and font.
+    std::map<std::string, TXliffSize> Sizes;
 };
+
+// The size limits of the texts of the forms whose control has a fixed width (FixedWidth).
+std::map<std::string, TXliffSize> XliffSizes(const std::vector<TFormLayout>& forms);
+// XLIFF's font attribute, "name;size;weight[;style...]" (size in points, weight "bold" or
+// "normal", styles "italic", "underline", "strikeout"); "" for a name it cannot hold.
+std::string XliffFont(const measure::TFontDesc& font);
+// The classes and size limits of a built program's forms (its 8-bit texts in langId's code
+// page); notes name the forms whose layout cannot be read. ECatalogError when a form cannot be
+// read at all.
+void AddXliffProgram(TXliffOptions& options, const resources::TResProcessor& program, const std::string& programName,
+                     uint16_t langId, std::vector<std::string>& notes);
 
 // The XLIFF text of a translation (aligned to the native dictionary as UpdateTranslation does),
 // or of the native dictionary itself when translation is null (no targets). ECatalogError for

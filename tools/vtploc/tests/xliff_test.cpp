@@ -2,11 +2,14 @@
 // input gives (one line naming the file and line, exit status 1, no output file).
 #include <gtest/gtest.h>
 
+#include <map>
+#include <regex>
 #include <vector>
 
 #include "ToolTest.h"
 #include "localizer/catalog/tests/CatalogTestUtil.h"
 #include "localizer/langres/LangFormat.h"
+#include "localizer/langres/LangWriter.h"
 
 namespace {
 
@@ -123,4 +126,52 @@ TEST_F(Xliff, BadInputGivesOneLineAndNoOutput) {
     }
     auto r = Vtploc("lng import --xliff " + Q(Path("bad.xlf")) + ntv + " -o " + Q(Path("out")));
     EXPECT_EQ(r.err.rfind("vtploc: " + Path("bad.xlf") + ":", 0), 0u) << r.err;
+}
+
+// The size limits --app writes are the rooms lng check measures against: for the sample
+// application with every text far too long, each unit's maxwidth is the area_px of the check's
+// fit finding for the same item, and the texts the check measures otherwise (a growing label,
+// tabs sharing a row, the menu bar) have none.
+TEST_F(Xliff, SizeLimitsAreTheRoomsTheCheckMeasures) {
+#ifndef VTP_HAVE_FREETYPE
+    GTEST_SKIP() << "this build has no font library: texts are not measured";
+#endif
+    const std::string dir = std::string(VTP_SOURCE_DIR) + "/fixtures/sampleapp/";
+    const std::string exe = Path("sampleapp.exe"), ntv = dir + "sampleapp.ntv.lng";
+    tooltest::WriteBytes(exe, cattest::SampleProgram().Module());
+    catalog::TLangFileImage img = Image(ntv);
+    img.Header.IsNative = 0;
+    img.Header.LangId = 0x0407;
+    for (const auto& it : catalog::Items(img))
+        if (it.Record->Kind == langres::vkString && it.Record->Value.Present)
+            const_cast<langres::TLFRecord*>(it.Record)->Value.Text = std::u16string(60, u'W');
+    tooltest::WriteBytes(Path("long.lng"), langres::WriteLangFile(img, false));
+
+    auto check = Vtploc("lng check --app " + Q(exe) + " --lang " + Q(Path("long.lng")) + " --native " + Q(ntv) +
+                        " --json --fail-on never");
+    ASSERT_EQ(check.status, 0) << check.err;
+    std::map<std::string, int> area;  // fit findings: item -> area_px
+    const std::regex finding("\"item\":\"([^\"]*)\",\"check\":\"fit\".*\"area_px\":(-?[0-9]+)");
+    for (std::sregex_iterator m(check.out.begin(), check.out.end(), finding), end; m != end; ++m)
+        area[(*m)[1]] = std::stoi((*m)[2]);
+    auto r = Vtploc("lng export --xliff " + Q(Path("long.lng")) + " --native " + Q(ntv) + " --app " + Q(exe) + " -o " +
+                    Q(Path("long.xlf")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::string x = tooltest::ReadText(Path("long.xlf"));
+    std::map<std::string, int> maxwidth;
+    const std::regex unit("<trans-unit [^>]*resname=\"([^\"]*)\"[^>]* maxwidth=\"([0-9]+)\" size-unit=\"pixel\"");
+    for (std::sregex_iterator m(x.begin(), x.end(), unit), end; m != end; ++m) maxwidth[(*m)[1]] = std::stoi((*m)[2]);
+
+    EXPECT_EQ(maxwidth.size(), 10u) << x;  // 3 buttons, 2 radio buttons, a group box, 2 status panels, 2 columns
+    for (const auto& [item, px] : maxwidth) {
+        auto f = area.find(item);
+        ASSERT_NE(f, area.end()) << item << " has no fit finding:\n" << check.out;
+        EXPECT_EQ(px, f->second) << item;
+    }
+    for (const char* item :
+         {"MainForm.InfoLabel.Caption", "MainForm.Notebook.TTabPage1.Caption", "MainForm.Edit1.Caption"}) {
+        EXPECT_TRUE(area.count(item)) << item << "\n" << check.out;
+        EXPECT_FALSE(maxwidth.count(item)) << item;
+    }
 }

@@ -17,11 +17,15 @@ bool SameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string TFontDesc::Describe() const {
-    std::string s = Name + " ";
+int TFontDesc::Points() const {
     // 96 pixels per inch: a point is 4/3 pixel; the cell height is about 1.2 em.
-    int em = Height < 0 ? -Height : Height * 5 / 6;
-    s += std::to_string((em * 72 + 48) / 96);
+    // 64 bits: a form may store any height.
+    long long em = Height < 0 ? -static_cast<long long>(Height) : static_cast<long long>(Height) * 5 / 6;
+    return static_cast<int>((em * 72 + 48) / 96);
+}
+
+std::string TFontDesc::Describe() const {
+    std::string s = Name + " " + std::to_string(Points());
     if (Bold) s += " bold";
     if (Italic) s += " italic";
     return s;

@@ -18,6 +18,7 @@ struct TFontDesc {
     uint8_t Charset = 1;
     // "Tahoma 8", "Arial 10 bold": the size in points at 96 pixels per inch.
     std::string Describe() const;
+    int Points() const;
     bool operator==(const TFontDesc&) const = default;
 };
 

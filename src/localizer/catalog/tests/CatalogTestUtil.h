@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/Classes.h"
+#include "framework/SysUtils.h"
 #include "localizer/catalog/Catalog.h"
 #include "localizer/langres/SettingsRecord.h"
 #include "localizer/resources/FormConvert.h"
@@ -77,6 +78,19 @@ struct Program {
         return m.Bytes();
     }
 };
+
+#ifdef VTP_SOURCE_DIR
+// The sample application's string table and form resources as its build links them
+// (fixtures/sampleapp/sampleapp.rc), for tests of what is read from its forms.
+inline Program SampleProgram() {
+    const std::string dir = std::string(VTP_SOURCE_DIR) + "/fixtures/sampleapp/";
+    Program p;
+    p.Strings = {{100, u"Hello"}, {101, u"Goodbye"}, {102, u"Open a file"}, {103, u"Not in the dictionary"}};
+    for (const char* name : {"baseform", "mainform", "addressframe", "aboutform", "sampledata"})
+        p.RCData.emplace_back("T" + fw::UpperCaseAscii(name), fw::ReadFileBytes(dir + name + ".bin"));
+    return p;
+}
+#endif
 
 // The record at a path ("Form.Component.Property", "Unit.Constant"), or null.
 inline const langres::TLFRecord* Find(catalog::TLangFileImage& img, const std::string& path) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +59,19 @@ std::string Str(const std::vector<uint8_t>& b) {
 std::string Export(const TLangFileImage& native, const TLangFileImage* tr, const std::string& original = "app") {
     catalog::TXliffOptions opt;
     opt.Original = original;
+    return Str(catalog::ExportXliff(native, tr, opt));
+}
+
+// The export with the classes and size limits of a program's forms, as --app gives them.
+std::string ExportWith(const cattest::Program& program, const TLangFileImage& native, const TLangFileImage* tr,
+                       const std::string& original) {
+    resources::TResProcessor p;
+    program.Fill(p);
+    catalog::TXliffOptions opt;
+    opt.Original = original;
+    std::vector<std::string> notes;
+    catalog::AddXliffProgram(opt, p, original, native.Header.LangId, notes);
+    EXPECT_TRUE(notes.empty()) << notes.front();
     return Str(catalog::ExportXliff(native, tr, opt));
 }
 
@@ -160,9 +174,25 @@ TEST(Xliff, RoundTripOfTheSampleTranslations) {
         EXPECT_EQ(Diff(back.Image, tr), "") << lang;
     }
     // The bytes of this build are the bytes of every build (the Windows vtploc's test compares
-    // its output with the same file).
+    // its output for the built program with the same file): the classes and the size limits
+    // come from the forms alone, whatever measures texts.
     TLangFileImage de = langres::ReadLangFileImage(kSample + "sampleapp.de.lng");
-    EXPECT_EQ(Export(native, &de, "sampleapp"), Str(fw::ReadFileBytes(kSample + "sampleapp.de.xlf")));
+    std::string withApp = ExportWith(cattest::SampleProgram(), native, &de, "sampleapp");
+    EXPECT_EQ(withApp, Str(fw::ReadFileBytes(kSample + "sampleapp.de.xlf")));
+    auto again = Read(withApp, native);
+    EXPECT_EQ(Diff(again.Image, de), "");
+    // The sample's rooms by hand from its forms: a 96-pixel button, a 180-pixel group box, a
+    // 200-pixel column; its growing label, tabs and menus have none.
+    EXPECT_NE(Unit(withApp, "MainForm.OpenButton.Caption")
+                  .find("restype=\"button\" maxwidth=\"90\" size-unit=\"pixel\" "
+                        "font=\"MS Sans Serif;8\""),
+              std::string::npos);
+    EXPECT_NE(Unit(withApp, "MainForm.OptionsGroup.Caption").find("maxwidth=\"164\""), std::string::npos);
+    EXPECT_NE(Unit(withApp, "MainForm.FileView.Columns[0].Caption").find("maxwidth=\"188\""), std::string::npos);
+    for (const char* path :
+         {"MainForm.InfoLabel.Caption", "MainForm.Notebook.TTabPage1.Caption", "MainForm.File1.Caption",
+          "MainForm.Open1.Caption", "MainForm.Caption", "SampleStrings.SHello"})
+        EXPECT_EQ(Unit(withApp, path).find("maxwidth"), std::string::npos) << path;
     // The native dictionary alone: no target language, no targets; read back with a language
     // given, nothing is translated.
     std::string pot = Export(native, nullptr);
@@ -172,6 +202,151 @@ TEST(Xliff, RoundTripOfTheSampleTranslations) {
     EXPECT_EQ(r.Translated, 0u);
     for (const auto& it : catalog::Items(r.Image)) EXPECT_EQ(it.Record->Revision, -1) << it.Path();
     EXPECT_NE(Error([&] { Read(pot, native, 0); }).find("give it with --lang"), std::string::npos);
+}
+
+// With the program, texts whose control has a fixed width carry that room (maxwidth in pixels)
+// and the control's font: a button's width less its edges, a check box's less its box, a
+// label's that neither grows nor wraps, a group box's less its caption's indent, status panels
+// and columns. Growing labels, wrapping labels, tabs and menus have no room of their own and
+// get none; neither do string tables and forms. The file stays valid and reads back the same.
+TEST(Xliff, SizeLimitsOfFixedWidthControls) {
+    cattest::Program p;
+    p.RCData = {{"TMAINFORM", cattest::FormBinary(R"(object MainForm: TMainForm
+  ClientWidth = 400
+  Caption = 'Main'
+  Font.Name = 'Tahoma'
+  Menu = Menu1
+  object Ok: TButton
+    Width = 60
+    Caption = '&OK'
+  end
+  object Remember: TCheckBox
+    Caption = 'Remember'
+  end
+  object Fixed: TLabel
+    AutoSize = False
+    Width = 100
+    Caption = 'Fixed'
+  end
+  object Grows: TLabel
+    Caption = 'Grows'
+  end
+  object Wraps: TLabel
+    AutoSize = False
+    WordWrap = True
+    Width = 100
+    Height = 40
+    Caption = 'Wraps'
+  end
+  object Tiny: TButton
+    Width = 4
+    Caption = 'X'
+  end
+  object Group: TGroupBox
+    Width = 200
+    Caption = 'Group'
+    Font.Name = 'Arial'
+    Font.Size = 10
+    Font.Style = [fsBold, fsItalic]
+    object Inner: TRadioButton
+      Width = 100
+      Caption = 'Inner'
+    end
+  end
+  object Under: TPanel
+    Width = 90
+    Caption = 'Panel'
+    Font.Name = 'Courier New'
+    Font.Height = -16
+    Font.Style = [fsUnderline]
+  end
+  object Pages: TPageControl
+    object First: TTabSheet
+      Caption = 'First page'
+    end
+  end
+  object Status: TStatusBar
+    Panels = <
+      item
+        Text = 'Ready'
+        Width = 120
+      end
+      item
+        Text = 'Last'
+      end>
+  end
+  object Menu1: TMainMenu
+    object FileItem: TMenuItem
+      Caption = '&File'
+      object OpenItem: TMenuItem
+        Caption = '&Open'
+      end
+    end
+  end
+end
+)")}};
+    p.Strings = {{100, u"Hello"}};
+    resources::TResProcessor program;
+    p.Fill(program);
+    TLangFileImage native = catalog::ExtractNative(program, "app", {}).Image;
+    TLangFileImage tr = catalog::PseudoTranslation(native, catalog::PseudoLangId, 35);
+    std::string x = ExportWith(p, native, &tr, "app");
+
+    // The room by hand from the form: the rules of the controls, not this code's.
+    const std::pair<const char*, const char*> sized[] = {
+        {"MainForm.Ok.Caption", "maxwidth=\"54\" size-unit=\"pixel\" font=\"Tahoma;8\""},
+        {"MainForm.Remember.Caption", "maxwidth=\"79\" size-unit=\"pixel\" font=\"Tahoma;8\""},  // 97 wide
+        {"MainForm.Fixed.Caption", "maxwidth=\"100\" size-unit=\"pixel\" font=\"Tahoma;8\""},
+        {"MainForm.Tiny.Caption", "maxwidth=\"0\" size-unit=\"pixel\" font=\"Tahoma;8\""},
+        {"MainForm.Group.Caption", "maxwidth=\"184\" size-unit=\"pixel\" font=\"Arial;10;bold;italic\""},
+        {"MainForm.Inner.Caption", "maxwidth=\"82\" size-unit=\"pixel\" font=\"Arial;10;bold;italic\""},
+        {"MainForm.Under.Caption", "maxwidth=\"86\" size-unit=\"pixel\" font=\"Courier New;12;normal;underline\""},
+        {"MainForm.Status.Panels[0].Text", "maxwidth=\"114\" size-unit=\"pixel\" font=\"Tahoma;8\""},
+        {"MainForm.Status.Panels[1].Text", "maxwidth=\"258\" size-unit=\"pixel\" font=\"Tahoma;8\""},  // 400-120-16-6
+    };
+    for (const auto& [path, attrs] : sized) EXPECT_NE(Unit(x, path).find(attrs), std::string::npos) << Unit(x, path);
+    for (const char* path :
+         {"MainForm.Caption", "MainForm.Grows.Caption", "MainForm.Wraps.Caption", "MainForm.First.Caption",
+          "MainForm.FileItem.Caption", "MainForm.OpenItem.Caption", "Strings.S100"}) {
+        std::string unit = Unit(x, path);
+        ASSERT_FALSE(unit.empty()) << path;
+        for (const char* attr : {"maxwidth=", "size-unit=", "font="})
+            EXPECT_EQ(unit.find(attr), std::string::npos) << unit;
+    }
+    // Sizes are facts of the program: the file reads back to the translation it was written from,
+    // and so does one whose sizes a CAT tool changed or added to.
+    EXPECT_EQ(Diff(Read(x, native).Image, tr), "");
+    std::string edited = Edit(Edit(x, "maxwidth=\"54\"", "maxwidth=\"70\" coord=\"8;8;60;25\""), "font=\"Arial;10;",
+                              "font=\"Verdana;9;");
+    EXPECT_EQ(Diff(Read(edited, native).Image, tr), "");
+    // Without the program there are none.
+    EXPECT_EQ(Export(native, &tr).find("maxwidth="), std::string::npos);
+#ifndef _WIN32
+    if (HaveSchema()) {
+        EXPECT_EQ(SchemaErrors(Write("sizes.xlf", x)), "");
+        EXPECT_EQ(SchemaErrors(Write("sizes-edited.xlf", edited)), "");
+    }
+#endif
+}
+
+TEST(Xliff, FontAttribute) {
+    catalog::measure::TFontDesc f;
+    EXPECT_EQ(catalog::XliffFont(f), "MS Sans Serif;8");
+    f.Name = "Segoe UI";
+    f.Height = -12;  // 9 points
+    f.Bold = true;
+    EXPECT_EQ(catalog::XliffFont(f), "Segoe UI;9;bold");
+    f.Bold = false;
+    f.Italic = f.StrikeOut = true;
+    f.Height = 16;  // a cell height: 13 pixels of em, 10 points
+    EXPECT_EQ(catalog::XliffFont(f), "Segoe UI;10;normal;italic;strikeout");
+    f.Height = INT32_MIN;  // whatever a form stores
+    EXPECT_EQ(catalog::XliffFont(f), "Segoe UI;1610612736;normal;italic;strikeout");
+    // A name the attribute cannot hold is left out rather than misread.
+    f.Name = "Odd;Name";
+    EXPECT_EQ(catalog::XliffFont(f), "");
+    f.Name = "";
+    EXPECT_EQ(catalog::XliffFont(f), "");
 }
 
 // Every value travels as in a PO file: numbers (a float by its bits), kinds without a stored
