@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "framework/ByteReader.h"
+#include "framework/FormStream.h"
+#include "framework/Unicode.h"
 #include "localizer/kutils/KLocales.h"
 
 namespace resources {
@@ -591,6 +593,17 @@ const std::u16string& TResRCDataItem::WideName() const {
     return wide_;
 }
 
+void TResRCDataItem::SetWideName(std::u16string wide) {
+    Name = WideToAnsi(wide);
+    wide_ = std::move(wide);
+    wideFor_ = Name;
+    wideValid_ = true;
+}
+
+std::string TResRCDataItem::Utf8Name() const {
+    return fw::Utf16ToUtf8(WideName());
+}
+
 bool TResRCData::KeepsLanguages() const {
     return Processor && Processor->KeepAllResources;
 }
@@ -616,6 +629,32 @@ int TResRCData::IndexOfName(const std::string& name) const {
 TResRCDataItem* TResRCData::FindByName(const std::string& name) const {
     int i = IndexOfName(name);
     return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();
+}
+
+namespace {
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<uint8_t>(c) >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
+bool TResRCData::NameIs(const TResRCDataItem& item, const std::string& name) {
+    if (IsAscii(name)) return fw::SameTextAscii(item.Name, name);
+    return !item.Id && fw::SameTextWide(item.WideName(), fw::Utf8ToUtf16(name));
+}
+
+TResRCDataItem* TResRCData::FindByUtf8Name(const std::string& name) const {
+    if (IsAscii(name)) return FindByName(name);
+    const std::u16string wide = fw::Utf8ToUtf16(name);
+    for (const auto& item : items_)
+        if (!item->Id && fw::SameTextWide(item->WideName(), wide)) return item.get();
+    return nullptr;
+}
+
+bool TResRCData::SameName(const TResRCDataItem& a, const TResRCDataItem& b) {
+    if (a.Id || b.Id) return a.Id == b.Id;
+    return fw::SameTextWide(a.WideName(), b.WideName());
 }
 
 void TResRCData::Remove(const std::string& name) {
@@ -794,6 +833,7 @@ void TResRCData::LoadFromPE(TPEResourceList& list) {
     for (auto& entry : list.GetItems()) {
         if (!asInSource) {
             TResRCDataItem* item = Add(entry->Name());
+            if (entry->NameField() & kDirectoryFlag) item->SetWideName(entry->WideName());
             const uint8_t* data = entry->Data();
             item->Data.WriteBuffer(data, entry->DataSize());
             item->Data.SetPosition(0);
@@ -803,8 +843,10 @@ void TResRCData::LoadFromPE(TPEResourceList& list) {
         std::optional<uint16_t> id;
         if (!(entry->NameField() & kDirectoryFlag)) id = static_cast<uint16_t>(entry->NameField());
         const std::string name = entry->Name();
+        const std::u16string wide = id ? std::u16string() : entry->WideName();
         for (const TPELanguageData& lang : entry->Languages()) {
             TResRCDataItem* item = Add(name);
+            if (!id) item->SetWideName(wide);
             item->Id = id;
             item->Language = lang.Language;
             item->Data.WriteBuffer(lang.Data, lang.Size);
@@ -818,6 +860,7 @@ void TResRCData::LoadFromResList(const TResEntryList& list) {
     for (const auto& e : list) {
         if (e.Type.IsName || e.Type.Id != ResType()) continue;
         TResRCDataItem* item = Add(e.Name.IsName ? WideToAnsi(e.Name.Name) : fw::Format("%d", {e.Name.Id}));
+        if (e.Name.IsName) item->SetWideName(e.Name.Name);
         item->Data.WriteBuffer(e.Data, e.Size);
         item->Data.SetPosition(0);
     }

@@ -182,8 +182,15 @@ public:
     void LoadData(fw::TStream& stream);  // replaces the data with the whole stream
     void SaveData(fw::TStream& stream);  // writes the whole data at the stream's position
     int64_t DataSize() { return Data.Size(); }
-    // The name as written to a module (system ANSI code page to UTF-16).
+    // The name as written to a module: as the source module holds it when it came from one
+    // (SetWideName), else the 8-bit name converted from the system ANSI code page.
     const std::u16string& WideName() const;
+    // Names the item with a UTF-16 name, which is kept as it is; Name gets its 8-bit form (where
+    // the code page lacks a letter of it, that form is not the name: a form class named in
+    // another script).
+    void SetWideName(std::u16string wide);
+    // The name as UTF-8, for messages and for names in any script.
+    std::string Utf8Name() const;
 
 private:
     mutable std::string wideFor_;
@@ -211,6 +218,13 @@ public:
     TResRCDataItem* Items(int index) const;  // nullptr when out of range
     TResRCDataItem* Add(const std::string& name);
     TResRCDataItem* FindByName(const std::string& name) const;  // case-insensitive (ASCII)
+    // By a name in UTF-8, as the names of forms and classes are kept (in any script): an ASCII
+    // name as FindByName, any other by the items' UTF-16 names regardless of case.
+    TResRCDataItem* FindByUtf8Name(const std::string& name) const;
+    // Whether an item (not one with a numeric id) carries that UTF-8 name, compared so.
+    static bool NameIs(const TResRCDataItem& item, const std::string& name);
+    // Whether two items carry one name (their UTF-16 names regardless of case) or one id.
+    static bool SameName(const TResRCDataItem& a, const TResRCDataItem& b);
     int IndexOfName(const std::string& name) const;
     void Remove(const std::string& name);
     void Delete(int index);
