@@ -168,4 +168,32 @@ TEST_F(VtplocNames, DictionaryModuleAndVerify) {
     EXPECT_EQ(settings.find("'Apply'"), std::string::npos) << settings;
     const std::string log = Text(rc->FindByUtf8Name("T日志窗体")->Data.Bytes());
     EXPECT_EQ(log.find("'Log window'"), std::string::npos) << log;
+
+    // A module that lacks one of them, or has it untranslated: the form named as the program
+    // names it.
+    for (const char* name : {"T日志窗体", "TГЛАВНАЯФОРМА"}) {
+        TResProcessor partial;
+        partial.KeepAllResources = true;
+        partial.FixedTimeStamp = 1;
+        partial.LoadFromFile(mod);
+        auto* prc = static_cast<TResRCData*>(partial.FindBlock(10));
+        TResProcessor program;
+        program.KeepAllResources = true;
+        program.LoadFromFile(app);
+        const bool drop = std::string(name) == "T日志窗体";
+        if (drop) {
+            prc->Delete(prc->IndexOfName(prc->FindByUtf8Name(name)->Name));
+        } else {
+            fw::TMemoryStream own(static_cast<TResRCData*>(program.FindBlock(10))->FindByUtf8Name(name)->Data.Bytes());
+            prc->FindByUtf8Name(name)->LoadData(own);
+        }
+        fw::TMemoryStream s;
+        partial.SaveToStream(s);
+        const std::string bad = Put("uni.partial", s.Bytes());
+        r = Vtploc("module verify --app " + Q(app) + " " + Q(bad));
+        EXPECT_EQ(r.status, drop ? 1 : 0) << r.out << r.err;
+        EXPECT_NE(r.out.find(std::string(drop ? "missing form: " : "not translated: ") + name + "\n"),
+                  std::string::npos)
+            << r.out;
+    }
 }
