@@ -85,7 +85,7 @@ bool TypeMatches(TPEResourceItem* item, const std::string& wanted) {
     if (fw::SameTextAscii(item->Name(), wanted)) return true;
     int32_t id;
     return !(item->NameField() & 0x80000000u) && fw::TryStrToInt(wanted, id) && id >= 0 &&
-           static_cast<uint32_t>(id) == item->NameField();
+           static_cast<uint32_t>(id) == (item->NameField() & 0xFFFF);
 }
 
 void Extract(const PeArgs& a) {

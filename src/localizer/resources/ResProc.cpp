@@ -428,6 +428,7 @@ std::vector<TResString::TGroupSpan> TResString::Spans() const {
 }
 
 void TResString::BeginWrite() {
+    CheckLanguageCounts();
     spans_ = Spans();
     spansSize_ = DirectorySize();
     for (const auto& span : spans_) spansSize_ += span.Size;
@@ -495,6 +496,20 @@ void TResString::WriteEntryData(fw::TStream& s, const TEntry& entry) const {
 void TResString::CheckWritable() const {
     Spans();
     for (const auto& b : langBlocks_) LangBlockSize(*b);
+    CheckLanguageCounts();
+}
+
+void TResString::CheckLanguageCounts() const {
+    if (langBlocks_.size() < 0xFFFF) return;
+    // A block number's languages are one directory of the module, whose count has 16 bits.
+    std::vector<uint32_t> languages(kMaxStringBlock + 1, 0);
+    for (const auto& g : groups_) ++languages[static_cast<size_t>(g->Id)];
+    for (const auto& b : langBlocks_) ++languages[static_cast<size_t>(b->Block)];
+    for (size_t block = 0; block < languages.size(); ++block)
+        if (languages[block] > 0xFFFF)
+            throw fw::EWriteError(
+                fw::Format("String block %u is in %u languages; a module holds at most 65535 of one block",
+                           {static_cast<unsigned long long>(block), languages[block]}));
 }
 
 void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {

@@ -158,6 +158,8 @@ private:
     // The entries by block number, languages ascending; `names` gets the number of block numbers.
     std::vector<TEntry> Entries(const std::vector<TGroupSpan>& spans, size_t& names) const;
     size_t BlockNumbers() const;  // distinct block numbers of groups and further languages
+    // EWriteError for a block number in more languages than a directory counts (16 bits).
+    void CheckLanguageCounts() const;
     void WriteGroupData(fw::TStream& stream, const TGroupSpan& span) const;
     void WriteEntryData(fw::TStream& stream, const TEntry& entry) const;
 
