@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PEReader.h"
@@ -160,16 +161,20 @@ private:
     size_t BlockNumbers() const;  // distinct block numbers of groups and further languages
     // EWriteError for a block number in more languages than a directory counts (16 bits).
     void CheckLanguageCounts() const;
-    void WriteGroupData(fw::TStream& stream, const TGroupSpan& span) const;
-    void WriteEntryData(fw::TStream& stream, const TEntry& entry) const;
+    // One entry's 16 slot records at p; returns their end.
+    uint8_t* PutEntryData(uint8_t* p, const TEntry& entry) const;
+    void WriteEntriesData(fw::TStream& stream, const TEntry* first, const TEntry* last) const;
 
     bool writing_ = false;
     std::vector<TGroupSpan> spans_;
     uint64_t spansSize_ = 0;
     std::vector<std::unique_ptr<TResStringLangBlock>> langBlocks_;
 
-    std::vector<std::unique_ptr<TResStringItem>> strings_;
-    std::vector<std::unique_ptr<TResStringGroup>> groups_;
+    TResStringItem* NewItem();
+    std::vector<TResStringItem*> strings_;  // sorted by id, into store_
+    std::vector<std::unique_ptr<TResStringItem[]>> store_;
+    size_t storeChunk_ = 0, storeUsed_ = 0;
+    std::vector<TResStringGroup> groups_;  // sorted by block number
 };
 
 class TResRCDataItem {
@@ -216,6 +221,8 @@ public:
     void LoadFromResList(const TResEntryList& list) override;
     void Clear() override;
     void CheckWritable() const override;
+    void BeginWrite() override;
+    void EndWrite() override;
 
     TResRCDataItem* Items(int index) const;  // nullptr when out of range
     TResRCDataItem* Add(const std::string& name);
@@ -239,6 +246,10 @@ private:
     // Items of one name (or id) are the languages of one resource (KeepAllResources).
     bool KeepsLanguages() const;
     std::vector<std::unique_ptr<TResRCDataItem>> items_;
+    // Laid out once for a write of the whole module (BeginWrite to EndWrite).
+    bool writing_ = false;
+    uint64_t writeSize_ = 0;
+    std::vector<const TResRCDataItem*> writeOrder_;
 };
 
 // Resources of any other type, kept as they are: names (text or id), every language, the bytes.
