@@ -169,6 +169,14 @@ TEST_F(VtplocNames, DictionaryModuleAndVerify) {
     const std::string log = Text(rc->FindByUtf8Name("T日志窗体")->Data.Bytes());
     EXPECT_EQ(log.find("'Log window'"), std::string::npos) << log;
 
+    // The resources listed and found under those names.
+    r = Vtploc("pe list " + Q(mod));
+    EXPECT_NE(r.out.find("  T日志窗体\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  TГЛАВНАЯФОРМА\t"), std::string::npos) << r.out;
+    r = Vtploc("pe extract " + Q(app) + " RCData TГлавнаяФорма -o " + Q(Path("settings.bin")));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(tooltest::ReadBytes(Path("settings.bin")), Binary(kSettingsForm));
+
     // A module that lacks one of them, or has it untranslated: the form named as the program
     // names it.
     for (const char* name : {"T日志窗体", "TГЛАВНАЯФОРМА"}) {
