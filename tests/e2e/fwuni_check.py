@@ -110,7 +110,9 @@ for key, old in native.items():
     new = qps.get(key)
     if new is None:
         continue
-    if has_letter(old):
+    if key.endswith(".Font.Name"):
+        check(new == old, "%s: a font's name is not translated: %r" % (key, new))
+    elif has_letter(old):
         translated += 1
         check(new != old and new.startswith("[") and new.endswith("]"), "%s is the pseudo text: %r" % (key, new))
         lost = [c for c in old if ord(c) > 127 and has_letter(c) and c not in new]
