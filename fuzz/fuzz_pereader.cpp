@@ -1,5 +1,6 @@
-// Arbitrary bytes as a module file: the reader, the whole tree walk, the processor load (and a
-// write and re-read of whatever it loaded), and the .RES entry parser must fail cleanly or work.
+// Arbitrary bytes as a module file: the reader, the whole tree walk with every language of every
+// name, the processor load with and without every resource kept (and a write and re-read of
+// whatever it loaded), and the .RES entry parser must fail cleanly or work.
 #include <unistd.h>
 #include <cstdint>
 #include <cstdio>
@@ -49,6 +50,10 @@ void Walk(const uint8_t* data, size_t size) {
                         if (item->IsList()) std::abort();  // names are leaves
                         Touch(item->DataEntry(), 16);
                         Touch(item->Data(), item->DataSize());
+                        for (const TPELanguageData& lang : item->Languages()) {
+                            Touch(lang.Data, static_cast<int32_t>(lang.Size));
+                            Touch(item->Owner().Reader().FileBase() + lang.DataEntryOffset, 16);
+                        }
                     } catch (const fw::Exception&) {
                     }
                 }
@@ -66,11 +71,48 @@ bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
     return std::fclose(f) == 0 && ok;
 }
 
+// Every resource of every language kept, as for a program without settings records: what loads
+// is written (or refused as too large for a module) and reads back with the same counts.
+void LoadAllAndRewrite(const std::string& path) {
+    TResProcessor p;
+    p.KeepAllResources = true;
+    try {
+        p.LoadFromFile(path);
+    } catch (const fw::Exception&) {
+        return;
+    }
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream m;
+    try {
+        p.SaveToStream(m);
+    } catch (const fw::EWriteError&) {
+        return;
+    }
+    TResProcessor q;
+    q.KeepAllResources = true;
+    fw::TMemoryStream again(m.Bytes());
+    q.LoadFromStream("rewritten.dll", again);
+    // Texts of every language: which language a block reads first may change (the module lists
+    // them in order), their number does not.
+    auto total = [](TResProcessor& r) {
+        size_t n = 0;
+        for (int i = 0; i < r.BlockCount(); ++i) {
+            n += static_cast<size_t>(r.Blocks(i)->Count());
+            if (auto* s = dynamic_cast<TResString*>(r.Blocks(i)))
+                for (int k = 0; k < s->LangBlockCount(); ++k)
+                    for (const auto& t : s->LangBlocks(k)->Texts) n += t.empty() ? 0 : 1;
+        }
+        return n;
+    };
+    if (q.BlockCount() != p.BlockCount() || total(q) != total(p)) std::abort();
+}
+
 void LoadAndRewrite(const uint8_t* data, size_t size) {
     // A memory-backed folder where there is one: the file is rewritten on every input.
     static const std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                                     "/fuzz_pereader_" + std::to_string(getpid()) + ".dll";
     if (!WriteFile(path, data, size)) return;
+    LoadAllAndRewrite(path);
     TResProcessor p;
     try {
         p.LoadFromFile(path);

@@ -5,17 +5,12 @@
 #include <cstring>
 
 #include "FloatText.h"
+#include "Unicode.h"
 
 namespace fw {
 
 namespace {
 
-bool IsIdentStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-bool IsIdentChar(char c) {
-    return IsIdentStart(c) || (c >= '0' && c <= '9');
-}
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -53,8 +48,9 @@ char TParser::NextToken() {
     floatType_ = 0;
     if (pos_ >= end_) return token_ = toEOF;
     char c = text_[pos_];
-    if (IsIdentStart(c)) {
-        while (pos_ < end_ && IsIdentChar(text_[pos_])) ++pos_;
+    // Names in any script, as UTF-8.
+    if (size_t n = IdentifierLength(text_.substr(0, end_), pos_)) {
+        pos_ += n;
         return token_ = toSymbol;
     }
     if (c == '#' || c == '\'') {
@@ -159,8 +155,9 @@ std::string TParser::TokenComponentIdent() {
     CheckToken(toSymbol);
     while (Peek(pos_) == '.') {
         ++pos_;
-        if (!IsIdentStart(Peek(pos_))) Error("Identifier expected");
-        while (pos_ < end_ && IsIdentChar(text_[pos_])) ++pos_;
+        size_t n = IdentifierLength(text_.substr(0, end_), pos_);
+        if (!n) Error("Identifier expected");
+        pos_ += n;
     }
     return TokenString();
 }

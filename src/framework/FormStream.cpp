@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "Unicode.h"
+
 namespace fw {
 
 static_assert(LDBL_MANT_DIG == 64, "extended values are kept in the x87 80-bit long double");
@@ -26,30 +28,12 @@ long double ExtendedToLongDouble(const TExtended80& e) {
 std::u16string Utf8ToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
-    size_t i = 0, n = s.size();
-    auto cont = [&](size_t k) { return k < n && (static_cast<uint8_t>(s[k]) & 0xC0) == 0x80; };
-    while (i < n) {
-        uint8_t c = static_cast<uint8_t>(s[i]);
-        uint32_t cp = 0xFFFD;
+    for (size_t i = 0; i < s.size();) {
+        char32_t cp = 0xFFFD;
         size_t len = 1;
-        if (c < 0x80) {
-            cp = c;
-        } else if (c >= 0xC2 && c <= 0xDF && cont(i + 1)) {
-            cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3F);
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF && cont(i + 1) && cont(i + 2)) {
-            uint32_t v = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3F);
-            if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
-                cp = v;
-                len = 3;
-            }
-        } else if (c >= 0xF0 && c <= 0xF4 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
-            uint32_t v =
-                ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) | (s[i + 3] & 0x3F);
-            if (v >= 0x10000 && v <= 0x10FFFF) {
-                cp = v;
-                len = 4;
-            }
+        if (!DecodeUtf8(s, i, cp, len)) {
+            cp = 0xFFFD;
+            len = 1;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;

@@ -246,8 +246,7 @@ void CheckStrings(TResProcessor& app, TResProcessor& mod, TCheckCounts& n) {
 resources::TResRCDataItem* SameItem(TResRCData* rc, const resources::TResRCDataItem* item) {
     for (int i = 0; rc && i < rc->Count(); ++i) {
         auto* other = rc->Items(i);
-        if (other->Id == item->Id && other->Language == item->Language && fw::SameTextAscii(other->Name, item->Name))
-            return other;
+        if (other->Language == item->Language && TResRCData::SameName(*other, *item)) return other;
     }
     return nullptr;
 }
@@ -263,8 +262,9 @@ void CheckRCData(TResProcessor& app, TResProcessor& mod, TCheckCounts& n, bool r
         if (IsSettingsOrEmbedded(item->Name)) continue;
         // A language other than 0 (only where the program's languages are kept) is named.
         const std::string what =
-            item->Name + (item->Language ? fw::Format(" (language 0x%.4x)", {static_cast<unsigned>(item->Language)})
-                                         : std::string());
+            item->Utf8Name() + (item->Language
+                                    ? fw::Format(" (language 0x%.4x)", {static_cast<unsigned>(item->Language)})
+                                    : std::string());
         auto* other = SameItem(modRc, item);
         const bool form = IsForm(item);
         if (!other) {

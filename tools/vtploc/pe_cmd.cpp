@@ -7,6 +7,8 @@
 
 #include "Command.h"
 #include "framework/Classes.h"
+#include "framework/FormStream.h"
+#include "framework/Unicode.h"
 #include "localizer/kutils/KLocales.h"
 #include "localizer/resources/PEReader.h"
 #include "localizer/resources/ResProc.h"
@@ -64,17 +66,24 @@ std::string PrintableAnsi(const std::string& name) {
     return Printable(kutils::AnsiToWideCP(name, kutils::Nls().GetACP()));
 }
 
+// A name as the module holds it (UTF-16, so names in any script show as they are); an id or a
+// type by its display name.
+std::string DisplayName(TPEResourceItem* item) {
+    if (item->NameField() & 0x80000000u) return Printable(item->WideName());
+    return PrintableAnsi(item->Name());
+}
+
 void List(const PeArgs& a) {
     TPEReader reader(a.file);
     auto* root = reader.ResourceList();
     for (int t = 0; t < root->Count(); ++t) {
         TPEResourceItem* type = root->Items(t);
-        std::printf("%s\n", PrintableAnsi(type->Name()).c_str());
+        std::printf("%s\n", DisplayName(type).c_str());
         if (!type->IsList()) continue;
         auto* names = type->GetList();
         for (int n = 0; n < names->Count(); ++n) {
             TPEResourceItem* item = names->Items(n);
-            std::printf("  %s\t%d\n", PrintableAnsi(item->Name()).c_str(), item->DataSize());
+            std::printf("  %s\t%d\n", DisplayName(item).c_str(), item->DataSize());
         }
     }
 }
@@ -85,7 +94,7 @@ bool TypeMatches(TPEResourceItem* item, const std::string& wanted) {
     if (fw::SameTextAscii(item->Name(), wanted)) return true;
     int32_t id;
     return !(item->NameField() & 0x80000000u) && fw::TryStrToInt(wanted, id) && id >= 0 &&
-           static_cast<uint32_t>(id) == item->NameField();
+           static_cast<uint32_t>(id) == (item->NameField() & 0xFFFF);
 }
 
 void Extract(const PeArgs& a) {
@@ -97,7 +106,10 @@ void Extract(const PeArgs& a) {
         auto* names = type->GetList();
         for (int n = 0; n < names->Count(); ++n) {
             TPEResourceItem* item = names->Items(n);
-            if (!fw::SameTextAscii(item->Name(), a.name)) continue;
+            // A name in letters the code page lacks is given in UTF-8.
+            const bool wide =
+                (item->NameField() & 0x80000000u) && fw::SameTextWide(item->WideName(), fw::Utf8ToUtf16(a.name));
+            if (!wide && !fw::SameTextAscii(item->Name(), a.name)) continue;
             const uint8_t* data = item->Data();
             WriteOutput(a.out, std::vector<uint8_t>(data, data + item->DataSize()));
             return;

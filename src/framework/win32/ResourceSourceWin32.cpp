@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framework/ComponentReader.h"
+#include "framework/FormStream.h"
 #include "framework/win32/SysInit.h"
 
 namespace fw {
@@ -13,7 +14,16 @@ bool TWin32ResourceSource::FindRCData(TModuleHandle module, std::string_view nam
     HMODULE instance = module ? reinterpret_cast<HMODULE>(module) : MainInstance();
     HMODULE res = FindResourceHInstance(instance);
     std::string n(name);
-    HRSRC info = FindResourceA(res, n.c_str(), reinterpret_cast<LPCSTR>(RT_RCDATA));
+    HRSRC info = nullptr;
+    bool ascii = true;
+    for (char c : n) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) {
+        info = FindResourceA(res, n.c_str(), reinterpret_cast<LPCSTR>(RT_RCDATA));
+    } else {
+        // Class names in other scripts are UTF-8, as the binary form stores them.
+        std::u16string w = Utf8ToUtf16(n);
+        info = FindResourceW(res, reinterpret_cast<LPCWSTR>(w.c_str()), reinterpret_cast<LPCWSTR>(RT_RCDATA));
+    }
     if (!info) return false;
     HGLOBAL h = LoadResource(res, info);
     DWORD size = SizeofResource(res, info);

@@ -115,16 +115,20 @@ TStats Statistics(TLangFileImage& file, TLangFileImage* native);
 
 // ---- pseudo-translation
 
+// Windows' pseudo-locale, which the localizer can switch to like any other language (code QPS).
+constexpr uint16_t PseudoLangId = 0x0501;
+
 // The accented, lengthened, bracketed look-alike of a text: format specifiers ("%s", "%d",
 // "%0:s", "%-10.2f", "%%"), accelerators ("&"), line breaks and leading and trailing blanks
 // are kept; letters are replaced by accented ones; about expandPercent of the text's length is
 // added as "·" before the closing bracket. A text without a letter ("1", "0.00", "%d") is
 // returned as it is. In a file filter ("Text files|*.txt") each
 // description is treated so on its own and the masks are kept as they are.
-std::u16string PseudoText(const std::u16string& text, int expandPercent);
-
-// Windows' pseudo-locale, which the localizer can switch to like any other language (code QPS).
-constexpr uint16_t PseudoLangId = 0x0501;
+// The look-alikes are those the code page of langId holds, so that a program that shows 8-bit
+// text on a system of that code page shows all of it: in 1252 (and the pseudo-locale) accented
+// Latin-1 letters and "·"; elsewhere accented Latin, fullwidth, Greek or Cyrillic letters as
+// the code page has them, a letter without one staying as it is.
+std::u16string PseudoText(const std::u16string& text, int expandPercent, uint16_t langId = PseudoLangId);
 
 // A translation in which every text of the native dictionary is pseudo-translated.
 TLangFileImage PseudoTranslation(const TLangFileImage& native, uint16_t langId, int expandPercent);

@@ -50,7 +50,7 @@ public:
         std::string name = r_.ReadStr();
         if (flags & fw::ffInline) inline_ = kutils::JoinDotted(inline_, name);
         WalkObjectBody("");
-        return className.size() > 1 ? className.substr(1) : className;
+        return langres::FormEntryName(className);
     }
 
 private:
@@ -427,8 +427,8 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
                 fw::TFormReader reader(binary);
                 TFormWalker walker(reader, acc, lang.LangId);
                 std::string formName = walker.Walk();
-                if (!fw::SameTextAscii("T" + formName, item->Name))
-                    result.Notes.push_back("form resource " + item->Name + " holds class T" + formName +
+                if (!resources::TResRCData::NameIs(*item, "T" + formName))
+                    result.Notes.push_back("form resource " + item->Utf8Name() + " holds class T" + formName +
                                            "; the program looks it up as T" + fw::UpperCaseAscii(formName));
                 ++formCount;
                 for (const auto& [key, cls] : acc.Classes)
@@ -437,7 +437,7 @@ TExtractResult ExtractNative(const resources::TResProcessor& program, const std:
                 auto [it, fresh] = forms.emplace(formName, std::move(acc));
                 if (!fresh) result.Notes.push_back("form " + formName + " is stored twice; the first one is used");
             } catch (const fw::Exception& e) {
-                throw ECatalogError(programName + ": form resource " + item->Name + ": " + e.Message());
+                throw ECatalogError(programName + ": form resource " + item->Utf8Name() + ": " + e.Message());
             }
         }
     }

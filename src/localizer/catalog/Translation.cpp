@@ -1,5 +1,6 @@
 // Translations against a native dictionary: carrying them to a new one, statistics and
 // pseudo-translation.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -113,16 +114,69 @@ TStats Statistics(TLangFileImage& file, TLangFileImage* native) {
 
 namespace {
 
-// Accented look-alikes within Latin-1 (so that modules written in 8-bit text keep them).
-char16_t Accented(char16_t c) {
-    static const char16_t upper1[] = u"ÀBÇÐÉFGHÎJKLMÑÖPQRSTÛVWXÝZ";
-    static const char16_t lower1[] = u"åbçðéfghîjklmñöþqrstûvwxýz";
-    if (c >= 'A' && c <= 'Z') return upper1[c - 'A'];
-    if (c >= 'a' && c <= 'z') return lower1[c - 'a'];
+// The look-alikes of one language's code page: each ASCII letter and the pad.
+struct TLookAlikes {
+    char16_t Upper[26];
+    char16_t Lower[26];
+    char16_t Pad;
+};
+
+// Accented look-alikes within Latin-1, as pseudo-translations in code page 1252 always had them.
+constexpr char16_t kUpper1252[] = u"ÀBÇÐÉFGHÎJKLMÑÖPQRSTÛVWXÝZ";
+constexpr char16_t kLower1252[] = u"åbçðéfghîjklmñöþqrstûvwxýz";
+
+// For the other code pages, the candidates of each letter in order of preference: accented
+// Latin letters, fullwidth forms (the double-byte code pages), then Greek and Cyrillic letters
+// of the same shape. A letter none of whose candidates the code page holds stays as it is.
+// clang-format off
+constexpr std::u16string_view kUpperCandidates[26] = {
+    u"ÀÁÂÃÄÅĄĂĀＡΆΑА", u"ＢΒВ",           u"ÇĆČĈĊＣС",        u"ÐĎĐＤ",        u"ÉÈÊËĘĚĒĖＥΈΕЁЕ",
+    u"Ｆ",             u"ĞĢĜĠＧ",          u"ĤĦＨΉΗН",         u"ÎÍÌÏİĮĪＩΊΙЇІ", u"ĴＪЈ",
+    u"ĶＫΚЌК",         u"ĹĽĻŁĿＬ",         u"ＭΜМ",            u"ÑŃŇŅＮΝ",      u"ÖÓÒÔÕØŐŌＯΌΟО",
+    u"ＰΡР",           u"Ｑ",              u"ŔŘŖＲ",           u"ŠŚŞŜＳЅ",      u"ŤŢŦＴΤТ",
+    u"ÛÚÙÜŮŰŲŪƯＵ",   u"Ｖ",              u"ŴＷ",             u"ＸΧХ",         u"ÝŸŶＹΎΥЎ",
+    u"ŽŹŻＺΖ",
+};
+constexpr std::u16string_view kLowerCandidates[26] = {
+    u"åáàâãäąăāａάαа", u"ｂ",              u"çćčĉċｃс",         u"ðďđｄ",        u"éèêëęěēėｅέёе",
+    u"ｆ",             u"ğģĝġｇ",          u"ĥħｈ",             u"îíìïįīıｉίιїі", u"ĵｊј",
+    u"ķĸｋκќ",         u"ĺľļłŀｌ",         u"ｍ",               u"ñńňņｎήη",     u"öóòôõøőōｏόοо",
+    u"þｐρр",          u"ｑ",              u"ŕřŗｒ",            u"šśşŝｓѕ",      u"ťţŧｔ",
+    u"ûúùüůűųūưｕύυ",  u"ｖν",             u"ŵｗώω",            u"ｘχх",         u"ýÿŷｙўу",
+    u"žźżｚ",
+};
+// clang-format on
+
+TLookAlikes LookAlikesFor(uint16_t langId) {
+    TLookAlikes t;
+    if (langres::LangCodePage(langId) == 1252) {
+        std::copy(kUpper1252, kUpper1252 + 26, t.Upper);
+        std::copy(kLower1252, kLower1252 + 26, t.Lower);
+        t.Pad = u'\u00B7';
+        return t;
+    }
+    std::string ansi;
+    auto held = [&](char16_t c) { return langres::LangAnsiHoldsText(std::u16string(1, c), langId, ansi); };
+    auto pick = [&](std::u16string_view candidates, char16_t plain) {
+        for (char16_t c : candidates)
+            if (held(c)) return c;
+        return plain;
+    };
+    for (int i = 0; i < 26; ++i) {
+        t.Upper[i] = pick(kUpperCandidates[i], static_cast<char16_t>('A' + i));
+        t.Lower[i] = pick(kLowerCandidates[i], static_cast<char16_t>('a' + i));
+    }
+    t.Pad = pick(u"\u00B7\u30FB", u'.');
+    return t;
+}
+
+char16_t Accented(char16_t c, const TLookAlikes& t) {
+    if (c >= 'A' && c <= 'Z') return t.Upper[c - 'A'];
+    if (c >= 'a' && c <= 'z') return t.Lower[c - 'a'];
     return c;
 }
 
-std::u16string PseudoCore(const std::u16string& s) {
+std::u16string PseudoCore(const std::u16string& s, const TLookAlikes& t) {
     std::u16string out;
     for (size_t i = 0; i < s.size();) {
         char16_t c = s[i];
@@ -140,7 +194,7 @@ std::u16string PseudoCore(const std::u16string& s) {
             i += 2;
             continue;
         }
-        out += Accented(c);
+        out += Accented(c, t);
         ++i;
     }
     return out;
@@ -155,30 +209,28 @@ bool IsMask(const std::u16string& part) {
 }
 
 // One text, bracketed and lengthened; its blanks at either end stay outside.
-std::u16string PseudoOne(const std::u16string& text, int expandPercent) {
+std::u16string PseudoOne(const std::u16string& text, int expandPercent, const TLookAlikes& t) {
     size_t a = 0, b = text.size();
     while (a < b && IsBlank(text[a])) ++a;
     while (b > a && IsBlank(text[b - 1])) --b;
     if (a == b) return text;
     std::u16string core = text.substr(a, b - a);
     size_t pad = static_cast<size_t>(std::ceil(core.size() * std::max(expandPercent, 0) / 100.0));
-    return text.substr(0, a) + u"[" + PseudoCore(core) + std::u16string(pad, u'\u00B7') + u"]" + text.substr(b);
+    return text.substr(0, a) + u"[" + PseudoCore(core, t) + std::u16string(pad, t.Pad) + u"]" + text.substr(b);
 }
-
-}  // namespace
 
 // File filters ("Text files|*.txt"): each description on its own, the masks untouched (a mask
 // with a bracket or a pad glued to it would match no file).
-std::u16string PseudoText(const std::u16string& text, int expandPercent) {
+std::u16string PseudoWith(const std::u16string& text, int expandPercent, const TLookAlikes& t) {
     // Numbers, formats and symbols are values, not words: a program may read them back.
     if (!langres::IsTranslatableText(text)) return text;
-    if (text.find(u'|') == std::u16string::npos) return PseudoOne(text, expandPercent);
+    if (text.find(u'|') == std::u16string::npos) return PseudoOne(text, expandPercent, t);
     std::u16string out;
     size_t start = 0;
     while (true) {
         size_t bar = text.find(u'|', start);
         std::u16string part = text.substr(start, bar == std::u16string::npos ? std::u16string::npos : bar - start);
-        out += IsMask(part) || !langres::IsTranslatableText(part) ? part : PseudoOne(part, expandPercent);
+        out += IsMask(part) || !langres::IsTranslatableText(part) ? part : PseudoOne(part, expandPercent, t);
         if (bar == std::u16string::npos) break;
         out += u'|';
         start = bar + 1;
@@ -186,19 +238,26 @@ std::u16string PseudoText(const std::u16string& text, int expandPercent) {
     return out;
 }
 
+}  // namespace
+
+std::u16string PseudoText(const std::u16string& text, int expandPercent, uint16_t langId) {
+    return PseudoWith(text, expandPercent, LookAlikesFor(langId));
+}
+
 TLangFileImage PseudoTranslation(const TLangFileImage& native, uint16_t langId, int expandPercent) {
+    const TLookAlikes t = LookAlikesFor(langId);
     TLangFileImage out = native;
     for (TItemRef& item : Items(out)) {
         TLFRecord& r = *item.Record;
         if (r.Kind == langres::vkString) {
-            r.Value.Text = PseudoText(r.Value.Text, expandPercent);
+            r.Value.Text = PseudoWith(r.Value.Text, expandPercent, t);
         } else if (r.Kind == langres::vkStringList) {
             std::u16string result;
             size_t start = 0;
             while (true) {
                 size_t eol = r.Value.Text.find(u"\r\n", start);
-                result += PseudoText(r.Value.Text.substr(start, eol == std::u16string::npos ? eol : eol - start),
-                                     expandPercent);
+                result += PseudoWith(r.Value.Text.substr(start, eol == std::u16string::npos ? eol : eol - start),
+                                     expandPercent, t);
                 if (eol == std::u16string::npos) break;
                 result += u"\r\n";
                 start = eol + 2;

@@ -11,6 +11,7 @@
 #include "localizer/langres/LFProc.h"
 #include "localizer/langres/LangContainer.h"
 #include "localizer/langres/LangFormat.h"
+#include "localizer/langres/Translatable.h"
 #include "localizer/onfly/OnFlyPlatform.h"
 
 namespace onfly {
@@ -37,7 +38,7 @@ bool IsStopClass(const TClassInfo* c) {
 TLResFormItem* EntryForClass(TLangResource* res, const TClassInfo* c) {
     const std::string& n = c->Name();
     if (n.empty()) return nullptr;
-    int i = res->Forms->IndexOf(n.substr(1));
+    int i = res->Forms->IndexOf(langres::FormEntryName(n));
     return i >= 0 ? res->Forms->Items(i) : nullptr;
 }
 

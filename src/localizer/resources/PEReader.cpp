@@ -194,12 +194,15 @@ TPEResourceItem::TPEResourceItem(TPEResourceList& owner, size_t entryOffset)
 TPEResourceItem::~TPEResourceItem() = default;
 
 void TPEResourceItem::GetName(std::string& name) {
-    if (owner_.Level() == 0 && !(nameField_ & kDirectoryFlag) && nameField_ <= ResourceTypeMax) {
-        name = ResourceTypeName(static_cast<TResourceType>(nameField_));
+    // An id is the field's low 16 bits, as the system's loader reads it (bits above are ignored
+    // there, so a type 0x10006 is a string table to the program too).
+    const uint32_t id = nameField_ & 0xFFFF;
+    if (owner_.Level() == 0 && !(nameField_ & kDirectoryFlag) && id <= ResourceTypeMax) {
+        name = ResourceTypeName(static_cast<TResourceType>(id));
     } else if (nameField_ & kDirectoryFlag) {
         name = kutils::WideToAnsiCP(WideName(), kutils::Nls().GetACP());
     } else {
-        name = fw::Format("%d", {nameField_});
+        name = fw::Format("%d", {id});
     }
 }
 

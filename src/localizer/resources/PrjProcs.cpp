@@ -88,8 +88,8 @@ void TFormProcessor::ProcessForms(TResProcessor& resProcessor) {
 void TFormProcessor::ProcessForm(TResProcessor& resProcessor, const std::string& formName) {
     auto* block = dynamic_cast<TResRCData*>(resProcessor.FindBlock(10));
     if (!block) throw EPrjProcsError("Can't find RCDATA block");
-    const std::string name = "T" + fw::UpperCaseAscii(formName);
-    TResRCDataItem* item = block->FindByName(name);
+    // Form names of the Unicode era may be in any script (UTF-8).
+    TResRCDataItem* item = block->FindByUtf8Name("T" + fw::UpperCaseAscii(formName));
     if (!item) return;
     // Further languages of the form (modules that keep the source's languages): a copy of the
     // form the dictionary describes is translated the same; any other form is not what the
@@ -97,8 +97,7 @@ void TFormProcessor::ProcessForm(TResProcessor& resProcessor, const std::string&
     std::vector<TResRCDataItem*> copies;
     for (int i = 0; i < block->Count(); ++i) {
         TResRCDataItem* other = block->Items(i);
-        if (other != item && !other->Id && fw::SameTextAscii(other->Name, name) &&
-            other->Data.Bytes() == item->Data.Bytes())
+        if (other != item && TResRCData::SameName(*other, *item) && other->Data.Bytes() == item->Data.Bytes())
             copies.push_back(other);
     }
     fw::TMemoryStream data;

@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "framework/ByteReader.h"
+#include "framework/FormStream.h"
+#include "framework/Unicode.h"
 #include "localizer/kutils/KLocales.h"
 
 namespace resources {
@@ -63,6 +65,15 @@ public:
         if (used_) target_.WriteBuffer(buf_.data(), static_cast<int64_t>(used_));
         used_ = 0;
     }
+    // Room for n bytes written in place (they count as written); nullptr when n does not fit
+    // in the buffer at all.
+    uint8_t* Claim(size_t n) {
+        if (n > kCapacity) return nullptr;
+        if (n > kCapacity - used_) Flush();
+        uint8_t* p = buf_.data() + used_;
+        used_ += n;
+        return p;
+    }
 
 private:
     static constexpr size_t kCapacity = 64 * 1024;
@@ -70,6 +81,19 @@ private:
     std::vector<uint8_t> buf_;
     size_t used_ = 0;
 };
+
+// Writes bytes; at the end of a memory stream they are appended to its bytes directly, without
+// the stream zero-filling the room first.
+void PutBytes(fw::TStream& s, const void* data, size_t n) {
+    if (auto* mem = dynamic_cast<fw::TMemoryStream*>(&s); mem && mem->Position() == mem->Size()) {
+        auto& bytes = mem->Bytes();
+        const auto* b = static_cast<const uint8_t*>(data);
+        bytes.insert(bytes.end(), b, b + n);
+        mem->SetPosition(static_cast<int64_t>(bytes.size()));
+        return;
+    }
+    s.WriteBuffer(data, static_cast<int64_t>(n));
+}
 
 void WriteZeros(fw::TStream& s, uint64_t n) {
     static const uint8_t zeros[512] = {};
@@ -124,14 +148,31 @@ public:
         Pair(kSectionRVA + sectionOffset, size);
         Pair(0, 0);
     }
-    void WriteTo(fw::TStream& s) { s.WriteBuffer(buf_.data(), static_cast<int64_t>(pos_)); }
+    // A name as the directory stores it: its 16-bit length, then its UTF-16 code units.
+    void Name(std::u16string_view name) {
+        U16(static_cast<uint16_t>(name.size()));
+        if (2 * name.size() > buf_.size() - pos_) Overrun();
+        uint8_t* p = buf_.data() + pos_;
+        if constexpr (std::endian::native == std::endian::little) {
+            if (!name.empty()) std::memcpy(p, name.data(), 2 * name.size());
+        } else {
+            for (size_t i = 0; i < name.size(); ++i) {
+                p[2 * i] = static_cast<uint8_t>(name[i]);
+                p[2 * i + 1] = static_cast<uint8_t>(name[i] >> 8);
+            }
+        }
+        pos_ += 2 * name.size();
+    }
+    void WriteTo(fw::TStream& s) { PutBytes(s, buf_.data(), pos_); }
 
 private:
     void Put(const uint8_t* b, size_t n) {
-        if (n > buf_.size() - pos_) throw fw::EWriteError("Resource directory size mismatch");
+        if (n > buf_.size() - pos_) [[unlikely]]
+            Overrun();
         std::memcpy(buf_.data() + pos_, b, n);
         pos_ += n;
     }
+    [[noreturn]] static void Overrun() { throw fw::EWriteError("Resource directory size mismatch"); }
     std::vector<uint8_t> buf_;
     size_t pos_ = 0;
 };
@@ -240,24 +281,24 @@ uint32_t TResBlock::TimeStamp() const {
 
 TResStringItem* TResString::Strings(int index) const {
     if (index < 0 || static_cast<size_t>(index) >= strings_.size()) return nullptr;
-    return strings_[static_cast<size_t>(index)].get();
+    return strings_[static_cast<size_t>(index)];
 }
 
 const TResStringGroup* TResString::Groups(int index) const {
     if (index < 0 || static_cast<size_t>(index) >= groups_.size()) return nullptr;
-    return groups_[static_cast<size_t>(index)].get();
+    return &groups_[static_cast<size_t>(index)];
 }
 
 int TResString::IndexOfId(int32_t id) const {
     auto it = std::lower_bound(strings_.begin(), strings_.end(), id,
-                               [](const std::unique_ptr<TResStringItem>& s, int32_t v) { return s->Id < v; });
+                               [](const TResStringItem* s, int32_t v) { return s->Id < v; });
     if (it == strings_.end() || (*it)->Id != id) return -1;
     return static_cast<int>(it - strings_.begin());
 }
 
 TResStringItem* TResString::FindString(int32_t id) const {
     int i = IndexOfId(id);
-    return i < 0 ? nullptr : strings_[static_cast<size_t>(i)].get();
+    return i < 0 ? nullptr : strings_[static_cast<size_t>(i)];
 }
 
 int TResString::AddString(int32_t id, std::u16string text) {
@@ -265,28 +306,41 @@ int TResString::AddString(int32_t id, std::u16string text) {
     if (id < 0 || id > kMaxStringId)
         throw fw::EListError(fw::Format("String id %d is out of range (0 to %d)", {id, kMaxStringId}));
     auto it = std::lower_bound(strings_.begin(), strings_.end(), id,
-                               [](const std::unique_ptr<TResStringItem>& s, int32_t v) { return s->Id < v; });
+                               [](const TResStringItem* s, int32_t v) { return s->Id < v; });
     if (it != strings_.end() && (*it)->Id == id) return -1;
-    auto item = std::make_unique<TResStringItem>();
+    TResStringItem* item = NewItem();
     item->Id = id;
     item->Text = std::move(text);
     int pos = static_cast<int>(it - strings_.begin());
-    strings_.insert(it, std::move(item));
+    strings_.insert(it, item);
 
     int32_t block = id / 16 + 1;
     auto g = std::lower_bound(groups_.begin(), groups_.end(), block,
-                              [](const std::unique_ptr<TResStringGroup>& x, int32_t v) { return x->Id < v; });
-    if (g == groups_.end() || (*g)->Id != block) {
-        auto group = std::make_unique<TResStringGroup>();
-        group->Id = block;
-        g = groups_.insert(g, std::move(group));
+                              [](const TResStringGroup& x, int32_t v) { return x.Id < v; });
+    if (g == groups_.end() || g->Id != block) {
+        TResStringGroup group;
+        group.Id = block;
+        g = groups_.insert(g, group);
     }
-    (*g)->Slots[id - 16 * (block - 1)] = id;
+    g->Slots[id - 16 * (block - 1)] = id;
     return pos;
+}
+
+// Items side by side in chunks that never move: the writer's passes over them read memory in
+// order rather than jumping from one allocation to the next.
+TResStringItem* TResString::NewItem() {
+    if (store_.empty() || storeUsed_ == storeChunk_) {
+        storeChunk_ = store_.empty() ? 16 : std::min<size_t>(storeChunk_ * 2, 4096);
+        store_.push_back(std::make_unique<TResStringItem[]>(storeChunk_));
+        storeUsed_ = 0;
+    }
+    return &store_.back()[storeUsed_++];
 }
 
 void TResString::Clear() {
     strings_.clear();
+    store_.clear();
+    storeUsed_ = storeChunk_ = 0;
     groups_.clear();
     langBlocks_.clear();
 }
@@ -338,8 +392,8 @@ void TResString::ReadBlock(int32_t block, const uint8_t* data, size_t size) {
 
 void TResString::SetGroupLanguage(int32_t block, uint16_t language) {
     auto g = std::lower_bound(groups_.begin(), groups_.end(), block,
-                              [](const std::unique_ptr<TResStringGroup>& x, int32_t v) { return x->Id < v; });
-    if (g != groups_.end() && (*g)->Id == block) (*g)->Language = language;
+                              [](const TResStringGroup& x, int32_t v) { return x.Id < v; });
+    if (g != groups_.end() && g->Id == block) g->Language = language;
 }
 
 uint64_t TResString::GroupDataSize(const TResStringGroup& group) const {
@@ -355,7 +409,7 @@ size_t TResString::BlockNumbers() const {
     if (langBlocks_.empty()) return groups_.size();
     std::vector<int32_t> numbers;
     numbers.reserve(groups_.size() + langBlocks_.size());
-    for (const auto& g : groups_) numbers.push_back(g->Id);
+    for (const auto& g : groups_) numbers.push_back(g.Id);
     for (const auto& b : langBlocks_) numbers.push_back(b->Block);
     std::sort(numbers.begin(), numbers.end());
     return static_cast<size_t>(std::unique(numbers.begin(), numbers.end()) - numbers.begin());
@@ -404,14 +458,13 @@ std::vector<TResString::TEntry> TResString::Entries(const std::vector<TGroupSpan
 // Strings and groups are both sorted, so one walk over the strings finds each group's strings
 // (a contiguous run) and its data size, without a lookup per slot.
 std::vector<TResString::TGroupSpan> TResString::Spans() const {
-    if (writing_) return spans_;
     std::vector<TGroupSpan> spans;
     spans.reserve(groups_.size());
     size_t i = 0;
     for (const auto& g : groups_) {
-        const int32_t base = 16 * (g->Id - 1);
+        const int32_t base = 16 * (g.Id - 1);
         while (i < strings_.size() && strings_[i]->Id < base) ++i;
-        TGroupSpan span{g.get(), i, i, 32};
+        TGroupSpan span{&g, i, i, 32};
         for (; i < strings_.size() && strings_[i]->Id < base + 16; ++i) {
             const size_t len = strings_[i]->Text.size();
             if (len > 0xFFFF)
@@ -426,6 +479,7 @@ std::vector<TResString::TGroupSpan> TResString::Spans() const {
 }
 
 void TResString::BeginWrite() {
+    CheckLanguageCounts();
     spans_ = Spans();
     spansSize_ = DirectorySize();
     for (const auto& span : spans_) spansSize_ += span.Size;
@@ -467,37 +521,71 @@ uint8_t* PutStringRecord(uint8_t* p, std::u16string_view text) {
 
 }  // namespace
 
-// Both built whole in a small buffer and handed over in one write.
-void TResString::WriteGroupData(fw::TStream& s, const TGroupSpan& span) const {
-    thread_local std::vector<uint8_t> buf;
-    buf.resize(static_cast<size_t>(span.Size));
-    uint8_t* p = buf.data();
-    const int32_t base = 16 * (span.Group->Id - 1);
-    size_t k = span.First;
-    for (int slot = 0; slot < 16; ++slot) {
-        const TResStringItem* item = k < span.Last && strings_[k]->Id == base + slot ? strings_[k++].get() : nullptr;
-        p = PutStringRecord(p, item ? std::u16string_view(item->Text) : std::u16string_view());
+uint8_t* TResString::PutEntryData(uint8_t* p, const TEntry& entry) const {
+    if (const TGroupSpan* span = entry.Span) {
+        // The group's strings in slot order; the slots between them empty.
+        const int32_t base = 16 * (span->Group->Id - 1);
+        int32_t slot = 0;
+        for (size_t k = span->First; k < span->Last; ++k) {
+            const TResStringItem* item = strings_[k];
+            for (; slot < item->Id - base; ++slot) p = PutStringRecord(p, {});
+            p = PutStringRecord(p, item->Text);
+            ++slot;
+        }
+        for (; slot < 16; ++slot) p = PutStringRecord(p, {});
+        return p;
     }
-    s.WriteBuffer(buf.data(), static_cast<int64_t>(span.Size));
+    for (const auto& t : entry.Further->Texts) p = PutStringRecord(p, t);
+    return p;
 }
 
-void TResString::WriteEntryData(fw::TStream& s, const TEntry& entry) const {
-    if (entry.Span) return WriteGroupData(s, *entry.Span);
-    thread_local std::vector<uint8_t> buf;
-    buf.resize(static_cast<size_t>(entry.Size));
-    uint8_t* p = buf.data();
-    for (const auto& t : entry.Further->Texts) p = PutStringRecord(p, t);
-    s.WriteBuffer(buf.data(), static_cast<int64_t>(entry.Size));
+// The data of entries [first, last): at the end of a memory stream, each entry in place (its
+// bytes are written once, right after the stream grew by them); elsewhere each entry built whole
+// in a buffer and handed over in one write.
+void TResString::WriteEntriesData(fw::TStream& s, const TEntry* first, const TEntry* last) const {
+    if (auto* mem = dynamic_cast<fw::TMemoryStream*>(&s); mem && mem->Position() == mem->Size()) {
+        auto& bytes = mem->Bytes();
+        for (const TEntry* e = first; e != last; ++e) {
+            const size_t at = bytes.size();
+            bytes.resize(at + static_cast<size_t>(e->Size));
+            PutEntryData(bytes.data() + at, *e);
+        }
+        mem->SetPosition(static_cast<int64_t>(bytes.size()));
+        return;
+    }
+    std::vector<uint8_t> buf;
+    for (const TEntry* e = first; e != last; ++e) {
+        buf.resize(static_cast<size_t>(e->Size));
+        PutEntryData(buf.data(), *e);
+        s.WriteBuffer(buf.data(), static_cast<int64_t>(buf.size()));
+    }
 }
 
 void TResString::CheckWritable() const {
     Spans();
     for (const auto& b : langBlocks_) LangBlockSize(*b);
+    CheckLanguageCounts();
+}
+
+void TResString::CheckLanguageCounts() const {
+    if (langBlocks_.size() < 0xFFFF) return;
+    // A block number's languages are one directory of the module, whose count has 16 bits.
+    std::vector<uint32_t> languages(kMaxStringBlock + 1, 0);
+    for (const auto& g : groups_) ++languages[static_cast<size_t>(g.Id)];
+    for (const auto& b : langBlocks_) ++languages[static_cast<size_t>(b->Block)];
+    for (size_t block = 0; block < languages.size(); ++block)
+        if (languages[block] > 0xFFFF)
+            throw fw::EWriteError(
+                fw::Format("String block %u is in %u languages; a module holds at most 65535 of one block",
+                           {static_cast<unsigned long long>(block), languages[block]}));
 }
 
 void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
     const uint32_t stamp = TimeStamp();
-    const auto spans = Spans();  // checks the lengths too
+    // Outside a write of the whole module, laid out here (which checks the lengths too).
+    std::vector<TGroupSpan> ownSpans;
+    if (!writing_) ownSpans = Spans();
+    const std::vector<TGroupSpan>& spans = writing_ ? spans_ : ownSpans;
     size_t nameCount = 0;
     const auto entries = Entries(spans, nameCount);
     const auto names = static_cast<uint32_t>(nameCount);
@@ -505,21 +593,21 @@ void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
     TDirectoryBuilder dir(DirectorySize());
     dir.Header(stamp, 0, static_cast<uint16_t>(names));
     // Block numbers with their language directories, then the data entries of all languages.
-    auto runEnd = [&](size_t i) {
-        size_t j = i + 1;
-        while (j < entries.size() && entries[j].Block == entries[i].Block) ++j;
-        return j;
-    };
+    // runs[r] is where the entries of the r-th block number begin; one more marks the end.
+    std::vector<uint32_t> runs;
+    runs.reserve(names + 1);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].Block != entries[i - 1].Block) runs.push_back(static_cast<uint32_t>(i));
+    runs.push_back(count);
     uint64_t langDir = uint64_t{offset} + 16 + 8 * uint64_t{names};
-    for (size_t i = 0; i < entries.size(); i = runEnd(i)) {
-        dir.Pair(static_cast<uint32_t>(entries[i].Block), kDirectoryFlag + static_cast<uint32_t>(langDir));
-        langDir += 16 + 8 * uint64_t{runEnd(i) - i};
+    for (size_t r = 0; r + 1 < runs.size(); ++r) {
+        dir.Pair(static_cast<uint32_t>(entries[runs[r]].Block), kDirectoryFlag + static_cast<uint32_t>(langDir));
+        langDir += 16 + 8 * uint64_t{runs[r + 1] - runs[r]};
     }
     uint64_t dataEntry = uint64_t{offset} + 16 + 24 * uint64_t{names} + 8 * uint64_t{count};
-    for (size_t i = 0; i < entries.size(); i = runEnd(i)) {
-        const size_t end = runEnd(i);
-        dir.Header(stamp, 0, static_cast<uint16_t>(end - i));
-        for (size_t k = i; k < end; ++k, dataEntry += 16)
+    for (size_t r = 0; r + 1 < runs.size(); ++r) {
+        dir.Header(stamp, 0, static_cast<uint16_t>(runs[r + 1] - runs[r]));
+        for (size_t k = runs[r]; k < runs[r + 1]; ++k, dataEntry += 16)
             dir.Pair(entries[k].Language, static_cast<uint32_t>(dataEntry));
     }
     uint64_t dataOffset = uint64_t{offset} + 16 + 24 * uint64_t{names} + 24 * uint64_t{count};
@@ -528,7 +616,7 @@ void TResString::WriteDirectory(fw::TStream& s, uint32_t offset) {
         dataOffset += e.Size;
     }
     dir.WriteTo(s);
-    for (const auto& e : entries) WriteEntryData(s, e);
+    WriteEntriesData(s, entries.data(), entries.data() + entries.size());
 }
 
 void TResString::WriteResFormat(fw::TStream& s) {
@@ -538,7 +626,7 @@ void TResString::WriteResFormat(fw::TStream& s) {
         const int32_t id = e.Block;
         std::vector<uint8_t> name = {0xFF, 0xFF, static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8)};
         WriteResHeader(s, static_cast<uint32_t>(e.Size), 6, name, e.Language);
-        WriteEntryData(s, e);
+        WriteEntriesData(s, &e, &e + 1);
         PadTo4(s);
     }
 }
@@ -591,6 +679,17 @@ const std::u16string& TResRCDataItem::WideName() const {
     return wide_;
 }
 
+void TResRCDataItem::SetWideName(std::u16string wide) {
+    Name = WideToAnsi(wide);
+    wide_ = std::move(wide);
+    wideFor_ = Name;
+    wideValid_ = true;
+}
+
+std::string TResRCDataItem::Utf8Name() const {
+    return fw::Utf16ToUtf8(WideName());
+}
+
 bool TResRCData::KeepsLanguages() const {
     return Processor && Processor->KeepAllResources;
 }
@@ -616,6 +715,32 @@ int TResRCData::IndexOfName(const std::string& name) const {
 TResRCDataItem* TResRCData::FindByName(const std::string& name) const {
     int i = IndexOfName(name);
     return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();
+}
+
+namespace {
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<uint8_t>(c) >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
+bool TResRCData::NameIs(const TResRCDataItem& item, const std::string& name) {
+    if (IsAscii(name)) return fw::SameTextAscii(item.Name, name);
+    return !item.Id && fw::SameTextWide(item.WideName(), fw::Utf8ToUtf16(name));
+}
+
+TResRCDataItem* TResRCData::FindByUtf8Name(const std::string& name) const {
+    if (IsAscii(name)) return FindByName(name);
+    const std::u16string wide = fw::Utf8ToUtf16(name);
+    for (const auto& item : items_)
+        if (!item->Id && fw::SameTextWide(item->WideName(), wide)) return item.get();
+    return nullptr;
+}
+
+bool TResRCData::SameName(const TResRCDataItem& a, const TResRCDataItem& b) {
+    if (a.Id || b.Id) return a.Id == b.Id;
+    return fw::SameTextWide(a.WideName(), b.WideName());
 }
 
 void TResRCData::Remove(const std::string& name) {
@@ -666,7 +791,20 @@ uint32_t TResRCData::DirectorySize() const {
     return static_cast<uint32_t>(16 + 24 * names + 24 * items_.size());
 }
 
+void TResRCData::BeginWrite() {
+    CheckWritable();
+    writeSize_ = Size();
+    writeOrder_ = DirectoryOrder();
+    writing_ = true;
+}
+
+void TResRCData::EndWrite() {
+    writing_ = false;
+    writeOrder_.clear();
+}
+
 uint64_t TResRCData::Size() const {
+    if (writing_) return writeSize_;
     uint64_t n = DirectorySize();
     if (KeepsLanguages()) {
         const auto order = DirectoryOrder();
@@ -692,30 +830,42 @@ void TResRCData::CheckWritable() const {
 }
 
 std::vector<const TResRCDataItem*> TResRCData::DirectoryOrder() const {
-    std::vector<const TResRCDataItem*> order;
-    order.reserve(items_.size());
-    for (const auto& item : items_) order.push_back(item.get());
+    struct TKey {
+        const TResRCDataItem* Item;
+        const std::u16string* Name;
+    };
+    std::vector<TKey> keys;
+    keys.reserve(items_.size());
+    for (const auto& item : items_) keys.push_back({item.get(), &item->WideName()});
     // Named entries first, by their UTF-16 code units; then ids ascending; languages ascending.
+    // Items are mostly added in that order already: then there is nothing to sort.
     const bool languages = KeepsLanguages();
-    std::stable_sort(order.begin(), order.end(), [languages](const TResRCDataItem* a, const TResRCDataItem* b) {
+    auto before = [languages](const TKey& ka, const TKey& kb) {
+        const TResRCDataItem *a = ka.Item, *b = kb.Item;
         if (a->Id.has_value() != b->Id.has_value()) return !a->Id;
         if (a->Id) {
             if (*a->Id != *b->Id) return *a->Id < *b->Id;
-        } else if (int c = a->WideName().compare(b->WideName()); c != 0) {
+        } else if (int c = ka.Name->compare(*kb.Name); c != 0) {
             return c < 0;
         }
         return languages && a->Language < b->Language;
-    });
+    };
+    if (!std::is_sorted(keys.begin(), keys.end(), before)) std::stable_sort(keys.begin(), keys.end(), before);
+    std::vector<const TResRCDataItem*> order;
+    order.reserve(keys.size());
+    for (const TKey& k : keys) order.push_back(k.Item);
     return order;
 }
 
 void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
-    CheckWritable();
+    if (!writing_) CheckWritable();
     const uint32_t stamp = TimeStamp();
     const auto count = static_cast<uint32_t>(items_.size());
     // The loader finds a name by binary search, so the entries go out sorted by name (UTF-16
     // code units, as it compares them), then the ids; everything else follows the same order.
-    const auto order = DirectoryOrder();
+    std::vector<const TResRCDataItem*> ownOrder;
+    if (!writing_) ownOrder = DirectoryOrder();
+    const std::vector<const TResRCDataItem*>& order = writing_ ? writeOrder_ : ownOrder;
     uint64_t names = 0;
     uint32_t resources = 0;
     uint16_t named = 0;
@@ -757,13 +907,10 @@ void TResRCData::WriteDirectory(fw::TStream& s, uint32_t offset) {
     }
     ForEachResource(order, KeepsLanguages(), [&](size_t i, size_t) {
         if (order[i]->Id) return;
-        const std::u16string& w = order[i]->WideName();
-        dir.U16(static_cast<uint16_t>(w.size()));
-        for (char16_t c : w) dir.U16(static_cast<uint16_t>(c));
+        dir.Name(order[i]->WideName());
     });
     dir.WriteTo(s);
-    for (const auto* item : order)
-        s.WriteBuffer(item->Data.Bytes().data(), static_cast<int64_t>(item->Data.Bytes().size()));
+    for (const auto* item : order) PutBytes(s, item->Data.Bytes().data(), item->Data.Bytes().size());
 }
 
 void TResRCData::WriteResFormat(fw::TStream& s) {
@@ -794,6 +941,7 @@ void TResRCData::LoadFromPE(TPEResourceList& list) {
     for (auto& entry : list.GetItems()) {
         if (!asInSource) {
             TResRCDataItem* item = Add(entry->Name());
+            if (entry->NameField() & kDirectoryFlag) item->SetWideName(entry->WideName());
             const uint8_t* data = entry->Data();
             item->Data.WriteBuffer(data, entry->DataSize());
             item->Data.SetPosition(0);
@@ -803,8 +951,10 @@ void TResRCData::LoadFromPE(TPEResourceList& list) {
         std::optional<uint16_t> id;
         if (!(entry->NameField() & kDirectoryFlag)) id = static_cast<uint16_t>(entry->NameField());
         const std::string name = entry->Name();
+        const std::u16string wide = id ? std::u16string() : entry->WideName();
         for (const TPELanguageData& lang : entry->Languages()) {
             TResRCDataItem* item = Add(name);
+            if (!id) item->SetWideName(wide);
             item->Id = id;
             item->Language = lang.Language;
             item->Data.WriteBuffer(lang.Data, lang.Size);
@@ -818,6 +968,7 @@ void TResRCData::LoadFromResList(const TResEntryList& list) {
     for (const auto& e : list) {
         if (e.Type.IsName || e.Type.Id != ResType()) continue;
         TResRCDataItem* item = Add(e.Name.IsName ? WideToAnsi(e.Name.Name) : fw::Format("%d", {e.Name.Id}));
+        if (e.Name.IsName) item->SetWideName(e.Name.Name);
         item->Data.WriteBuffer(e.Data, e.Size);
         item->Data.SetPosition(0);
     }
@@ -923,13 +1074,12 @@ void TResRawBlock::WriteDirectory(fw::TStream& s, uint32_t offset) {
     for (const auto& group : dir) {
         const TResId& n = group.front()->Name;
         if (!n.IsName) continue;
-        b.U16(static_cast<uint16_t>(n.Name.size()));
-        for (char16_t c : n.Name) b.U16(static_cast<uint16_t>(c));
+        b.Name(n.Name);
     }
     b.WriteTo(s);
     for (const auto& group : dir)
         for (const TResRawEntry* e : group)
-            if (!e->Data.empty()) s.WriteBuffer(e->Data.data(), static_cast<int64_t>(e->Data.size()));
+            if (!e->Data.empty()) PutBytes(s, e->Data.data(), e->Data.size());
 }
 
 void TResRawBlock::WriteResFormat(fw::TStream& s) {
@@ -1181,15 +1331,15 @@ void TResProcessor::SaveToStream(fw::TStream& stream) {
         ~ResetStamp() { s.reset(); }
     } reset{writeStamp_};
 
-    // A memory stream gets its final size first, so the module is written in place without
-    // regrowing; any other stream gets the writes in large pieces.
+    // A memory stream written at its end gets room for the whole module first and then grows
+    // piece by piece as it is written (never regrown, never zero-filled ahead of the writes);
+    // any other stream gets the writes in large pieces.
     const uint64_t fileSize = kHeadersOnDisk + RoundUp(size, kFileAlignment);
     std::unique_ptr<TStagingStream> staging;
     fw::TStream* out = &stream;
-    if (auto* mem = dynamic_cast<fw::TMemoryStream*>(&stream)) {
-        const int64_t start = mem->Position();
-        if (mem->Size() < start + static_cast<int64_t>(fileSize)) mem->SetSize(start + static_cast<int64_t>(fileSize));
-        mem->SetPosition(start);
+    auto* mem = dynamic_cast<fw::TMemoryStream*>(&stream);
+    if (mem && mem->Position() == mem->Size()) {
+        mem->Bytes().reserve(static_cast<size_t>(mem->Size()) + static_cast<size_t>(fileSize));
     } else {
         staging = std::make_unique<TStagingStream>(stream);
         out = staging.get();
@@ -1226,8 +1376,7 @@ void TResProcessor::SaveToStream(fw::TStream& stream) {
     }
     for (TResBlock* b : order)
         if (const TResId* t = NamedType(b)) {
-            root.U16(static_cast<uint16_t>(t->Name.size()));
-            for (char16_t c : t->Name) root.U16(static_cast<uint16_t>(c));
+            root.Name(t->Name);
         }
     root.WriteTo(*out);
     for (uint32_t i = 0; i < count; ++i) order[i]->WriteDirectory(*out, offsets[i]);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PEReader.h"
@@ -158,16 +159,22 @@ private:
     // The entries by block number, languages ascending; `names` gets the number of block numbers.
     std::vector<TEntry> Entries(const std::vector<TGroupSpan>& spans, size_t& names) const;
     size_t BlockNumbers() const;  // distinct block numbers of groups and further languages
-    void WriteGroupData(fw::TStream& stream, const TGroupSpan& span) const;
-    void WriteEntryData(fw::TStream& stream, const TEntry& entry) const;
+    // EWriteError for a block number in more languages than a directory counts (16 bits).
+    void CheckLanguageCounts() const;
+    // One entry's 16 slot records at p; returns their end.
+    uint8_t* PutEntryData(uint8_t* p, const TEntry& entry) const;
+    void WriteEntriesData(fw::TStream& stream, const TEntry* first, const TEntry* last) const;
 
     bool writing_ = false;
     std::vector<TGroupSpan> spans_;
     uint64_t spansSize_ = 0;
     std::vector<std::unique_ptr<TResStringLangBlock>> langBlocks_;
 
-    std::vector<std::unique_ptr<TResStringItem>> strings_;
-    std::vector<std::unique_ptr<TResStringGroup>> groups_;
+    TResStringItem* NewItem();
+    std::vector<TResStringItem*> strings_;  // sorted by id, into store_
+    std::vector<std::unique_ptr<TResStringItem[]>> store_;
+    size_t storeChunk_ = 0, storeUsed_ = 0;
+    std::vector<TResStringGroup> groups_;  // sorted by block number
 };
 
 class TResRCDataItem {
@@ -182,8 +189,15 @@ public:
     void LoadData(fw::TStream& stream);  // replaces the data with the whole stream
     void SaveData(fw::TStream& stream);  // writes the whole data at the stream's position
     int64_t DataSize() { return Data.Size(); }
-    // The name as written to a module (system ANSI code page to UTF-16).
+    // The name as written to a module: as the source module holds it when it came from one
+    // (SetWideName), else the 8-bit name converted from the system ANSI code page.
     const std::u16string& WideName() const;
+    // Names the item with a UTF-16 name, which is kept as it is; Name gets its 8-bit form (where
+    // the code page lacks a letter of it, that form is not the name: a form class named in
+    // another script).
+    void SetWideName(std::u16string wide);
+    // The name as UTF-8, for messages and for names in any script.
+    std::string Utf8Name() const;
 
 private:
     mutable std::string wideFor_;
@@ -207,10 +221,19 @@ public:
     void LoadFromResList(const TResEntryList& list) override;
     void Clear() override;
     void CheckWritable() const override;
+    void BeginWrite() override;
+    void EndWrite() override;
 
     TResRCDataItem* Items(int index) const;  // nullptr when out of range
     TResRCDataItem* Add(const std::string& name);
     TResRCDataItem* FindByName(const std::string& name) const;  // case-insensitive (ASCII)
+    // By a name in UTF-8, as the names of forms and classes are kept (in any script): an ASCII
+    // name as FindByName, any other by the items' UTF-16 names regardless of case.
+    TResRCDataItem* FindByUtf8Name(const std::string& name) const;
+    // Whether an item (not one with a numeric id) carries that UTF-8 name, compared so.
+    static bool NameIs(const TResRCDataItem& item, const std::string& name);
+    // Whether two items carry one name (their UTF-16 names regardless of case) or one id.
+    static bool SameName(const TResRCDataItem& a, const TResRCDataItem& b);
     int IndexOfName(const std::string& name) const;
     void Remove(const std::string& name);
     void Delete(int index);
@@ -223,6 +246,10 @@ private:
     // Items of one name (or id) are the languages of one resource (KeepAllResources).
     bool KeepsLanguages() const;
     std::vector<std::unique_ptr<TResRCDataItem>> items_;
+    // Laid out once for a write of the whole module (BeginWrite to EndWrite).
+    bool writing_ = false;
+    uint64_t writeSize_ = 0;
+    std::vector<const TResRCDataItem*> writeOrder_;
 };
 
 // Resources of any other type, kept as they are: names (text or id), every language, the bytes.

@@ -183,3 +183,40 @@ TEST(Pseudo, TextsWithoutLettersStayExactlyAsTheyAre) {
     EXPECT_EQ(Find(p, "MainForm.CloseButton.Text")->Value.Text, u"100");
     EXPECT_EQ(catalog::PseudoText(u"Text|*.txt|--|*.*", 0), catalog::PseudoText(u"Text", 0) + u"|*.txt|--|*.*");
 }
+
+// A program that shows 8-bit texts shows them in the system's code page: the pseudo text of a
+// language uses only look-alikes its code page holds, so nothing turns into "?" there.
+TEST(Pseudo, LookAlikesTheLanguagesCodePageHolds) {
+    EXPECT_EQ(catalog::PseudoText(u"Save file", 35, 0x0415), u"[Šávé fîĺé····]");              // 1250
+    EXPECT_EQ(catalog::PseudoText(u"Save file", 35, 0x0419), u"[Ѕаvё fїlё····]");              // 1251
+    EXPECT_EQ(catalog::PseudoText(u"Save file", 35, 0x0408), u"[Sάνέ fίlέ····]");              // 1253
+    EXPECT_EQ(catalog::PseudoText(u"Save file", 35, 0x0411), u"[Ｓａｖｅ ｆｉｌｅ・・・・]");  // 932
+    // Code page 1252 keeps the look-alikes it always had.
+    EXPECT_EQ(catalog::PseudoText(u"Save %s file", 35, 0x0409), catalog::PseudoText(u"Save %s file", 35));
+    EXPECT_EQ(catalog::PseudoText(u"Zones", 0, 0x0407), u"[Zöñés]");
+
+    // Every text of a whole dictionary, in the code pages of Central Europe, Cyrillic, Greek,
+    // Turkish, Baltic, Vietnamese, Thai, Japanese, Simplified Chinese and Korean: held exactly,
+    // and changed in its letters.
+    TLangFileImage native = Native();
+    native.Forms[0].Components[0].Properties.push_back(Rec(
+        "Items.Strings", 7, u"ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\nabcdefghijklmnopqrstuvwxyz", 1, 0, langres::vkStringList));
+    for (uint16_t lang :
+         {0x0415, 0x0405, 0x0419, 0x0422, 0x0408, 0x041F, 0x0426, 0x042A, 0x041E, 0x0411, 0x0804, 0x0412}) {
+        TLangFileImage p = catalog::PseudoTranslation(native, lang, 35);
+        EXPECT_EQ(p.Header.LangId, lang);
+        for (const auto& it : catalog::Items(p)) {
+            const std::u16string& text = it.Record->Value.Text;
+            std::string ansi;
+            EXPECT_TRUE(langres::LangAnsiHoldsText(text, lang, ansi)) << std::hex << lang << " " << it.Path();
+            EXPECT_NE(text, Find(native, it.Path())->Value.Text) << std::hex << lang << " " << it.Path();
+        }
+        // Most letters become look-alikes where the code page has any.
+        const std::u16string& all = Find(p, "MainForm.CloseButton.Items.Strings")->Value.Text;
+        int changed = 0;
+        for (char16_t c : all) changed += c > 0x7F && c != u'\u00B7' && c != u'\u30FB';
+        if (lang != 0x041E) {
+            EXPECT_GE(changed, 16) << std::hex << lang << " " << fw::Utf16ToUtf8(all);
+        }
+    }
+}

@@ -4,6 +4,8 @@
 
 #include "framework/ComponentReader.h"
 #include "framework/Components.h"
+#include "framework/FormParser.h"
+#include "framework/ResourceSource.h"
 #include "framework/StdCtrls.h"
 #include "localizer/onfly/LocOnFly.h"
 
@@ -490,4 +492,65 @@ TEST(TranslateForms, FormsFromTheSwitchedResourceModuleNeedNoPass) {
     EXPECT_EQ(static_cast<TForm*>(after.get())->Caption,
               "Schlie\xDF"
               "en");
+}
+
+// A form of the Unicode era created from its binary resource, its class and components named
+// in Chinese and Cyrillic letters (UTF-8, as the resource stores them): the framework finds
+// its resource and its components by those names, and the dictionary's paths reach them.
+TEST(TranslateForms, NamesInAnyScript) {
+    const std::string text =
+        "object 日志窗体: T日志窗体\r\n"
+        "  Caption = 'Log'\r\n"
+        "  object 日志记录: TLabel\r\n"
+        "    Caption = 'Entries'\r\n"
+        "  end\r\n"
+        "  object Поле_ввода: TEdit\r\n"
+        "    Hint = 'Name'\r\n"
+        "  end\r\n"
+        "  object Панель: TPanel\r\n"
+        "    object 状态栏: TStatusBar\r\n"
+        "      Panels = <\r\n"
+        "        item\r\n"
+        "          Text = 'Ready'\r\n"
+        "        end>\r\n"
+        "    end\r\n"
+        "  end\r\n"
+        "end\r\n";
+    TMemoryStream binary;
+    TWriter w(binary);
+    ObjectTextToBinary(std::string_view(text), w);
+    const TClassInfo& cls = DefineComponentClass("T日志窗体", TForm::StaticClass());
+    const_cast<TClassInfo&>(cls).Module = 0x30000;
+    HostResources().Add(0x30000, "T日志窗体", binary.Bytes());
+    std::unique_ptr<TComponent> created(CreateComponent(FindClass("T日志窗体"), nullptr));
+    auto* form = static_cast<TForm*>(created.get());
+    EXPECT_EQ(form->Name(), "日志窗体");
+    auto* label = dynamic_cast<TLabel*>(form->FindComponent("日志记录"));
+    auto* edit = dynamic_cast<TEdit*>(form->FindComponent("Поле_ввода"));
+    auto* bar = dynamic_cast<TStatusBar*>(form->FindComponent("状态栏"));
+    ASSERT_TRUE(label && edit && bar);
+    ASSERT_EQ(bar->Panels()->Count(), 1);
+
+    Model m;
+    m.Set("日志窗体", "", "Caption", u"Protokoll");
+    m.Set("日志窗体", "日志记录", "Caption", u"Eintr\u00E4ge");
+    m.Set("日志窗体", "Поле_ввода", "Hint", u"Name eingeben");
+    m.Set("日志窗体", "状态栏.Panels[0]", "Text", u"Bereit");
+    TKLocalizerOnFly loc;
+    loc.TranslateComponent(&m.res, form);
+    EXPECT_EQ(form->Caption, "Protokoll");
+    EXPECT_EQ(label->Caption, "Eintr\xE4ge");
+    EXPECT_EQ(edit->Hint, "Name eingeben");
+    EXPECT_EQ(bar->Panels()->Items(0)->Text, "Bereit");
+
+    std::string rest;
+    EXPECT_EQ(TKLocalizerOnFly::FindComponentByPath(form, "状态栏.Panels", rest), bar);
+    EXPECT_EQ(rest, "Panels");
+    // A class named from its first letter on: the entry drops that letter, whatever its script.
+    const TClassInfo& own = DefineComponentClass("ЖурналФорма", TForm::StaticClass());
+    std::unique_ptr<TForm> other(static_cast<TForm*>(own.Create(nullptr)));
+    Model m2;
+    m2.Set("урналФорма", "", "Caption", u"Aus dem Protokoll");
+    loc.TranslateComponent(&m2.res, other.get());
+    EXPECT_EQ(other->Caption, "Aus dem Protokoll");
 }
