@@ -88,8 +88,10 @@ void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* mode
     if (forms.Unwritable.empty()) return;
     std::string message;
     for (const std::string& line : forms.Unwritable) message += line + "\n";
-    message += fw::Format("%d texts cannot be written for this program's form reader, %s; nothing written",
-                          {static_cast<int>(forms.Unwritable.size()), programReader->Describe()});
+    const int n = static_cast<int>(forms.Unwritable.size());
+    message += fw::Format(n == 1 ? "%d text cannot be written for this program's form reader, %s; nothing written"
+                                 : "%d texts cannot be written for this program's form reader, %s; nothing written",
+                          {n, programReader->Describe()});
     throw ELFProcError(message);
 }
 

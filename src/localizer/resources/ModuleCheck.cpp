@@ -256,7 +256,7 @@ private:
 
 void LanguageLines(TModuleCheck& out, const TSettingsRecord& lib) {
     out.Lines.push_back(fw::Format("language: 0x%.4X %s (%s)", {static_cast<unsigned>(lib.LangId), lib.EnglishLangName,
-                                                                 fw::Utf16ToUtf8(lib.NativeLangName)}));
+                                                                fw::Utf16ToUtf8(lib.NativeLangName)}));
     out.Lines.push_back(fw::Format("build: %u", {static_cast<unsigned long long>(lib.Build)}));
 }
 
@@ -283,8 +283,8 @@ void CheckWithoutRecords(const std::string& programFile, const std::string& modu
     n.ExtraRCData(app, mod);
     n.Line(fw::Format("other resources: %d missing, %d changed", {n.otherMissing, n.otherChanged}));
     if (n.formsUnreadable) {
-        out.Verdict = fw::Format("\"%s\" does not suit the program: %d of its forms would not read", {moduleFile,
-                                                                                                      n.formsUnreadable});
+        out.Verdict = fw::Format("\"%s\" does not suit the program: %d of its forms would not read",
+                                 {moduleFile, n.formsUnreadable});
         return;
     }
     if (n.stringsMissing || n.formsMissing || n.otherMissing || n.otherChanged) {
@@ -318,7 +318,7 @@ TModuleCheck CheckModule(const std::string& programFile, const std::string& modu
     }
     LanguageLines(out, lib);
     out.Lines.push_back(fw::Format("revision: %u (program: %u)", {static_cast<unsigned long long>(lib.Revision),
-                                                                   static_cast<unsigned long long>(exe.Revision)}));
+                                                                  static_cast<unsigned long long>(exe.Revision)}));
     TChecker n(out);
     n.Strings(app, mod);
     n.RCData(app, mod, false, nullptr);
@@ -328,9 +328,9 @@ TModuleCheck CheckModule(const std::string& programFile, const std::string& modu
     for (const char* name : {langres::SExeSettingsName, langres::SEmbeddedLangsName})
         if (modRc && modRc->FindByName(name)) n.Line(std::string("extra resource: ") + name);
     if (lib.Revision != exe.Revision) {
-        out.Verdict = fw::Format("\"%s\" would be refused: it was made for revision %u, the program has %u",
-                                 {moduleFile, static_cast<unsigned long long>(lib.Revision),
-                                  static_cast<unsigned long long>(exe.Revision)});
+        out.Verdict = fw::Format(
+            "\"%s\" would be refused: it was made for revision %u, the program has %u",
+            {moduleFile, static_cast<unsigned long long>(lib.Revision), static_cast<unsigned long long>(exe.Revision)});
         return out;
     }
     out.Accepted = true;

@@ -90,8 +90,8 @@ TEST_F(Generation, WideOrUtf8ValuesInItsOwnFormsProveTheReaderTakesThem) {
     EXPECT_EQ(k.Evidence, "its forms carry wide strings: ListForm.View.Columns[1].Caption");
 
     // A UTF-8 string (an 8-bit text stored the way later 8-bit-era compilers did): both kinds.
-    AddForm("TOTHERFORM", Binary("object OtherForm: TOtherForm\r\n  Caption = 'Zapisz \xBF\xF3\xB3\xE6'\r\nend\r\n",
-                                 true, 0x0415));
+    AddForm("TOTHERFORM",
+            Binary("object OtherForm: TOtherForm\r\n  Caption = 'Zapisz \xBF\xF3\xB3\xE6'\r\nend\r\n", true, 0x0415));
     k = ProgramFormReader(p_);
     EXPECT_EQ(k.Generation, TGeneration::Ansi);
     EXPECT_TRUE(k.Wide);
@@ -104,8 +104,8 @@ TEST_F(Generation, MarksOfTheUnicodeEra) {
     ASSERT_EQ(ProgramFormReader(p_).Generation, TGeneration::Ansi);
 
     // Names in UTF-8: a label named 日志 (identifiers of that era may be any letters).
-    Bytes named = {'T', 'P', 'F', '0', 6, 'T', 'F', 'o', 'r', 'm', '2', 5, 'F', 'o', 'r', 'm', '2', 0,
-                   6, 'T', 'L', 'a', 'b', 'e', 'l', 6, 0xE6, 0x97, 0xA5, 0xE5, 0xBF, 0x97, 0, 0, 0};
+    Bytes named = {'T', 'P', 'F', '0', 6,   'T', 'F', 'o', 'r',  'm',  '2',  5,    'F',  'o',  'r', 'm', '2', 0,
+                   6,   'T', 'L', 'a', 'b', 'e', 'l', 6,   0xE6, 0x97, 0xA5, 0xE5, 0xBF, 0x97, 0,   0,   0};
     ASSERT_FALSE(ScanForm(named.data(), named.size()).Strings.size());
     ASSERT_TRUE(ScanForm(named.data(), named.size()).NonAsciiNames);
     {
