@@ -14,6 +14,9 @@ import json
 import os
 import sys
 
+import e2e_check
+from e2e_check import check as ok
+
 # Dictionary item -> (the loader's keys, Polish, Russian, Czech). A string list is one item whose
 # lines the loader reads one by one.
 ITEMS = {
@@ -91,29 +94,6 @@ def translate(lang, src, dst, leave_polish):
         json.dump(dump, f, ensure_ascii=False, indent=2)
 
 
-fails = 0
-
-
-def ok(cond, what):
-    global fails
-    print(("ok   " if cond else "FAIL ") + what)
-    if not cond:
-        fails += 1
-    return cond
-
-
-def read(art, name):
-    texts = {}
-    path = os.path.join(art, name + ".txt")
-    if os.path.exists(path):
-        with open(path, encoding="utf-8", errors="replace") as f:
-            for line in f.read().replace("\r\n", "\n").split("\n"):
-                if line:
-                    key, _, text = line.partition("=")
-                    texts[key] = text
-    return texts
-
-
 def expected(column):
     out = dict(UNCHANGED)
     for keys, *texts in ITEMS.values():
@@ -124,11 +104,11 @@ def expected(column):
 
 
 def check(art, app):
-    native = read(art, "native1250")
+    native = e2e_check.loader_texts(art, "native1250")
     ok(len(native) > 20, "the 8-bit reader read %d texts of the program on code page 1250" % len(native))
     for name, cp, column, abbrev in (("native1250", 1250, 1, None), ("module1251", 1251, 2, "RUS"),
                                      ("module1250", 1250, 3, "CSY")):
-        got = read(art, name)
+        got = e2e_check.loader_texts(art, name)
         with open(os.path.join(art, name + ".err"), encoding="utf-8", errors="replace") as f:
             err = f.read()
         ok("ANSI code page %d" % cp in err, "%s ran on code page %d" % (name, cp))
@@ -146,7 +126,7 @@ def check(art, app):
                 ok(got[key] == want[key], "%s: %s=%s" % (name, key, got[key]))
         ok(sum(t.count("?") for t in got.values()) == sum(want[k].count("?") for k in got if k in want),
            "%s: no '?' the texts lack" % name)
-    sys.exit(1 if fails else 0)
+    sys.exit(1 if e2e_check.fails else 0)
 
 
 if __name__ == "__main__":

@@ -8,13 +8,7 @@
 # locale abbreviation. A translation that code page 1251 cannot hold is refused, nothing written.
 # Artifacts stay in BUILD_DIR/e2e-fwapp8.
 #   fwapp8_e2e.sh ARCH BUILD_DIR
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 art=$build/e2e-fwapp8
 rm -rf "$art"
 mkdir -p "$art/app" "$art/refused" "$art/locales"
@@ -25,18 +19,7 @@ cleanup() {
   for p in prefix prefix1251 prefix1250; do WINEPREFIX=$art/$p /usr/lib/wine/wineserver -k 2>/dev/null; done
 }
 trap cleanup EXIT
-wenv=()
-w() { env "${wenv[@]}" "$root/cmake/wine-run" "$arch" "$@"; }
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
-vtploc() { w "$(winpath "$build/tools/vtploc/vtploc.exe")" "$@"; }
 py() { /usr/bin/python3 "$root/tests/e2e/fwapp8_check.py" "$@"; }
-
-fails=0
-step() { # step DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else fails=$((fails + 1)); echo "FAIL $what"; fi
-}
-fail() { fails=$((fails + 1)); echo "FAIL $*"; }
 
 step "lng extract (Polish)" vtploc lng extract --app "$(winpath "$app/fwapp8.exe")" --lang PLK -o "$(winpath "$app/fwapp8.ntv.lng")"
 # Each translation: a language file of that language from the dictionary (lng pseudo), its texts

@@ -6,13 +6,7 @@
 # win64 build a 64-bit fwloader reading the module of a 64-bit program.
 # Artifacts stay in BUILD_DIR/e2e-fwapp.
 #   fwapp_e2e.sh ARCH BUILD_DIR
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 art=$build/e2e-fwapp
 rm -rf "$art"
 mkdir -p "$art/app"
@@ -21,17 +15,6 @@ cp "$build/fixtures/bin/fwapp.exe" "$build/fixtures/bin/fwloader.exe" "$app/"
 export WINEPREFIX=$art/prefix
 cleanup() { WINEPREFIX=$art/prefix /usr/lib/wine/wineserver -k 2>/dev/null; WINEPREFIX=$art/prefix1251 /usr/lib/wine/wineserver -k 2>/dev/null; }
 trap cleanup EXIT
-# Extra environment of the programs run (set for the code page 1251 runs); kept out of this shell.
-wenv=()
-w() { env "${wenv[@]}" "$root/cmake/wine-run" "$arch" "$@"; }
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
-vtploc() { w "$(winpath "$build/tools/vtploc/vtploc.exe")" "$@"; }
-
-fails=0
-step() { # step DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else fails=$((fails + 1)); echo "FAIL $what"; fi
-}
 step "lng extract" vtploc lng extract --app "$(winpath "$app/fwapp.exe")" --lang ENU -o "$(winpath "$app/fwapp.ntv.lng")"
 step "lng pseudo" vtploc lng pseudo "$(winpath "$app/fwapp.ntv.lng")" -o "$(winpath "$app/fwapp.qps.lng")"
 step "module build --out-dir" vtploc module build --app "$(winpath "$app/fwapp.exe")" --lang "$(winpath "$app/fwapp.qps.lng")" \
@@ -45,10 +28,10 @@ case "$arch" in
   win64) reader="Unicode era (a 64-bit program)"; machine=0x8664 ;;
   *) reader="Unicode era (it carries PLATFORMTARGETS)"; machine=0x14c ;;
 esac
-grep -q "^form reader: $reader" "$art/verify.txt" || { fails=$((fails + 1)); echo "FAIL verify does not say \"$reader\" (see $art/verify.txt)"; }
+grep -q "^form reader: $reader" "$art/verify.txt" || fail "verify does not say \"$reader\" (see $art/verify.txt)"
 for exe in fwapp.exe fwloader.exe; do
   m=$(/usr/bin/python3 -c 'import sys, pefile; print(hex(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.Machine))' "$app/$exe")
-  if [ "$m" = "$machine" ]; then echo "ok   $exe is built for machine $m"; else fails=$((fails + 1)); echo "FAIL $exe is built for machine $m, not $machine"; fi
+  if [ "$m" = "$machine" ]; then echo "ok   $exe is built for machine $m"; else fail "$exe is built for machine $m, not $machine"; fi
 done
 step "lng dump" vtploc lng dump "$(winpath "$app/fwapp.ntv.lng")" -o "$(winpath "$art/fwapp.ntv.json")"
 

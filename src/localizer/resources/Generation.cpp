@@ -1,79 +1,36 @@
 #include "Generation.h"
 
+#include <algorithm>
+
+#include "FormWalk.h"
 #include "ResProc.h"
 #include "framework/ByteReader.h"
 #include "localizer/kutils/KStrings.h"
-#include "localizer/langres/Translatable.h"
 
 namespace resources {
 
 namespace {
 
-bool IsAscii(const std::string& s) {
-    for (char c : s)
-        if (static_cast<uint8_t>(c) >= 0x80) return false;
-    return true;
-}
-
-// Walks a binary form and notes every string value under the key the dictionary gives its item
-// (as the extractor keys them, inline objects included).
-class TFormScanner {
+// Notes every string value of a form under the key the dictionary gives its item, and whether a
+// name is not ASCII.
+class TFormScanner : public TFormKeyWalker {
 public:
-    TFormScanner(const uint8_t* data, size_t size, TFormScan& scan) : r_(data, size), scan_(scan) {}
+    TFormScanner(fw::TFormReader& r, TFormScan& scan) : TFormKeyWalker(r), scan_(scan) {}
 
-    void Walk() {
-        r_.ReadSignature();
-        uint8_t flags = 0;
-        int64_t position = -1;
-        r_.ReadPrefix(flags, position);
-        const std::string className = Name(r_.ReadStr());
-        const std::string name = Name(r_.ReadStr());
-        form_ = className.size() > 1 ? className.substr(1) : className;
-        if (flags & fw::ffInline) inline_ = kutils::JoinDotted(inline_, name);
-        Body("");
+    void Scan() {
+        const std::string form = Walk();
+        for (TFormStringValue& v : scan_.Strings) v.Item = kutils::JoinDotted(form, v.Item);
     }
 
 private:
-    std::string Name(std::string s) {
-        if (!IsAscii(s)) scan_.NonAsciiNames = true;
-        return s;
+    void Name(const std::string& name) override {
+        if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; }))
+            scan_.NonAsciiNames = true;
     }
 
-    void Body(const std::string& path) {
-        r_.EnterNesting();
-        Properties(path);
-        for (int n = 1; !r_.EndOfList(); ++n) {
-            uint8_t flags = 0;
-            int64_t position = -1;
-            r_.ReadPrefix(flags, position);
-            const std::string className = Name(r_.ReadStr());
-            const std::string name = Name(r_.ReadStr());
-            const std::string saved = inline_, savedSelf = inlineSelf_;
-            const std::string key = langres::ChildObjectKey(path, name, className, n);
-            if (flags & fw::ffInline) {
-                inline_ = kutils::JoinDotted(inline_, name);
-                inlineSelf_ = key;
-            }
-            Body(key);
-            inline_ = saved;
-            inlineSelf_ = savedSelf;
-        }
-        r_.ReadListEnd();
-        r_.LeaveNesting();
-    }
-
-    std::string Item(const std::string& path, const std::string& prop) const {
-        const std::string key =
-            !inlineSelf_.empty() && path == inlineSelf_ ? inline_ : kutils::JoinDotted(inline_, path);
-        return kutils::JoinDotted(kutils::JoinDotted(form_, key), prop);
-    }
-
-    void Properties(const std::string& path) {
-        while (!r_.EndOfList()) {
-            const std::string prop = Name(r_.ReadStr());
-            Value(path, prop);
-        }
-        r_.ReadListEnd();
+    void Property(const std::string& path, const std::string& prop) override {
+        Name(prop);
+        Value(path, prop);
     }
 
     void Value(const std::string& path, const std::string& prop) {
@@ -83,7 +40,7 @@ private:
             case fw::vaLString:
             case fw::vaWString:
             case fw::vaUTF8String:
-                scan_.Strings.push_back({Item(path, prop), tag});
+                scan_.Strings.push_back({kutils::JoinDotted(ComponentKey(path), prop), tag});
                 r_.SkipValue();
                 break;
             case fw::vaIdent:
@@ -96,27 +53,13 @@ private:
                 r_.ReadListEnd();
                 r_.LeaveNesting();
                 break;
-            case fw::vaCollection:
-                r_.ReadValue();
-                r_.EnterNesting();
-                for (int n = 0; !r_.EndOfList(); ++n) {
-                    const fw::TValueType t = r_.NextValue();
-                    if (t == fw::vaInt8 || t == fw::vaInt16 || t == fw::vaInt32 || t == fw::vaInt64) r_.ReadInteger();
-                    if (r_.ReadValue() != fw::vaList) r_.Fail("collection item expected");
-                    Properties(kutils::JoinDotted(inline_, langres::CollectionItemKey(path, prop, n)));
-                }
-                r_.ReadListEnd();
-                r_.LeaveNesting();
-                break;
             default:
                 r_.SkipValue();
                 break;
         }
     }
 
-    fw::TFormReader r_;
     TFormScan& scan_;
-    std::string form_, inline_, inlineSelf_;
 };
 
 const char* const kPlatformTargets = "PLATFORMTARGETS";
@@ -146,7 +89,8 @@ TFormScan ScanForm(const uint8_t* data, size_t size) {
     TFormScan scan;
     size_t offset = 0, length = 0;
     if (!FormBinarySpan(data, size, offset, length)) throw fw::EReadError("Invalid stream format");
-    TFormScanner(data + offset, length, scan).Walk();
+    fw::TFormReader reader(data + offset, length);
+    TFormScanner(reader, scan).Scan();
     return scan;
 }
 

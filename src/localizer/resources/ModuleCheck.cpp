@@ -135,22 +135,14 @@ public:
         for (int b = 0; b < app.BlockCount(); ++b) {
             auto* raw = dynamic_cast<TResRawBlock*>(app.Blocks(b));
             if (!raw) continue;
-            const TResRawBlock* same = nullptr;
-            for (int k = 0; k < mod.BlockCount() && !same; ++k) {
-                auto* m = dynamic_cast<TResRawBlock*>(mod.Blocks(k));
-                if (m && SameId(m->Type, raw->Type)) same = m;
-            }
+            const TResRawBlock* same = RawOfType(mod, raw->Type);
             for (const auto& e : raw->Entries) {
-                const TResRawEntry* found = nullptr;
-                if (same)
-                    for (const auto& f : same->Entries)
-                        if (f.Language == e.Language && SameId(f.Name, e.Name)) found = &f;
-                const std::string what = RawText(raw->Type, e);
+                const TResRawEntry* found = EntryIn(same, e);
                 if (!found) {
-                    Line("missing resource: " + what);
+                    Line("missing resource: " + RawText(raw->Type, e));
                     ++otherMissing;
                 } else if (found->Data != e.Data) {
-                    Line("changed resource: " + what);
+                    Line("changed resource: " + RawText(raw->Type, e));
                     ++otherChanged;
                 }
             }
@@ -160,16 +152,9 @@ public:
         for (int k = 0; k < mod.BlockCount(); ++k) {
             auto* m = dynamic_cast<TResRawBlock*>(mod.Blocks(k));
             if (!m) continue;
-            const TResRawBlock* own = nullptr;
-            for (int b = 0; b < app.BlockCount() && !own; ++b) {
-                auto* raw = dynamic_cast<TResRawBlock*>(app.Blocks(b));
-                if (raw && SameId(raw->Type, m->Type)) own = raw;
-            }
+            const TResRawBlock* own = RawOfType(app, m->Type);
             for (const auto& e : m->Entries) {
-                bool known = false;
-                for (size_t i = 0; own && i < own->Entries.size() && !known; ++i)
-                    known = own->Entries[i].Language == e.Language && SameId(own->Entries[i].Name, e.Name);
-                if (known) continue;
+                if (EntryIn(own, e)) continue;
                 Line("extra resource: " + RawText(m->Type, e));
                 ++otherChanged;
             }
@@ -193,6 +178,20 @@ private:
         return a.IsName == b.IsName && (a.IsName ? a.Name == b.Name : a.Id == b.Id);
     }
     static std::string IdText(const TResId& id) { return id.IsName ? fw::Utf16ToUtf8(id.Name) : std::to_string(id.Id); }
+    static const TResRawBlock* RawOfType(const TResProcessor& p, const TResId& type) {
+        for (int k = 0; k < p.BlockCount(); ++k) {
+            auto* raw = dynamic_cast<const TResRawBlock*>(p.Blocks(k));
+            if (raw && SameId(raw->Type, type)) return raw;
+        }
+        return nullptr;
+    }
+    // The entry of the same name and language in `block` (null: none, or no block).
+    static const TResRawEntry* EntryIn(const TResRawBlock* block, const TResRawEntry& e) {
+        for (size_t i = 0; block && i < block->Entries.size(); ++i)
+            if (block->Entries[i].Language == e.Language && SameId(block->Entries[i].Name, e.Name))
+                return &block->Entries[i];
+        return nullptr;
+    }
     static std::string RawText(const TResId& type, const TResRawEntry& e) {
         return "type " + IdText(type) + " " + IdText(e.Name) +
                fw::Format(" language 0x%.4x", {static_cast<unsigned>(e.Language)});

@@ -17,6 +17,7 @@
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/Generation.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/FormText.h"
 #include "localizer/resources/tests/StringBlock.h"
 
 using namespace langres;
@@ -32,7 +33,26 @@ using tooltest::Q;
 using tooltest::Result;
 using tooltest::Vtploc;
 
-class VtplocModule : public tooltest::ToolTest {};
+// A module image with a fixed time stamp.
+Bytes Saved(TResProcessor& p) {
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+class VtplocModule : public tooltest::ToolTest {
+protected:
+    // The module with every resource it has and `change` made, written under `name`.
+    std::string Rewritten(const std::string& module, const char* name,
+                          const std::function<void(TResProcessor&)>& change) {
+        TResProcessor m;
+        m.KeepAllResources = true;
+        m.LoadFromFile(module);
+        change(m);
+        return Put(name, Saved(m));
+    }
+};
 
 Bytes LangFile(uint16_t langId, const char* name, std::u16string hello, uint32_t build, uint32_t revision = 18) {
     TLangFileImage img;
@@ -307,10 +327,7 @@ Bytes ForeignApp() {
     const std::string text =
         "object MainForm: TMainForm\r\n  Caption = 'Main window'\r\n  HelpKeyword = '\xDC"
         "bersicht'\r\nend\r\n";
-    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-    fw::TMemoryStream form;
-    resources::FormTextToBinary(src, form, false, 0x0409);
-    AddRC(rc, "TMAINFORM", form.Bytes());
+    AddRC(rc, "TMAINFORM", restest::FormFromText(text, 0x0409));
     AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
     AddRC(rc, "PLATFORMTARGETS", Bytes{1, 0, 0, 0});
     AddRC(rc, "LOGO_PNG", Bytes{0x89, 'P', 'N', 'G', 1, 2, 3});
@@ -516,17 +533,6 @@ TEST_F(VtplocModule, VerifyComparesEveryOtherResource) {
     Result r = Vtploc("module verify --app " + Q(app) + " " + Q(Path("res.QPS")));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 
-    // The module with one resource changed or dropped.
-    auto variant = [&](const char* name, auto change) {
-        TResProcessor m;
-        m.KeepAllResources = true;
-        m.LoadFromFile(Path("res.QPS"));
-        change(m);
-        m.FixedTimeStamp = 1;
-        fw::TMemoryStream s;
-        m.SaveToStream(s);
-        return Put(name, s.Bytes());
-    };
     auto raw = [](TResProcessor& m, uint32_t type) {
         auto* b = dynamic_cast<resources::TResRawBlock*>(m.FindBlock(type));
         EXPECT_NE(b, nullptr) << type;
@@ -568,7 +574,7 @@ TEST_F(VtplocModule, VerifyComparesEveryOtherResource) {
          "changed resource: LOGO_PNG (language 0x0409)\n"},
     };
     for (const auto& c : cases) {
-        r = Vtploc("module verify --app " + Q(app) + " " + Q(variant(c.file, c.change)));
+        r = Vtploc("module verify --app " + Q(app) + " " + Q(Rewritten(Path("res.QPS"), c.file, c.change)));
         EXPECT_EQ(r.status, 1) << c.file << "\n" << r.out << r.err;
         EXPECT_NE(r.out.find(c.line), std::string::npos) << c.file << "\n" << r.out;
         EXPECT_NE(r.err.find("is incomplete"), std::string::npos) << c.file << "\n" << r.err;
@@ -591,15 +597,9 @@ Bytes EightBitApp(bool wideCaption) {
                              "  object NameLabel: TLabel\r\n    Caption = " +
                              (wideCaption ? "#1053#1072#1079#1074#1072#1085#1080#1077" : "'Name'") +
                              "\r\n  end\r\nend\r\n";
-    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-    fw::TMemoryStream form;
-    resources::FormTextToBinary(src, form, false, 0x0407);
-    AddRC(rc, "TMAINFORM", form.Bytes());
+    AddRC(rc, "TMAINFORM", restest::FormFromText(text, 0x0407));
     AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
-    p.FixedTimeStamp = 1;
-    fw::TMemoryStream out;
-    p.SaveToStream(out);
-    return out.Bytes();
+    return Saved(p);
 }
 
 // Tag of each string value of a module's TMAINFORM, by item.
@@ -637,23 +637,13 @@ TEST_F(VtplocModule, EightBitEraProgram) {
         << r.out;
 
     // The same module with a wide caption and a UTF-8 one: the program would not start.
-    TResProcessor m;
-    m.KeepAllResources = true;
-    m.LoadFromFile(mod);
-    {
+    const std::string wide = Rewritten(mod, "wide.QPS", [](TResProcessor& m) {
         const std::string text =
             "object MainForm: TMainForm\r\n  Caption = #1054#1073#1079#1086#1088\r\n"
             "  object CloseButton: TButton\r\n    Caption = #1047'akry'\r\n  end\r\nend\r\n";
-        fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-        fw::TMemoryStream form;
-        resources::FormTextToBinary(src, form, false, 0x0407);
-        form.SetPosition(0);
+        fw::TMemoryStream form(restest::FormFromText(text, 0x0407));
         static_cast<TResRCData*>(m.FindBlock(10))->FindByName("TMAINFORM")->LoadData(form);
-    }
-    m.FixedTimeStamp = 1;
-    fw::TMemoryStream s;
-    m.SaveToStream(s);
-    const std::string wide = Put("wide.QPS", s.Bytes());
+    });
     r = Vtploc("module verify --app " + Q(app) + " " + Q(wide));
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     EXPECT_NE(r.out.find("unreadable form: TMAINFORM: MainForm.Caption: a wide string, which this program's form "

@@ -12,6 +12,7 @@
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/PEReader.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/FormText.h"
 #include "localizer/resources/tests/StringBlock.h"
 
 using namespace langres;
@@ -215,11 +216,7 @@ TEST(ResourceModule, SourceWithoutValidLibrarySettingsIsRefused) {
 namespace {
 
 Bytes FormBinary(const std::string& caption) {
-    const std::string text = "object MainForm: TMainForm\r\n  Caption = '" + caption + "'\r\nend\r\n";
-    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-    fw::TMemoryStream form;
-    resources::FormTextToBinary(src, form, false, 0x0409);
-    return form.Bytes();
+    return restest::FormFromText("object MainForm: TMainForm\r\n  Caption = '" + caption + "'\r\nend\r\n", 0x0409);
 }
 
 // A program built with the framework's own tools (no settings records): string block 7 (ids
@@ -250,6 +247,41 @@ Bytes ProgramInTwoLanguages() {
     return out.Bytes();
 }
 
+// A language file's header for the language; a native dictionary when `native`.
+TLFHeader Header(uint16_t langId, const char* english, const char16_t* nativeName, bool native) {
+    TLFHeader h;
+    h.LangId = langId;
+    h.Revision = 1;
+    h.EnglishLangName = english;
+    h.NativeLangName = nativeName;
+    h.IsNative = native ? 1 : 0;
+    return h;
+}
+
+TLFRecord Caption(uint32_t id, std::u16string text) {
+    TLFRecord r;
+    r.Name = "Caption";
+    r.Id = id;
+    r.Value.Present = true;
+    r.Value.Text = std::move(text);
+    return r;
+}
+
+void LoadImage(const TLangFileImage& img, TLangFile& file, TLangResource& model, int index) {
+    Bytes b = WriteLangFile(img, 7, false);
+    fw::TMemoryStream s(b);
+    file.LoadFromStream(s, &model, index);
+}
+
+// `img` as the model's translation into the language of its header, loaded into `file` ready to
+// build a module.
+void LoadTranslation(const TLangFileImage& img, TLangFile& file, TLangResource& model) {
+    int index = model.AddLanguage(0, img.Header.LangId);
+    LoadImage(img, file, model, index);
+    file.DllLangIndex = index;
+    file.ModuleTimeStamp = 1;
+}
+
 // (type, name, language) -> bytes of a module file; ids as "#n".
 std::map<std::tuple<std::string, std::string, uint16_t>, Bytes> Resources(const std::string& path) {
     resources::TPEReader reader(path);
@@ -272,11 +304,7 @@ TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
     TLangResource model;
     {
         TLangFileImage img;
-        img.Header.LangId = 9;
-        img.Header.Revision = 1;
-        img.Header.EnglishLangName = "English";
-        img.Header.NativeLangName = u"English";
-        img.Header.IsNative = 1;
+        img.Header = Header(9, "English", u"English", true);
         TLFUnit unit;
         unit.Name = "Strings";
         unit.Constants.push_back(Const("S100", 1, 100, u"Hello"));
@@ -284,31 +312,16 @@ TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
         img.Units.push_back(unit);
         TLFForm f;
         f.Name = "MainForm";
-        TLFRecord caption;
-        caption.Name = "Caption";
-        caption.Id = 1;
-        caption.Value.Present = true;
-        caption.Value.Text = u"Main window";
-        f.Properties.push_back(caption);
+        f.Properties.push_back(Caption(1, u"Main window"));
         img.Forms.push_back(f);
-        Bytes n = WriteLangFile(img, 7, false);
-        fw::TMemoryStream ns(n);
         TLangFile native;
-        native.LoadFromStream(ns, &model, -1);
-        img.Header.LangId = 0x0407;
-        img.Header.IsNative = 0;
-        img.Header.EnglishLangName = "German";
-        img.Header.NativeLangName = u"Deutsch";
+        LoadImage(img, native, model, -1);
+        img.Header = Header(0x0407, "German", u"Deutsch", false);
         img.Units[0].Constants[0].Value.Text = u"Hallo";
         img.Units[0].Constants[1].Value.Text = u"Auf Wiedersehen";
         img.Forms[0].Properties[0].Value.Text = u"Rechnungen";
-        Bytes g = WriteLangFile(img, 7, false);
-        fw::TMemoryStream gs(g);
         TLangFile german;
-        int de = model.AddLanguage(0, 0x0407);
-        german.LoadFromStream(gs, &model, de);
-        german.DllLangIndex = de;
-        german.ModuleTimeStamp = 1;
+        LoadTranslation(img, german, model);
         german.SaveResourceModule(0, (dir.path / "inv.DEU").string(), &model, src);
     }
     const auto in = Resources(src), out = Resources((dir.path / "inv.DEU").string());
@@ -350,26 +363,14 @@ Bytes EightBitProgram() {
         "    Caption = 'Gotowe: \xB3\xB9ka'\r\n"
         "  end\r\n"
         "end\r\n";
-    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-    fw::TMemoryStream form;
-    resources::FormTextToBinary(src, form, false, 0x0415);
     TResProcessor p;
     auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
-    AddRC(rc, "TMAINFORM", form.Bytes());
+    AddRC(rc, "TMAINFORM", restest::FormFromText(text, 0x0415));
     AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
     p.FixedTimeStamp = 1;
     fw::TMemoryStream out;
     p.SaveToStream(out);
     return out.Bytes();
-}
-
-TLFRecord Caption(uint32_t id, std::u16string text) {
-    TLFRecord r;
-    r.Name = "Caption";
-    r.Id = id;
-    r.Value.Present = true;
-    r.Value.Text = std::move(text);
-    return r;
 }
 
 // Its Polish dictionary and a Russian translation of the captions given (empty: untranslated).
@@ -378,25 +379,16 @@ struct EightBitTranslation {
     TLangFile russian;
     EightBitTranslation(const std::u16string& form, const std::u16string& save, const std::u16string& status) {
         TLangFileImage img;
-        img.Header.LangId = 0x0415;
-        img.Header.Revision = 1;
-        img.Header.EnglishLangName = "Polish";
-        img.Header.NativeLangName = u"polski";
-        img.Header.IsNative = 1;
+        img.Header = Header(0x0415, "Polish", u"polski", true);
         TLFForm f;
         f.Name = "MainForm";
         f.Properties.push_back(Caption(1, u"Faktury"));
         f.Components.push_back({"SaveButton", 0, {Caption(2, u"Zapisz \u017C\u00F3\u0142\u0107")}});
         f.Components.push_back({"StatusLabel", 0, {Caption(3, u"Gotowe: \u0142\u0105ka")}});
         img.Forms.push_back(f);
-        Bytes n = WriteLangFile(img, 7, false);
-        fw::TMemoryStream ns(n);
         TLangFile native;
-        native.LoadFromStream(ns, &model, -1);
-        img.Header.LangId = 0x0419;
-        img.Header.IsNative = 0;
-        img.Header.EnglishLangName = "Russian";
-        img.Header.NativeLangName = u"русский";
+        LoadImage(img, native, model, -1);
+        img.Header = Header(0x0419, "Russian", u"русский", false);
         // An item the translation lacks follows the native text.
         auto put = [](std::vector<TLFRecord>& props, const std::u16string& t) {
             if (t.empty())
@@ -407,12 +399,7 @@ struct EightBitTranslation {
         put(img.Forms[0].Properties, form);
         put(img.Forms[0].Components[0].Properties, save);
         put(img.Forms[0].Components[1].Properties, status);
-        Bytes r = WriteLangFile(img, 7, false);
-        fw::TMemoryStream rs(r);
-        int ru = model.AddLanguage(0, 0x0419);
-        russian.LoadFromStream(rs, &model, ru);
-        russian.DllLangIndex = ru;
-        russian.ModuleTimeStamp = 1;
+        LoadTranslation(img, russian, model);
     }
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "FormText.h"
 #include "ResTestUtil.h"
 #include "framework/FormStream.h"
 #include "localizer/resources/FormConvert.h"
@@ -18,9 +19,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes Binary(const std::string& text, bool utf8 = false, uint32_t langId = 0) {
-    fw::TMemoryStream in(Bytes(text.begin(), text.end())), out;
-    FormTextToBinary(in, out, utf8, langId);
-    return out.Bytes();
+    return restest::FormFromText(text, langId, utf8);
 }
 
 // 8-bit strings only, a Polish one in code page 1250 among them.
