@@ -438,7 +438,7 @@ void TWriter::WriteString(const std::string& ansi) {
 
 void TWriter::WriteWideString(const std::u16string& w) {
     std::string utf8 = Utf16ToUtf8(w);
-    if (utf8.size() < 2 * w.size()) {
+    if (utf8.size() < 2 * w.size() && (Utf8ForWide || utf8.size() == w.size())) {
         WriteAnsiOrUtf8(WideToAnsi(w), utf8);
         return;
     }

@@ -138,8 +138,11 @@ public:
     // 8-bit text: tag 20 when its UTF-8 form differs, else tag 6 (< 256 bytes) or tag 12.
     void WriteString(const std::string& ansi);
     // Wide text: as 8-bit text with its UTF-8 encoding when that is shorter than 2 bytes per
-    // character, else tag 18.
+    // character (and Utf8ForWide), else tag 18.
     void WriteWideString(const std::u16string& w);
+    // Off for readers that know wide strings but not UTF-8 ones: wide text is then always tag 18
+    // (plain ASCII aside, which stays an 8-bit string).
+    bool Utf8ForWide = true;
     void WriteBinary(const void* data, size_t size);
 
     // The code-page links; overridden by writers that know the system and language code pages.

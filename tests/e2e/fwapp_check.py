@@ -16,29 +16,14 @@ import unicodedata
 
 import pefile
 
+import e2e_check
+from e2e_check import check
+
 art, app = sys.argv[1], sys.argv[2]
-fails = 0
-
-
-def check(ok, what):
-    global fails
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        fails += 1
-    return ok
 
 
 def read(name):
-    texts = {}
-    path = os.path.join(art, name + ".txt")
-    if not os.path.exists(path):
-        return texts
-    with open(path, encoding="utf-8", errors="replace") as f:
-        for line in f.read().replace("\r\n", "\n").split("\n"):
-            if line:
-                key, _, text = line.partition("=")
-                texts[key] = text.replace("\\r\\n", "\r\n")
-    return texts
+    return e2e_check.loader_texts(art, name)
 
 
 def has_letter(text):
@@ -187,4 +172,4 @@ for block, langs in sorted(blocks.items()):
             elif text != first.get(sid):
                 check(out.get(sid) == text, "%d in language 0x%04x, a text of its own, kept: %r" % (sid, lang, text))
 check(two >= 1, "%d string blocks in a second language compared" % two)
-sys.exit(1 if fails else 0)
+sys.exit(1 if e2e_check.fails else 0)

@@ -2,16 +2,11 @@
 # End-to-end test of a program built with the framework's own tools (fixtures/fwapp: no settings
 # records): its dictionary extracted, pseudo-translated and built into APP.QPS beside it by this
 # build's vtploc under Wine, then read back by fwloader the way that framework's run-time library
-# reads it, on a system whose ANSI code page is 1252 and on one whose code page is 1251.
+# reads it, on a system whose ANSI code page is 1252 and on one whose code page is 1251; in the
+# win64 build a 64-bit fwloader reading the module of a 64-bit program.
 # Artifacts stay in BUILD_DIR/e2e-fwapp.
 #   fwapp_e2e.sh ARCH BUILD_DIR
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 art=$build/e2e-fwapp
 rm -rf "$art"
 mkdir -p "$art/app"
@@ -20,22 +15,24 @@ cp "$build/fixtures/bin/fwapp.exe" "$build/fixtures/bin/fwloader.exe" "$app/"
 export WINEPREFIX=$art/prefix
 cleanup() { WINEPREFIX=$art/prefix /usr/lib/wine/wineserver -k 2>/dev/null; WINEPREFIX=$art/prefix1251 /usr/lib/wine/wineserver -k 2>/dev/null; }
 trap cleanup EXIT
-# Extra environment of the programs run (set for the code page 1251 runs); kept out of this shell.
-wenv=()
-w() { env "${wenv[@]}" "$root/cmake/wine-run" "$arch" "$@"; }
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
-vtploc() { w "$(winpath "$build/tools/vtploc/vtploc.exe")" "$@"; }
-
-fails=0
-step() { # step DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else fails=$((fails + 1)); echo "FAIL $what"; fi
-}
 step "lng extract" vtploc lng extract --app "$(winpath "$app/fwapp.exe")" --lang ENU -o "$(winpath "$app/fwapp.ntv.lng")"
 step "lng pseudo" vtploc lng pseudo "$(winpath "$app/fwapp.ntv.lng")" -o "$(winpath "$app/fwapp.qps.lng")"
 step "module build --out-dir" vtploc module build --app "$(winpath "$app/fwapp.exe")" --lang "$(winpath "$app/fwapp.qps.lng")" \
   --native "$(winpath "$app/fwapp.ntv.lng")" --out-dir "$(winpath "$app")"
 step "module verify" vtploc module verify --app "$(winpath "$app/fwapp.exe")" "$(winpath "$app/fwapp.QPS")"
+# The program's generation, told from the program: a 64-bit one is of the Unicode era (that
+# era's compilers brought 64-bit), a 32-bit one by its PLATFORMTARGETS. In the win64 build a 64-bit
+# fwloader reads the module of a 64-bit program.
+vtploc module verify --app "$(winpath "$app/fwapp.exe")" "$(winpath "$app/fwapp.QPS")" >"$art/verify.txt" 2>&1
+case "$arch" in
+  win64) reader="Unicode era (a 64-bit program)"; machine=0x8664 ;;
+  *) reader="Unicode era (it carries PLATFORMTARGETS)"; machine=0x14c ;;
+esac
+grep -q "^form reader: $reader" "$art/verify.txt" || fail "verify does not say \"$reader\" (see $art/verify.txt)"
+for exe in fwapp.exe fwloader.exe; do
+  m=$(/usr/bin/python3 -c 'import sys, pefile; print(hex(pefile.PE(sys.argv[1], fast_load=True).FILE_HEADER.Machine))' "$app/$exe")
+  if [ "$m" = "$machine" ]; then echo "ok   $exe is built for machine $m"; else fail "$exe is built for machine $m, not $machine"; fi
+done
 step "lng dump" vtploc lng dump "$(winpath "$app/fwapp.ntv.lng")" -o "$(winpath "$art/fwapp.ntv.json")"
 
 # The program's own texts (no module of that name), the module's by its abbreviation, and by the

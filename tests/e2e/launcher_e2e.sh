@@ -5,13 +5,7 @@
 #   launcher_e2e.sh ARCH BUILD_DIR
 # E2E_CASES, when set, is an extended regular expression: only the cases whose title matches run.
 # Artifacts (screenshot, timings, driver records) go to BUILD_DIR/e2e/artifacts.
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 
 work=$build/e2e
 inst=$work/install

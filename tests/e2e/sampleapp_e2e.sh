@@ -3,13 +3,7 @@
 # menu under Wine (fixtures/sampleapp/drive.sh), its windows read by the window driver after
 # each switch. Screenshots and the texts read stay in BUILD_DIR/e2e-sampleapp as artifacts.
 #   sampleapp_e2e.sh ARCH BUILD_DIR
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 art=$build/e2e-sampleapp
 rm -rf "$art"
 mkdir -p "$art"

@@ -13,6 +13,8 @@
 #include "localizer/langres/LangRes.h"
 #include "localizer/langres/SettingsRecord.h"
 #include "localizer/langres/Translatable.h"
+#include "localizer/resources/FormWalk.h"
+#include "localizer/resources/Generation.h"
 #include "localizer/resources/ResProc.h"
 
 namespace catalog {
@@ -33,79 +35,33 @@ struct TFormAcc {
 };
 
 // Walks a binary form and keys every translatable property the way the module builder looks it
-// up: a named child by its name, an unnamed one by its parent's path + "." + class + position,
-// collection items as "path.Property[n]", and everything inside an inline object prefixed by
-// the inline objects' names.
-class TFormWalker {
+// up (resources::TFormKeyWalker).
+class TFormWalker : public resources::TFormKeyWalker {
 public:
-    TFormWalker(fw::TFormReader& r, TFormAcc& acc, uint16_t langId) : r_(r), acc_(acc), langId_(langId) {}
-
-    // The form entry's name: the root's class name without its first letter.
-    std::string Walk() {
-        r_.ReadSignature();
-        uint8_t flags;
-        int64_t pos;
-        r_.ReadPrefix(flags, pos);
-        std::string className = r_.ReadStr();
-        std::string name = r_.ReadStr();
-        if (flags & fw::ffInline) inline_ = kutils::JoinDotted(inline_, name);
-        WalkObjectBody("");
-        return langres::FormEntryName(className);
-    }
+    TFormWalker(fw::TFormReader& r, TFormAcc& acc, uint16_t langId) : TFormKeyWalker(r), acc_(acc), langId_(langId) {}
 
 private:
-    void WalkObjectBody(const std::string& path) {
-        r_.EnterNesting();
-        WalkProperties(path);
-        r_.ReadListEnd();
-        for (int n = 1; !r_.EndOfList(); ++n) {
-            uint8_t flags;
-            int64_t pos;
-            r_.ReadPrefix(flags, pos);
-            std::string className = r_.ReadStr();
-            std::string name = r_.ReadStr();
-            std::string saved = inline_, savedSelf = inlineSelf_;
-            std::string key = langres::ChildObjectKey(path, name, className, n);
-            if (flags & fw::ffInline) {
-                inline_ = kutils::JoinDotted(inline_, name);
-                inlineSelf_ = key;
+    void Property(const std::string& path, const std::string& prop) override {
+        fw::TValueType t = r_.NextValue();
+        switch (t) {
+            case fw::vaString:
+            case fw::vaLString: {
+                std::string s = r_.ReadAnsiString();
+                Add(path, prop, langres::vkString, kutils::AnsiToWideLocale(s, langId_), false);
+                break;
             }
-            acc_.Classes.emplace(ComponentKey(key), className);
-            WalkObjectBody(key);
-            inline_ = saved;
-            inlineSelf_ = savedSelf;
-        }
-        r_.ReadListEnd();
-        r_.LeaveNesting();
-    }
-
-    void WalkProperties(const std::string& path) {
-        while (!r_.EndOfList()) {
-            std::string prop = r_.ReadStr();
-            fw::TValueType t = r_.NextValue();
-            switch (t) {
-                case fw::vaString:
-                case fw::vaLString: {
-                    std::string s = r_.ReadAnsiString();
-                    Add(path, prop, langres::vkString, kutils::AnsiToWideLocale(s, langId_), false);
-                    break;
-                }
-                case fw::vaWString:
-                case fw::vaUTF8String: {
-                    std::u16string w = r_.ReadWideString();
-                    Add(path, prop, langres::vkString, w, NeedsWide(w));
-                    break;
-                }
-                case fw::vaList:
-                    ReadList(path, prop);
-                    break;
-                case fw::vaCollection:
-                    ReadCollection(path, prop);
-                    break;
-                default:
-                    r_.SkipValue();
-                    break;
+            case fw::vaWString:
+            case fw::vaUTF8String: {
+                std::u16string w = r_.ReadWideString();
+                Add(path, prop, langres::vkString, w, NeedsWide(w));
+                break;
             }
+            case fw::vaList:
+                ReadList(path, prop);
+                break;
+            default:
+                r_.SkipValue();
+                break;
         }
     }
 
@@ -136,21 +92,6 @@ private:
         if (strings && count) Add(path, prop, langres::vkStringList, text, wide);
     }
 
-    void ReadCollection(const std::string& path, const std::string& prop) {
-        r_.ReadValue();
-        r_.EnterNesting();
-        for (int n = 0; !r_.EndOfList(); ++n) {
-            fw::TValueType t = r_.NextValue();
-            if (t == fw::vaInt8 || t == fw::vaInt16 || t == fw::vaInt32 || t == fw::vaInt64) r_.ReadInteger();
-            if (r_.ReadValue() != fw::vaList) r_.Fail("collection item expected");
-            std::string itemPath = kutils::JoinDotted(inline_, langres::CollectionItemKey(path, prop, n));
-            WalkProperties(itemPath);
-            r_.ReadListEnd();
-        }
-        r_.ReadListEnd();
-        r_.LeaveNesting();
-    }
-
     // A text the native code page cannot hold is written by the module builder in escaped
     // Unicode form.
     bool NeedsWide(const std::u16string& w) const {
@@ -171,17 +112,12 @@ private:
         props.emplace(prop, std::move(rec));
     }
 
-    // An inline object's own properties are keyed by its path on the form (as the module
-    // builder and the live translator find it), not by that path with its name once more.
-    std::string ComponentKey(const std::string& path) const {
-        return !inlineSelf_.empty() && path == inlineSelf_ ? inline_ : kutils::JoinDotted(inline_, path);
+    void Child(const std::string& componentKey, const std::string& className) override {
+        acc_.Classes.emplace(componentKey, className);
     }
 
-    fw::TFormReader& r_;
     TFormAcc& acc_;
     uint16_t langId_;
-    std::string inline_;
-    std::string inlineSelf_;  // key of the inline object being walked, for its own properties
 };
 
 struct TProgramLanguage {

@@ -5,6 +5,7 @@
 #include "LFProc.h"
 #include "LangContainer.h"
 #include "SettingsRecord.h"
+#include "localizer/resources/Generation.h"
 #include "localizer/resources/PrjProcs.h"
 #include "localizer/resources/ResProc.h"
 
@@ -44,7 +45,8 @@ bool TLangFile::HasSettingsRecords(const TResProcessor& processor) {
     return block && (block->FindByName(SLibSettingsName) || block->FindByName(SExeSettingsName));
 }
 
-void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model, bool asciiOnly8Bit) {
+void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* model,
+                                   const resources::TFormReaderKinds* programReader) {
     if (auto* strings = static_cast<TResString*>(processor.FindBlock(6))) {
         // A module that keeps the source's languages may hold one string id in several
         // languages, each with a text of its own: a text is replaced only where it is the native
@@ -81,8 +83,16 @@ void TLangFile::TranslateResources(TResProcessor& processor, TLangResource* mode
     const bool keepCharset = HasOption(loKeepCharset);
     forms.UTF8Strings = keepCharset;
     forms.ReplaceCharset = !keepCharset;
-    forms.AnsiForAsciiOnly = asciiOnly8Bit;
+    if (programReader) forms.ProgramReader = *programReader;
     forms.ProcessForms(processor);
+    if (forms.Unwritable.empty()) return;
+    std::string message;
+    for (const std::string& line : forms.Unwritable) message += line + "\n";
+    const int n = static_cast<int>(forms.Unwritable.size());
+    message += fw::Format(n == 1 ? "%d text cannot be written for this program's form reader, %s; nothing written"
+                                 : "%d texts cannot be written for this program's form reader, %s; nothing written",
+                          {n, programReader->Describe()});
+    throw ELFProcError(message);
 }
 
 void TLangFile::RemoveEmbeddedResources(TResProcessor& processor) {
@@ -143,7 +153,8 @@ void TLangFile::BuildResourceModule(uintptr_t module, fw::TStream& output, TLang
         processor.LoadFromFile(nativeFileName);
         TResRCData* block = RCData(processor);
         if (!block) block = static_cast<TResRCData*>(processor.AddBlock(std::make_unique<TResRCData>()));
-        TranslateResources(processor, model, true);
+        const resources::TFormReaderKinds reader = resources::ProgramFormReader(processor);
+        TranslateResources(processor, model, &reader);
         // A record naming the module's language and build (revision 0: the program has none),
         // for the tools; the program itself never reads it.
         block->Add(SLibSettingsName);

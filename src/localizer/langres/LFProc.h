@@ -14,7 +14,8 @@
 
 namespace resources {
 class TResProcessor;
-}
+struct TFormReaderKinds;
+}  // namespace resources
 
 namespace langres {
 
@@ -79,9 +80,11 @@ public:
     bool ReadSettingsRecord(resources::TResProcessor& processor, uint16_t& carried);
     // Whether the resources hold a program or library settings record (valid or not).
     static bool HasSettingsRecords(const resources::TResProcessor& processor);
-    // asciiOnly8Bit: every non-ASCII form text wide or UTF-8 (programs without settings records,
-    // whose form reader reads 8-bit strings in the code page of the system it runs on).
-    void TranslateResources(resources::TResProcessor& processor, TLangResource* model, bool asciiOnly8Bit = false);
+    // programReader: the form reader of a program without settings records (one built with the
+    // framework's own tools); form values are written in the kinds it takes. ELFProcError naming
+    // every text that cannot be written so, one line each, when there is any.
+    void TranslateResources(resources::TResProcessor& processor, TLangResource* model,
+                            const resources::TFormReaderKinds* programReader = nullptr);
     void RemoveEmbeddedResources(resources::TResProcessor& processor);
     void WriteSettingsRecord(resources::TResProcessor& processor, uint16_t carried);
 

@@ -76,17 +76,18 @@ void FormBinaryToText(fw::TStream& input, fw::TStream& output) {
     fw::ObjectBinaryToText(input, output);
 }
 
-void FormTextToBinary(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId) {
+void FormTextToBinary(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId, bool utf8Wide) {
     // Float text always uses "."; the tokeniser and the writer never consult the locale.
     TKWriter writer(output);
     writer.UTF8Strings = utf8Strings;
     writer.LangId = langId;
+    writer.Utf8ForWide = utf8Wide;
     fw::ObjectTextToBinary(input, writer);
 }
 
-void FormTextToResource(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId) {
+void FormTextToResource(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId, bool utf8Wide) {
     fw::TMemoryStream binary;
-    FormTextToBinary(input, binary, utf8Strings, langId);
+    FormTextToBinary(input, binary, utf8Strings, langId, utf8Wide);
     fw::BinaryToResourceForm(binary.Bytes(), output);
 }
 

@@ -33,8 +33,10 @@ int DetectFormFormat(fw::TStream& stream);
 // From the input's position to its end, appended to the output.
 void FormResourceToText(fw::TStream& input, fw::TStream& output);
 void FormBinaryToText(fw::TStream& input, fw::TStream& output);
-void FormTextToBinary(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId);
+// utf8Wide false: wide text is never stored as UTF-8 (tag 20), for readers that lack that kind.
+void FormTextToBinary(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId, bool utf8Wide = true);
 // EParserError "Component name is too long: \"%s\"" for class names of 70 bytes or more.
-void FormTextToResource(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId);
+void FormTextToResource(fw::TStream& input, fw::TStream& output, bool utf8Strings, uint32_t langId,
+                        bool utf8Wide = true);
 
 }  // namespace resources

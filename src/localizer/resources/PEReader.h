@@ -134,6 +134,8 @@ public:
     TPEReader& operator=(const TPEReader&) = delete;
 
     const std::string& FileName() const { return fileName_; }
+    // A 64-bit module: its optional header is the PE32+ one.
+    bool Is64Bit() const { return U16At(ntHeaders_ + 24) == 0x020B; }
     // The first section whose name matches (case-insensitive, at most 8 characters).
     bool FindSection(std::string_view name, TImageSectionHeader& section);
     // The root directory; "No resources in this file." when there is no ".rsrc" section.

@@ -136,12 +136,15 @@ void TFormProcessor::ProcessStream(fw::TStream& stream) {
             // Translated texts are written in the wide form; the 8-bit texts left are the
             // untranslated ones, in the code page of the program's own language.
             uint32_t textLang = LangResource && LangResource->NativeLangId ? LangResource->NativeLangId : LangId;
-            // Without 8-bit strings for other than ASCII, the untranslated ones go UTF-8 too.
-            const bool utf8 = UTF8Strings || AnsiForAsciiOnly;
+            // For a Unicode-era reader the untranslated 8-bit ones go UTF-8 too; an 8-bit-era one
+            // gets the program's own 8-bit strings back as they were, and wide strings only in
+            // the kinds it takes.
+            const bool utf8 = UTF8Strings || UnicodeReader();
+            const bool utf8Wide = !ProgramReader || ProgramReader->Utf8;
             if (format == fw::ffBinary)
-                FormTextToBinary(temp, result, utf8, textLang);
+                FormTextToBinary(temp, result, utf8, textLang, utf8Wide);
             else
-                FormTextToResource(temp, result, utf8, textLang);
+                FormTextToResource(temp, result, utf8, textLang, utf8Wide);
         } catch (const fw::Exception& e) {
             throw EPrjProcsError(fw::Format("Error while processing form \"%s\"\r\n%s", {FormName, e.Message()}));
         }
@@ -406,6 +409,7 @@ void TFormProcessor::TranslateProperty(const std::string& path, const std::strin
     if (!prop || prop->HasFlags(langres::vfDoNotTranslate)) return;
     if (prop->Kind() == langres::vkString && ValueText(prop).empty()) DropProperty = true;
     CopyLines(PropLine - 1);
+    item_ = kutils::JoinDotted(kutils::JoinDotted(FormName, key), propName);
     if (!DropProperty) WritePropertyLines(prop);
     NextLine = PropEndLine;
 }
@@ -416,7 +420,9 @@ void TFormProcessor::WriteAddedProperties(const std::string& path) {
     if (!component) return;
     for (int i = 0; i < component->Properties->Count(); ++i) {
         auto* prop = component->Properties->Items(i);
-        if (prop->HasFlags(langres::vfAdded)) WritePropertyLines(prop);
+        if (!prop->HasFlags(langres::vfAdded)) continue;
+        item_ = kutils::JoinDotted(kutils::JoinDotted(FormName, path), prop->Name);
+        WritePropertyLines(prop);
     }
 }
 
@@ -431,9 +437,18 @@ const std::u16string& TFormProcessor::ValueText(langres::TLResPropertyItem* prop
     return native->Text;
 }
 
-std::string TFormProcessor::QuoteText(const std::u16string& text, uint16_t langId, bool wide) const {
+bool TFormProcessor::UnicodeReader() const {
+    return ProgramReader && ProgramReader->Generation == TGeneration::Unicode;
+}
+
+std::string TFormProcessor::QuoteText(const std::u16string& text, uint16_t langId, bool wide) {
     std::string ansi;
     if (!wide && langres::LangAnsiHoldsText(text, langId, ansi)) return kutils::QuoteString(ansi, '\'');
+    if (ProgramReader && !ProgramReader->Wide) {
+        const std::string entry = fw::Format("%s: cannot be written in code page %u for this program's form reader",
+                                             {item_, static_cast<unsigned long long>(kutils::LocaleCodePage(langId))});
+        if (Unwritable.empty() || Unwritable.back() != entry) Unwritable.push_back(entry);
+    }
     return WideQuoteString(text);
 }
 
@@ -445,8 +460,10 @@ void TFormProcessor::WritePropertyLines(langres::TLResPropertyItem* prop) {
     }
     std::string blanks(indent > 0 ? static_cast<size_t>(indent) : 0, ' ');
     langres::TLResValue* value = prop->Values->Values(LangIndex);
-    // Escaped wide text reads the same on every system; 8-bit text only in its code page.
-    const bool wide = UTF8Strings || AnsiForAsciiOnly;
+    // Escaped wide text reads the same on every system; 8-bit text only in its code page. A text
+    // the program stored wide stays wide where its reader takes that.
+    const bool wide = UTF8Strings || UnicodeReader();
+    const bool wideKept = prop->HasFlags(langres::vfWide) && (!ProgramReader || ProgramReader->Wide);
     switch (prop->Kind()) {
         case langres::vkInteger:
         case langres::vkIdent:
@@ -454,7 +471,7 @@ void TFormProcessor::WritePropertyLines(langres::TLResPropertyItem* prop) {
             break;
         case langres::vkString:
             OutputLines.push_back(blanks + prop->Name + " = " +
-                                  QuoteText(ValueText(prop), value->LangId, wide || prop->HasFlags(langres::vfWide)));
+                                  QuoteText(ValueText(prop), value->LangId, wide || wideKept));
             break;
         case langres::vkStringList: {
             OutputLines.push_back(blanks + prop->Name + " = (");

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "framework/SysUtils.h"
 #include "localizer/langres/LangRes.h"
 #include "localizer/resources/FormConvert.h"
+#include "localizer/resources/Generation.h"
 
 namespace resources {
 
@@ -40,12 +42,19 @@ public:
     uint32_t LangId = 0;
     bool UTF8Strings = false;
     bool ReplaceCharset = true;
-    // 8-bit strings for plain ASCII only: every other text, translated or not, is written as a
-    // UTF-8 or wide string, whatever the code page of the language. For programs whose form
-    // reader takes those and reads 8-bit strings in the code page of the system it runs on.
-    // Without it, a translated text stays 8-bit where the language's code page holds it exactly
-    // and goes wide where it does not.
-    bool AnsiForAsciiOnly = false;
+    // The form reader of a program built with the framework's own tools (ProgramFormReader);
+    // empty for our own programs, where a translated text stays 8-bit where the language's code
+    // page holds it exactly and goes wide where it does not.
+    // - Unicode era: 8-bit strings for plain ASCII only; every other text, translated or not, is
+    //   written as a UTF-8 or wide string (that reader reads 8-bit strings in the code page of
+    //   the system it runs on).
+    // - 8-bit era: a text the language's code page holds is written 8-bit in that code page; one
+    //   it does not hold is written wide where the reader takes wide strings (UTF-8 only where it
+    //   takes those) and otherwise named in Unwritable. The program's own 8-bit strings stay.
+    std::optional<TFormReaderKinds> ProgramReader;
+    // "Form.Component.Property: cannot be written in code page N for this program's form
+    // reader", one per item, in the order met; the caller refuses the module when any is there.
+    std::vector<std::string> Unwritable;
 
     // ProcessForm for each name of FormNames, in order.
     void ProcessForms(TResProcessor& resProcessor);
@@ -81,9 +90,11 @@ protected:
     // its own code page, which may not be the text).
     const std::u16string& ValueText(langres::TLResPropertyItem* prop) const;
     // One string in form-text syntax: 8-bit in the language's code page where that holds it
-    // exactly (and AnsiForAsciiOnly allows), else escaped wide.
-    std::string QuoteText(const std::u16string& text, uint16_t langId, bool wide) const;
+    // exactly (and `wide` does not ask for the wide form), else escaped wide; a text the reader
+    // cannot take that way is added to Unwritable under the current item.
+    std::string QuoteText(const std::u16string& text, uint16_t langId, bool wide);
     void CopyLines(int lastLine);
+    bool UnicodeReader() const;
     [[noreturn]] void FormError(const std::string& message);
 
 private:
@@ -96,6 +107,8 @@ private:
     int depth_ = 0;
     // While the properties of an inline object itself are walked: its path (its own name).
     std::string inlineSelf_;
+    // The item whose lines WritePropertyLines writes (Form.Component.Property).
+    std::string item_;
 };
 
 }  // namespace resources

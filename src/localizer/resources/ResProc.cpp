@@ -1209,6 +1209,7 @@ void TResProcessor::LoadFromReader(TPEReader& reader) {
         loaded.push_back(std::move(block));
     }
     blocks_ = std::move(loaded);
+    Source64Bit = reader.Is64Bit();
 }
 
 namespace {

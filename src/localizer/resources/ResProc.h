@@ -321,6 +321,8 @@ public:
     // string tables and RCDATA and the numeric ids of RCDATA as they are in the source, for a
     // module that has to stand in for all of a program's resources.
     bool KeepAllResources = false;
+    // Whether the file loaded last is a 64-bit module.
+    bool Source64Bit = false;
 
     // Fixed time stamp for reproducible modules; empty means the clock at writing time.
     std::optional<uint32_t> FixedTimeStamp;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@
 #include "localizer/langres/LangWriter.h"
 #include "localizer/langres/SettingsRecord.h"
 #include "localizer/resources/FormConvert.h"
+#include "localizer/resources/Generation.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/FormText.h"
 #include "localizer/resources/tests/StringBlock.h"
 
 using namespace langres;
@@ -30,7 +33,26 @@ using tooltest::Q;
 using tooltest::Result;
 using tooltest::Vtploc;
 
-class VtplocModule : public tooltest::ToolTest {};
+// A module image with a fixed time stamp.
+Bytes Saved(TResProcessor& p) {
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+class VtplocModule : public tooltest::ToolTest {
+protected:
+    // The module with every resource it has and `change` made, written under `name`.
+    std::string Rewritten(const std::string& module, const char* name,
+                          const std::function<void(TResProcessor&)>& change) {
+        TResProcessor m;
+        m.KeepAllResources = true;
+        m.LoadFromFile(module);
+        change(m);
+        return Put(name, Saved(m));
+    }
+};
 
 Bytes LangFile(uint16_t langId, const char* name, std::u16string hello, uint32_t build, uint32_t revision = 18) {
     TLangFileImage img;
@@ -292,7 +314,8 @@ TEST_F(VtplocModule, WritesCutShortLeaveTheTargetUntouched) {
 namespace {
 
 // A program built with the framework's own tools: no settings records, a binary form, the
-// run-time library's RCDATA, an image in language 0x0409, strings in languages 0 and 9, an icon.
+// run-time library's RCDATA (PLATFORMTARGETS: of the Unicode era), an image in language 0x0409,
+// strings in languages 0 and 9, an icon, a bitmap and version information.
 Bytes ForeignApp() {
     TResProcessor p;
     auto* strings = static_cast<TResString*>(p.AddBlock(std::make_unique<TResString>()));
@@ -304,20 +327,29 @@ Bytes ForeignApp() {
     const std::string text =
         "object MainForm: TMainForm\r\n  Caption = 'Main window'\r\n  HelpKeyword = '\xDC"
         "bersicht'\r\nend\r\n";
-    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-    fw::TMemoryStream form;
-    resources::FormTextToBinary(src, form, false, 0x0409);
-    AddRC(rc, "TMAINFORM", form.Bytes());
+    AddRC(rc, "TMAINFORM", restest::FormFromText(text, 0x0409));
     AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
+    AddRC(rc, "PLATFORMTARGETS", Bytes{1, 0, 0, 0});
     AddRC(rc, "LOGO_PNG", Bytes{0x89, 'P', 'N', 'G', 1, 2, 3});
     rc->FindByName("LOGO_PNG")->Language = 0x0409;
-    resources::TResId icon;
-    icon.Id = 3;
-    auto* raw = static_cast<resources::TResRawBlock*>(p.AddBlock(std::make_unique<resources::TResRawBlock>(icon)));
-    resources::TResRawEntry e;
-    e.Name.Id = 1;
-    e.Data = Bytes{1, 2, 3, 4, 5};
-    raw->Entries.push_back(e);
+    // Icon 1, bitmap TOOLBAR in language 0x0409, version information 1.
+    for (auto [type, bytes] : {std::pair<uint16_t, Bytes>{3, Bytes{1, 2, 3, 4, 5}},
+                               {2, Bytes{'B', 'M', 6, 7}},
+                               {16, Bytes{0x5C, 0, 0x34, 0, 'V', 'S'}}}) {
+        resources::TResId id;
+        id.Id = type;
+        auto* raw = static_cast<resources::TResRawBlock*>(p.AddBlock(std::make_unique<resources::TResRawBlock>(id)));
+        resources::TResRawEntry e;
+        if (type == 2) {
+            e.Name.IsName = true;
+            e.Name.Name = u"TOOLBAR";
+            e.Language = 0x0409;
+        } else {
+            e.Name.Id = 1;
+        }
+        e.Data = bytes;
+        raw->Entries.push_back(e);
+    }
     p.FixedTimeStamp = 1;
     fw::TMemoryStream out;
     p.SaveToStream(out);
@@ -338,7 +370,7 @@ TEST_F(VtplocModule, ProgramWithoutSettingsRecords) {
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const std::string mod = (dir_ / "inv.QPS").string();
     ASSERT_TRUE(fs::exists(mod)) << r.out;
-    EXPECT_NE(r.out.find("2 strings, 1 forms, 3 other resources"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("2 strings, 1 forms, 6 other resources"), std::string::npos) << r.out;
 
     TResProcessor m, a;
     m.KeepAllResources = a.KeepAllResources = true;
@@ -396,6 +428,9 @@ TEST_F(VtplocModule, ProgramWithoutSettingsRecords) {
     r = Vtploc("module verify --app " + Q(app) + " " + Q(mod));
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("program: no settings records"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("form reader: Unicode era (it carries PLATFORMTARGETS): every kind of value\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("forms: 0 missing, 0 unreadable, 0 not translated\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("other resources: 0 missing, 0 changed\n"), std::string::npos) << r.out;
     // The program checked as a module of itself: complete, but its form is not translated.
@@ -481,4 +516,183 @@ TEST_F(VtplocModule, VerifyChecksEveryLanguage) {
     EXPECT_NE(r.out.find("missing resource: LOGO (language 0x0409)\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("missing resource: 101\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("strings: 2 missing"), std::string::npos) << r.out;
+}
+
+// A module for a program without settings records stands in for all its resources: one whose
+// icon, bitmap, version information or other RCDATA differs from the program's, lacks one or
+// has one the program has not (the program would find that one too), is incomplete.
+TEST_F(VtplocModule, VerifyComparesEveryOtherResource) {
+    std::string app = Put("res.exe", ForeignApp());
+    std::string ntv = (dir_ / "res.ntv.lng").string(), qps = (dir_ / "res.qps.lng").string();
+    ASSERT_EQ(Vtploc("lng extract --app " + Q(app) + " --lang ENU -o " + Q(ntv)).status, 0);
+    ASSERT_EQ(Vtploc("lng pseudo " + Q(ntv) + " -o " + Q(qps)).status, 0);
+    ASSERT_EQ(Vtploc("module build --app " + Q(app) + " --lang " + Q(qps) + " --native " + Q(ntv) + " -o " +
+                     Q(Path("res.QPS")))
+                  .status,
+              0);
+    Result r = Vtploc("module verify --app " + Q(app) + " " + Q(Path("res.QPS")));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+
+    auto raw = [](TResProcessor& m, uint32_t type) {
+        auto* b = dynamic_cast<resources::TResRawBlock*>(m.FindBlock(type));
+        EXPECT_NE(b, nullptr) << type;
+        return b;
+    };
+    const struct {
+        const char* file;
+        std::function<void(TResProcessor&)> change;
+        const char* line;
+    } cases[] = {
+        {"icon.QPS", [&](TResProcessor& m) { raw(m, 3)->Entries[0].Data[2] ^= 1; },
+         "changed resource: type 3 1 language 0x0000\n"},
+        {"bitmap.QPS", [&](TResProcessor& m) { raw(m, 2)->Entries[0].Data.push_back(0); },
+         "changed resource: type 2 TOOLBAR language 0x0409\n"},
+        {"version.QPS", [&](TResProcessor& m) { raw(m, 16)->Entries[0].Data.back() = 'X'; },
+         "changed resource: type 16 1 language 0x0000\n"},
+        {"noversion.QPS", [&](TResProcessor& m) { raw(m, 16)->Entries.clear(); },
+         "missing resource: type 16 1 language 0x0000\n"},
+        {"extraicon.QPS",
+         [&](TResProcessor& m) {
+             resources::TResRawEntry e = raw(m, 3)->Entries[0];
+             e.Language = 0x0419;
+             raw(m, 3)->Entries.push_back(e);
+         },
+         "extra resource: type 3 1 language 0x0419\n"},
+        {"extraversion.QPS",
+         [&](TResProcessor& m) {
+             raw(m, 16)->Entries.push_back({raw(m, 16)->Entries[0].Name, 0x0407, Bytes{1}});
+         },
+         "extra resource: type 16 1 language 0x0407\n"},
+        {"extrarc.QPS", [&](TResProcessor& m) { AddRC(static_cast<TResRCData*>(m.FindBlock(10)), "EXTRA", Bytes{1}); },
+         "extra resource: EXTRA\n"},
+        {"logo.QPS",
+         [&](TResProcessor& m) {
+             Bytes other{0x89, 'P', 'N', 'G', 9};
+             fw::TMemoryStream s(other);
+             static_cast<TResRCData*>(m.FindBlock(10))->FindByName("LOGO_PNG")->LoadData(s);
+         },
+         "changed resource: LOGO_PNG (language 0x0409)\n"},
+    };
+    for (const auto& c : cases) {
+        r = Vtploc("module verify --app " + Q(app) + " " + Q(Rewritten(Path("res.QPS"), c.file, c.change)));
+        EXPECT_EQ(r.status, 1) << c.file << "\n" << r.out << r.err;
+        EXPECT_NE(r.out.find(c.line), std::string::npos) << c.file << "\n" << r.out;
+        EXPECT_NE(r.err.find("is incomplete"), std::string::npos) << c.file << "\n" << r.err;
+    }
+}
+
+namespace {
+
+// A program in the manner of the late-1990s compilers: German texts as 8-bit strings (code page
+// 1252), no wide or UTF-8 value, no PLATFORMTARGETS; with `wideCaption` one caption stored wide,
+// as the later 8-bit-era compilers did.
+Bytes EightBitApp(bool wideCaption) {
+    TResProcessor p;
+    auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
+    const std::string text = std::string(
+                                 "object MainForm: TMainForm\r\n  Caption = '\xDC"
+                                 "bersicht'\r\n") +
+                             "  object CloseButton: TButton\r\n    Caption = 'Schlie\xDF"
+                             "en'\r\n  end\r\n" +
+                             "  object NameLabel: TLabel\r\n    Caption = " +
+                             (wideCaption ? "#1053#1072#1079#1074#1072#1085#1080#1077" : "'Name'") +
+                             "\r\n  end\r\nend\r\n";
+    AddRC(rc, "TMAINFORM", restest::FormFromText(text, 0x0407));
+    AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
+    return Saved(p);
+}
+
+// Tag of each string value of a module's TMAINFORM, by item.
+std::map<std::string, int> FormTags(const std::string& module) {
+    TResProcessor m;
+    m.LoadFromFile(module);
+    const Bytes& data = static_cast<TResRCData*>(m.FindBlock(10))->FindByName("TMAINFORM")->Data.Bytes();
+    std::map<std::string, int> tags;
+    for (const auto& v : resources::ScanForm(data.data(), data.size()).Strings) tags[v.Item] = v.Tag;
+    return tags;
+}
+
+}  // namespace
+
+// The late-1990s form reader takes 8-bit strings only. What the module language's code page holds
+// is built 8-bit; what it cannot hold is refused, every such item named, nothing written; verify
+// names every value of a module the reader would not take.
+TEST_F(VtplocModule, EightBitEraProgram) {
+    std::string app = Put("old.exe", EightBitApp(false));
+    std::string ntv = Path("old.ntv.lng"), qps = Path("old.qps.lng"), rus = Path("old.rus.lng");
+    ASSERT_EQ(Vtploc("lng extract --app " + Q(app) + " --lang DEU -o " + Q(ntv)).status, 0);
+    ASSERT_EQ(Vtploc("lng pseudo " + Q(ntv) + " -o " + Q(qps)).status, 0);
+    Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(qps) + " --native " + Q(ntv) + " --out-dir " +
+                      Q(dir_.string()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string mod = Path("old.QPS");
+    EXPECT_EQ(FormTags(mod), (std::map<std::string, int>{{"MainForm.Caption", fw::vaString},
+                                                         {"MainForm.CloseButton.Caption", fw::vaString},
+                                                         {"MainForm.NameLabel.Caption", fw::vaString}}));
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(mod));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("form reader: 8-bit era (no mark of the Unicode era): 8-bit strings only (its forms carry "
+                         "no wide or UTF-8 string)\n"),
+              std::string::npos)
+        << r.out;
+
+    // The same module with a wide caption and a UTF-8 one: the program would not start.
+    const std::string wide = Rewritten(mod, "wide.QPS", [](TResProcessor& m) {
+        const std::string text =
+            "object MainForm: TMainForm\r\n  Caption = #1054#1073#1079#1086#1088\r\n"
+            "  object CloseButton: TButton\r\n    Caption = #1047'akry'\r\n  end\r\nend\r\n";
+        fw::TMemoryStream form(restest::FormFromText(text, 0x0407));
+        static_cast<TResRCData*>(m.FindBlock(10))->FindByName("TMAINFORM")->LoadData(form);
+    });
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(wide));
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("unreadable form: TMAINFORM: MainForm.Caption: a wide string, which this program's form "
+                         "reader does not take\n"
+                         "unreadable form: TMAINFORM: MainForm.CloseButton.Caption: a UTF-8 string, which this "
+                         "program's form reader does not take\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("forms: 0 missing, 1 unreadable, 0 not translated\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("\"" + wide + "\" does not suit the program: 1 of its forms would not read"),
+              std::string::npos)
+        << r.err;
+
+    // Russian: code page 1251 holds none of the Latin letters with accents of the pseudo texts.
+    ASSERT_EQ(Vtploc("lng pseudo --lang RUS " + Q(ntv) + " -o " + Q(rus)).status, 0);
+    const std::string out = Put("kept.dll", std::string("previous module"));
+    for (const std::string& target : {"--out-dir " + Q(dir_.string()), "-o " + Q(out)}) {
+        r = Vtploc("module build --app " + Q(app) + " --lang " + Q(rus) + " --native " + Q(ntv) + " " + target);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        const std::string tail = ": cannot be written in code page 1251 for this program's form reader\n";
+        EXPECT_EQ(r.err, "vtploc: MainForm.Caption" + tail + "MainForm.CloseButton.Caption" + tail +
+                             "MainForm.NameLabel.Caption" + tail +
+                             "3 texts cannot be written for this program's form reader, 8-bit era (no mark of the "
+                             "Unicode era): 8-bit strings only (its forms carry no wide or UTF-8 string); nothing "
+                             "written\n");
+    }
+    EXPECT_FALSE(fs::exists(Path("old.RUS")));
+    EXPECT_EQ(tooltest::ReadText(out), "previous module");
+    EXPECT_TRUE(NoTemporaryIn(dir_));
+}
+
+// A later 8-bit-era program whose forms carry a wide string: its reader takes that kind, so what
+// code page 1251 cannot hold is written wide (tag 18, never the UTF-8 kind it was not seen to
+// take), and so is the text the program itself stored wide.
+TEST_F(VtplocModule, EightBitEraProgramWithWideStrings) {
+    std::string app = Put("later.exe", EightBitApp(true));
+    std::string ntv = Path("later.ntv.lng"), rus = Path("later.rus.lng");
+    ASSERT_EQ(Vtploc("lng extract --app " + Q(app) + " --lang DEU -o " + Q(ntv)).status, 0);
+    ASSERT_EQ(Vtploc("lng pseudo --lang RUS " + Q(ntv) + " -o " + Q(rus)).status, 0);
+    Result r = Vtploc("module build --app " + Q(app) + " --lang " + Q(rus) + " --native " + Q(ntv) + " --out-dir " +
+                      Q(dir_.string()));
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(FormTags(Path("later.RUS")), (std::map<std::string, int>{{"MainForm.Caption", fw::vaWString},
+                                                                       {"MainForm.CloseButton.Caption", fw::vaWString},
+                                                                       {"MainForm.NameLabel.Caption", fw::vaWString}}));
+    r = Vtploc("module verify --app " + Q(app) + " " + Q(Path("later.RUS")));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("form reader: 8-bit era (no mark of the Unicode era): 8-bit and wide strings (its forms "
+                         "carry wide strings: MainForm.NameLabel.Caption)\n"),
+              std::string::npos)
+        << r.out;
 }

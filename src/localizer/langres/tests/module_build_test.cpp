@@ -12,6 +12,7 @@
 #include "localizer/resources/FormConvert.h"
 #include "localizer/resources/PEReader.h"
 #include "localizer/resources/ResProc.h"
+#include "localizer/resources/tests/FormText.h"
 #include "localizer/resources/tests/StringBlock.h"
 
 using namespace langres;
@@ -215,11 +216,7 @@ TEST(ResourceModule, SourceWithoutValidLibrarySettingsIsRefused) {
 namespace {
 
 Bytes FormBinary(const std::string& caption) {
-    const std::string text = "object MainForm: TMainForm\r\n  Caption = '" + caption + "'\r\nend\r\n";
-    fw::TBytesStream src(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size()));
-    fw::TMemoryStream form;
-    resources::FormTextToBinary(src, form, false, 0x0409);
-    return form.Bytes();
+    return restest::FormFromText("object MainForm: TMainForm\r\n  Caption = '" + caption + "'\r\nend\r\n", 0x0409);
 }
 
 // A program built with the framework's own tools (no settings records): string block 7 (ids
@@ -250,6 +247,41 @@ Bytes ProgramInTwoLanguages() {
     return out.Bytes();
 }
 
+// A language file's header for the language; a native dictionary when `native`.
+TLFHeader Header(uint16_t langId, const char* english, const char16_t* nativeName, bool native) {
+    TLFHeader h;
+    h.LangId = langId;
+    h.Revision = 1;
+    h.EnglishLangName = english;
+    h.NativeLangName = nativeName;
+    h.IsNative = native ? 1 : 0;
+    return h;
+}
+
+TLFRecord Caption(uint32_t id, std::u16string text) {
+    TLFRecord r;
+    r.Name = "Caption";
+    r.Id = id;
+    r.Value.Present = true;
+    r.Value.Text = std::move(text);
+    return r;
+}
+
+void LoadImage(const TLangFileImage& img, TLangFile& file, TLangResource& model, int index) {
+    Bytes b = WriteLangFile(img, 7, false);
+    fw::TMemoryStream s(b);
+    file.LoadFromStream(s, &model, index);
+}
+
+// `img` as the model's translation into the language of its header, loaded into `file` ready to
+// build a module.
+void LoadTranslation(const TLangFileImage& img, TLangFile& file, TLangResource& model) {
+    int index = model.AddLanguage(0, img.Header.LangId);
+    LoadImage(img, file, model, index);
+    file.DllLangIndex = index;
+    file.ModuleTimeStamp = 1;
+}
+
 // (type, name, language) -> bytes of a module file; ids as "#n".
 std::map<std::tuple<std::string, std::string, uint16_t>, Bytes> Resources(const std::string& path) {
     resources::TPEReader reader(path);
@@ -272,11 +304,7 @@ TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
     TLangResource model;
     {
         TLangFileImage img;
-        img.Header.LangId = 9;
-        img.Header.Revision = 1;
-        img.Header.EnglishLangName = "English";
-        img.Header.NativeLangName = u"English";
-        img.Header.IsNative = 1;
+        img.Header = Header(9, "English", u"English", true);
         TLFUnit unit;
         unit.Name = "Strings";
         unit.Constants.push_back(Const("S100", 1, 100, u"Hello"));
@@ -284,31 +312,16 @@ TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
         img.Units.push_back(unit);
         TLFForm f;
         f.Name = "MainForm";
-        TLFRecord caption;
-        caption.Name = "Caption";
-        caption.Id = 1;
-        caption.Value.Present = true;
-        caption.Value.Text = u"Main window";
-        f.Properties.push_back(caption);
+        f.Properties.push_back(Caption(1, u"Main window"));
         img.Forms.push_back(f);
-        Bytes n = WriteLangFile(img, 7, false);
-        fw::TMemoryStream ns(n);
         TLangFile native;
-        native.LoadFromStream(ns, &model, -1);
-        img.Header.LangId = 0x0407;
-        img.Header.IsNative = 0;
-        img.Header.EnglishLangName = "German";
-        img.Header.NativeLangName = u"Deutsch";
+        LoadImage(img, native, model, -1);
+        img.Header = Header(0x0407, "German", u"Deutsch", false);
         img.Units[0].Constants[0].Value.Text = u"Hallo";
         img.Units[0].Constants[1].Value.Text = u"Auf Wiedersehen";
         img.Forms[0].Properties[0].Value.Text = u"Rechnungen";
-        Bytes g = WriteLangFile(img, 7, false);
-        fw::TMemoryStream gs(g);
         TLangFile german;
-        int de = model.AddLanguage(0, 0x0407);
-        german.LoadFromStream(gs, &model, de);
-        german.DllLangIndex = de;
-        german.ModuleTimeStamp = 1;
+        LoadTranslation(img, german, model);
         german.SaveResourceModule(0, (dir.path / "inv.DEU").string(), &model, src);
     }
     const auto in = Resources(src), out = Resources((dir.path / "inv.DEU").string());
@@ -331,4 +344,146 @@ TEST(ResourceModule, ProgramWithoutSettingsRecordsInTwoLanguages) {
     for (const auto& [key, bytes] : in) EXPECT_EQ(out.count(key), 1u) << std::get<1>(key) << " " << std::get<2>(key);
     EXPECT_EQ(out.size(), in.size() + 1);
     EXPECT_EQ(out.count({"RCData", SLibSettingsName, 0}), 1u);
+}
+
+namespace {
+
+// A program in the manner of the late-1990s compilers: its form's texts are 8-bit strings in
+// code page 1250, none wide or UTF-8; no settings records.
+Bytes EightBitProgram() {
+    const std::string text =
+        "object MainForm: TMainForm\r\n"
+        "  Caption = 'Faktury'\r\n"
+        "  HelpKeyword = 'Przegl\xB9"
+        "d'\r\n"
+        "  object SaveButton: TButton\r\n"
+        "    Caption = 'Zapisz \xBF\xF3\xB3\xE6'\r\n"
+        "  end\r\n"
+        "  object StatusLabel: TLabel\r\n"
+        "    Caption = 'Gotowe: \xB3\xB9ka'\r\n"
+        "  end\r\n"
+        "end\r\n";
+    TResProcessor p;
+    auto* rc = static_cast<TResRCData*>(p.AddBlock(std::make_unique<TResRCData>()));
+    AddRC(rc, "TMAINFORM", restest::FormFromText(text, 0x0415));
+    AddRC(rc, "DVCLAL", Bytes(16, 0xA2));
+    p.FixedTimeStamp = 1;
+    fw::TMemoryStream out;
+    p.SaveToStream(out);
+    return out.Bytes();
+}
+
+// Its Polish dictionary and a Russian translation of the captions given (empty: untranslated).
+struct EightBitTranslation {
+    TLangResource model;
+    TLangFile russian;
+    EightBitTranslation(const std::u16string& form, const std::u16string& save, const std::u16string& status) {
+        TLangFileImage img;
+        img.Header = Header(0x0415, "Polish", u"polski", true);
+        TLFForm f;
+        f.Name = "MainForm";
+        f.Properties.push_back(Caption(1, u"Faktury"));
+        f.Components.push_back({"SaveButton", 0, {Caption(2, u"Zapisz \u017C\u00F3\u0142\u0107")}});
+        f.Components.push_back({"StatusLabel", 0, {Caption(3, u"Gotowe: \u0142\u0105ka")}});
+        img.Forms.push_back(f);
+        TLangFile native;
+        LoadImage(img, native, model, -1);
+        img.Header = Header(0x0419, "Russian", u"русский", false);
+        // An item the translation lacks follows the native text.
+        auto put = [](std::vector<TLFRecord>& props, const std::u16string& t) {
+            if (t.empty())
+                props.clear();
+            else
+                props[0].Value.Text = t;
+        };
+        put(img.Forms[0].Properties, form);
+        put(img.Forms[0].Components[0].Properties, save);
+        put(img.Forms[0].Components[1].Properties, status);
+        LoadTranslation(img, russian, model);
+    }
+};
+
+// (tag, bytes) of each string value of the module's form, by item.
+std::map<std::string, std::pair<int, std::string>> FormStrings(const std::string& module) {
+    TResProcessor m;
+    m.LoadFromFile(module);
+    const Bytes& data = static_cast<TResRCData*>(m.FindBlock(10))->FindByName("TMAINFORM")->Data.Bytes();
+    std::map<std::string, std::pair<int, std::string>> out;
+    fw::TFormReader r(data);
+    r.ReadSignature();
+    std::string object;
+    // Two levels are enough here: the form's properties, then its childrens'.
+    uint8_t flags = 0;
+    int64_t pos = -1;
+    r.ReadPrefix(flags, pos);
+    r.ReadStr();
+    std::string form = r.ReadStr();
+    auto props = [&](const std::string& path) {
+        while (!r.EndOfList()) {
+            std::string name = r.ReadStr();
+            const int tag = r.NextValue();
+            if (tag == fw::vaString || tag == fw::vaLString)
+                out[path + "." + name] = {tag, r.ReadAnsiString()};
+            else if (tag == fw::vaWString || tag == fw::vaUTF8String)
+                out[path + "." + name] = {tag, fw::Utf16ToUtf8(r.ReadWideString())};
+            else
+                r.SkipValue();
+        }
+        r.ReadListEnd();
+    };
+    props(form);
+    while (!r.EndOfList()) {
+        r.ReadPrefix(flags, pos);
+        r.ReadStr();
+        std::string child = r.ReadStr();
+        props(form + "." + child);
+        r.ReadListEnd();
+    }
+    return out;
+}
+
+}  // namespace
+
+// The late-1990s form reader takes 8-bit strings only: a translation its language's code page
+// holds is written 8-bit in that code page, the program's own 8-bit strings stay byte for byte,
+// and no value is wide or UTF-8.
+TEST(ResourceModule, EightBitEraProgramGetsEightBitStrings) {
+    TempDir dir;
+    const std::string src = dir.File("old.exe", EightBitProgram());
+    EightBitTranslation t(u"\u0421\u0447\u0435\u0442\u0430", u"\u0421\u043E\u0445\u0440\u0430\u043D\u0438\u0442\u044C",
+                          u"\u0413\u043E\u0442\u043E\u0432\u043E");
+    const std::string out = (dir.path / "old.RUS").string();
+    t.russian.SaveResourceModule(0, out, &t.model, src);
+    const auto strings = FormStrings(out);
+    using P = std::pair<int, std::string>;
+    EXPECT_EQ(strings.at("MainForm.Caption"), (P{fw::vaString, "\xD1\xF7\xE5\xF2\xE0"}));
+    EXPECT_EQ(strings.at("MainForm.SaveButton.Caption"), (P{fw::vaString, "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC"}));
+    EXPECT_EQ(strings.at("MainForm.StatusLabel.Caption"), (P{fw::vaString, "\xC3\xEE\xF2\xEE\xE2\xEE"}));
+    EXPECT_EQ(strings.at("MainForm.HelpKeyword"), (P{fw::vaString,
+                                                     "Przegl\xB9"
+                                                     "d"}));
+    EXPECT_EQ(strings.size(), 4u);
+}
+
+// A text the language's code page cannot hold, translated (Chinese in a Russian translation)
+// or left in the native language (Polish letters): each one named with the code page, and no
+// module written.
+TEST(ResourceModule, EightBitEraProgramRefusesWhatItsReaderCannotRead) {
+    TempDir dir;
+    const std::string src = dir.File("old.exe", EightBitProgram());
+    EightBitTranslation t(u"\u0421\u0447\u0435\u0442\u0430 \u6587\u4EF6",
+                          u"\u0421\u043E\u0445\u0440\u0430\u043D\u0438\u0442\u044C", u"");
+    const std::string out = (dir.path / "old.RUS").string();
+    try {
+        t.russian.SaveResourceModule(0, out, &t.model, src);
+        FAIL() << "written";
+    } catch (const ELFProcError& e) {
+        const std::string tail = ": cannot be written in code page 1251 for this program's form reader\n";
+        EXPECT_EQ(e.Message(),
+                  "MainForm.Caption" + tail + "MainForm.StatusLabel.Caption" + tail +
+                      "2 texts cannot be written for this program's form reader, 8-bit era (no mark of the Unicode "
+                      "era): 8-bit strings only (its forms carry no wide or UTF-8 string); nothing written");
+    }
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
 }

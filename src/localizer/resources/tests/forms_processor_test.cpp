@@ -589,7 +589,7 @@ TEST_F(WesternModule, ReadOnASystemOfAnotherCodePage) {
         // 8-bit text of the module's language is the system's to read: 1251 shows other letters.
         ExpectText(t, "Form1.Box.Caption", u"\u042CAVX512\u042F", fw::vaString);
     }
-    proc_.AnsiForAsciiOnly = true;
+    proc_.ProgramReader = resources::TFormReaderKinds{};  // a Unicode-era reader
     TFormTexts t = ModuleTexts(&cyrillic);
     for (const auto& [key, text] : t) {
         bool ascii = std::all_of(text.Text.begin(), text.Text.end(), [](char16_t c) { return c < 128; });
@@ -601,4 +601,48 @@ TEST_F(WesternModule, ReadOnASystemOfAnotherCodePage) {
     EXPECT_EQ(t["Form1.ZhLabel.Caption"].Text, u"\u6587\u4EF6");
     ExpectText(t, "Form1.Combo.Items.Strings[1]", u"Auto", fw::vaString);
     ExpectText(t, "Form1.Hint", u"Open", fw::vaString);
+}
+
+// An 8-bit-era reader that takes wide strings but not UTF-8 ones: what 1252 holds is 8-bit,
+// everything else tag 18 (never 20, even where UTF-8 would be shorter), untranslated wide texts
+// of the program included.
+TEST_F(WesternModule, EightBitEraReaderWithWideStrings) {
+    resources::TFormReaderKinds reader;
+    reader.Generation = resources::TGeneration::Ansi;
+    reader.Utf8 = false;
+    proc_.ProgramReader = reader;
+    Translate("", "Caption", u"Fichier \u6587\u4EF6 \u0160koda");
+    Translate("", "Hint", u"Ouvrir");
+    Translate("Edit", "Text", u"\u00C9diter");
+    TFormTexts t = ModuleTexts();
+    EXPECT_TRUE(proc_.Unwritable.empty());
+    ExpectText(t, "Form1.Caption", u"Fichier \u6587\u4EF6 \u0160koda", fw::vaWString);
+    ExpectText(t, "Form1.RuLabel.Caption", u"\u0424\u0430\u0439\u043B", fw::vaWString);
+    ExpectText(t, "Form1.View.Columns[0].Caption", u"\u540D\u79F0", fw::vaWString);
+    ExpectText(t, "Form1.Hint", u"Ouvrir", fw::vaString);
+    ExpectText(t, "Form1.Edit.Text", u"\u00C9diter", fw::vaString);
+    for (const auto& [key, text] : t) EXPECT_NE(static_cast<int>(text.Tag), fw::vaUTF8String) << key;
+}
+
+// A reader that takes 8-bit strings only: every text the language's code page cannot hold is
+// named with the code page, translated or not, once each in the order met; what it holds is
+// written 8-bit.
+TEST_F(WesternModule, EightBitOnlyReaderNamesWhatCannotBeWritten) {
+    resources::TFormReaderKinds reader;
+    reader.Generation = resources::TGeneration::Ansi;
+    reader.Wide = reader.Utf8 = false;
+    proc_.ProgramReader = reader;
+    Translate("", "Caption", u"Fichier \u6587\u4EF6");
+    Translate("", "Hint", u"Ouvrir");
+    Translate("Combo", "Items.Strings", u"\u0420\u0443\u0441\r\n\u0420\u0443\r\n\u00C9t\u00E9");
+    Translate("Box", "Caption", u"\u00DCAVX512\u00DF");
+    TFormTexts t = ModuleTexts();
+    const std::string tail = ": cannot be written in code page 1252 for this program's form reader";
+    EXPECT_EQ(proc_.Unwritable,
+              (std::vector<std::string>{"Form1.Caption" + tail, "Form1.Combo.Items.Strings" + tail,
+                                        "Form1.RuLabel.Caption" + tail, "Form1.ZhLabel.Caption" + tail,
+                                        "Form1.View.Columns[0].Caption" + tail}));
+    ExpectText(t, "Form1.Hint", u"Ouvrir", fw::vaString);
+    ExpectText(t, "Form1.Box.Caption", u"\u00DCAVX512\u00DF", fw::vaString);
+    ExpectText(t, "Form1.Combo.Items.Strings[2]", u"\u00C9t\u00E9", fw::vaString);
 }
