@@ -90,6 +90,18 @@ TEntryKind EntryKindOf(const TLFRecord& n) {
     return ekNoValue;
 }
 
+// Whether import gives a text of this native item CR LF line ends when no pattern says where
+// they stand: string lists and texts whose native text has them.
+bool DefaultCrLf(const TLFRecord& native) {
+    return native.Kind == langres::vkStringList || native.Value.Text.find(u"\r\n") != std::u16string::npos;
+}
+
+// The line-end pattern of text as import would give it back by default.
+std::string DefaultEolPattern(const std::u16string& text, const TLFRecord& native) {
+    size_t breaks = static_cast<size_t>(std::count(text.begin(), text.end(), u'\n'));
+    return std::string(breaks, DefaultCrLf(native) ? '1' : '0');
+}
+
 // A float value's bits, copied, never loaded as a number (x87 would change a NaN's).
 uint64_t FloatBits(const langres::TLFValue& v) {
     uint64_t bits;
@@ -139,6 +151,7 @@ std::string FormatFacts(const TEntryFacts& f) {
     if (!f.MsgidChars.empty()) s += ", msgid chars " + f.MsgidChars;
     if (!f.MsgstrChars.empty()) s += ", msgstr chars " + f.MsgstrChars;
     if (f.EmptyTranslation) s += ", empty translation";
+    if (!f.Item.empty()) s += ", item " + f.Item;
     return s;
 }
 
@@ -148,6 +161,11 @@ TEntryFacts ParseFacts(const std::string& text) {
     if (at == std::string::npos) return st;
     std::string line = text.substr(at + std::strlen(FactsTag));
     line = line.substr(0, line.find('\n'));
+    size_t item = line.find(", item ");
+    if (item != std::string::npos) {
+        st.Item = fw::Trim(line.substr(item + 7));
+        line.resize(item);
+    }
     long rev = 0;
     unsigned flags = 0;
     unsigned long long stamp = 0;
@@ -209,7 +227,7 @@ TExport ExportEntries(const TLangFileImage& nativeIn, const TLangFileImage* tran
         const TLFRecord& t = translation ? *trans[i].Record : n;
         const bool translated = translation && t.Revision >= 0;
         const TEntryKind kind = EntryKindOf(n);
-        if (kind != ekText && kind != ekNumber && !(translated || (translation && t.Stamp != n.Stamp))) continue;
+        if (translation && kind != ekText && kind != ekNumber && !translated && t.Stamp == n.Stamp) continue;
         TExportEntry e;
         e.Path = items[i].Path();
         if (!seen.emplace(fw::UpperCaseAscii(e.Path), i).second)
@@ -227,18 +245,21 @@ TExport ExportEntries(const TLangFileImage& nativeIn, const TLangFileImage* tran
         e.Notes += "\n";
         if (n.Kind == langres::vkStringList) e.Notes += "one line per list item\n";
         TEntryFacts& f = e.Facts;
-        f.Present = true;
-        f.Revision = t.Revision;
-        f.Flags = t.Flags;
-        f.Stamp = t.Stamp;
+        TEntryFacts& nf = e.NativeFacts;
+        f.Present = nf.Present = true;
+        f.Revision = t.Revision, nf.Revision = n.Revision;
+        f.Flags = t.Flags, nf.Flags = n.Flags;
+        f.Stamp = t.Stamp, nf.Stamp = n.Stamp;
         switch (kind) {
             case ekText:
             case ekEmptyText: {
                 e.Source = kind == ekText ? ToEntryText(n.Value.Text) : EmptyPlaceholder;
                 if (kind == ekEmptyText) e.Notes += "the native text is empty\n";
-                f.MsgidEol = EolPattern(n.Value.Text), f.MsgstrEol = EolPattern(t.Value.Text);
-                f.HasMsgidEol = f.MsgidEol.find('1') != std::string::npos;
-                f.HasMsgstrEol = f.MsgstrEol.find('1') != std::string::npos;
+                f.MsgidEol = nf.MsgidEol = EolPattern(n.Value.Text);
+                f.HasMsgidEol = nf.HasMsgidEol = f.MsgidEol.find('1') != std::string::npos;
+                // Where the default of import would not give them back.
+                f.MsgstrEol = EolPattern(t.Value.Text);
+                f.HasMsgstrEol = translation && f.MsgstrEol != DefaultEolPattern(t.Value.Text, n);
                 if (translated) e.Target = ToEntryText(t.Value.Text);
                 f.EmptyTranslation = translated && e.Target.empty();
                 break;
@@ -246,8 +267,9 @@ TExport ExportEntries(const TLangFileImage& nativeIn, const TLangFileImage* tran
             case ekNumber:
                 e.Source = NumberText(n);
                 e.Notes += "a number: keep it one\n";
-                f.HasBits = n.Kind == langres::vkFloat;
+                f.HasBits = nf.HasBits = n.Kind == langres::vkFloat;
                 f.Bits = FloatBits(t.Value);
+                nf.Bits = FloatBits(n.Value);
                 if (translated) e.Target = NumberText(t);
                 break;
             case ekNoValue:
@@ -279,6 +301,16 @@ size_t TEntryImport::Find(const std::string& path) const {
 }
 
 void TEntryImport::Apply(size_t item, const TImportEntry& e) {
+    if (!TryApply(item, e))
+        throw ECatalogError(e.Where + ": " + e.Name + ": \"" + e.Target + "\" is not " +
+                            (nativeItems_[item].Record->Kind == langres::vkInteger ? "an integer" : "a number"));
+}
+
+bool TEntryImport::IsTranslated(size_t item) const {
+    return items_[item].Record->Revision >= 0;
+}
+
+bool TEntryImport::TryApply(size_t item, const TImportEntry& e) {
     TLFRecord& rec = *items_[item].Record;
     const TLFRecord& nat = *nativeItems_[item].Record;
     const TEntryKind kind = EntryKindOf(nat);
@@ -299,6 +331,7 @@ void TEntryImport::Apply(size_t item, const TImportEntry& e) {
             sameSource = e.Source == ValuePlaceholder(nat.Kind);
             break;
     }
+    const TLFRecord was = rec;
     if (st.Present) {
         rec.Flags = st.Flags;
         rec.Stamp = st.Stamp;
@@ -306,15 +339,15 @@ void TEntryImport::Apply(size_t item, const TImportEntry& e) {
     if (!e.Translated) {
         rec.Revision = -1;
         rec.Flags = static_cast<uint16_t>(rec.Flags & ~langres::vfConfirmed);
-        return;
+        return true;
     }
     if (kind == ekText || kind == ekEmptyText) {
-        bool crlf = nat.Kind == langres::vkStringList || nat.Value.Text.find(u"\r\n") != std::u16string::npos;
-        rec.Value.Text = fw::Utf8ToUtf16(FromEntryText(e.Target, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, crlf));
+        rec.Value.Text =
+            fw::Utf8ToUtf16(FromEntryText(e.Target, st.HasMsgstrEol ? &st.MsgstrEol : nullptr, DefaultCrLf(nat)));
         rec.Value.Present = true;
     } else if (kind == ekNumber && !SetNumber(rec, e.Target, st)) {
-        throw ECatalogError(e.Where + ": " + e.Name + ": \"" + e.Target + "\" is not " +
-                            (nat.Kind == langres::vkInteger ? "an integer" : "a number"));
+        rec = was;
+        return false;
     }
     // A translation made for another native text is kept but outdated, whatever revision its
     // facts give.
@@ -326,6 +359,7 @@ void TEntryImport::Apply(size_t item, const TImportEntry& e) {
     rec.Flags = static_cast<uint16_t>(confirmed ? rec.Flags | langres::vfConfirmed : rec.Flags & ~langres::vfConfirmed);
     ++translated_;
     if (!confirmed) ++fuzzy_;
+    return true;
 }
 
 std::string IsoLanguage(uint16_t langId) {
@@ -334,6 +368,23 @@ std::string IsoLanguage(uint16_t langId) {
 
 uint16_t LangIdFromIso(const std::string& code, bool* regionFound) {
     return static_cast<uint16_t>(kutils::LocaleFromName(code, regionFound));
+}
+
+bool LanguageIdOf(const std::string& text, bool named, uint16_t& id) {
+    const std::string t = fw::Trim(text);
+    int base = 10;
+    size_t start = 0;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) base = 16, start = 2;
+    uint32_t v = 0;
+    auto r = std::from_chars(t.data() + start, t.data() + t.size(), v, base);
+    if (start >= t.size() || r.ec != std::errc() || r.ptr != t.data() + t.size() || !v || v > 0xFFFF) return false;
+    if (!named && !kutils::LocaleKnown(v)) return false;
+    id = static_cast<uint16_t>(v);
+    return true;
+}
+
+std::string BadLanguageId(const std::string& text) {
+    return "X-Language-Id \"" + text + "\" is not a locale this system knows";
 }
 
 }  // namespace catalog

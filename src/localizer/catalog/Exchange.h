@@ -26,7 +26,8 @@ enum TEntryKind {
 
 // What an entry carries besides its texts, as one line "vtploc: revision R, flags 0xF, stamp S
 // [, value bits 0x..][, msgid eol 0101][, msgstr eol ..][, msgid chars ..][, msgstr chars ..]
-// [, empty translation]" (PO: an extracted comment; XLIFF: the unit's extradata).
+// [, empty translation][, item PATH]" (PO: an extracted comment, and the translator's comment for
+// the translation's own; XLIFF: the unit's extradata).
 struct TEntryFacts {
     bool Present = false;
     int32_t Revision = 0;
@@ -41,6 +42,9 @@ struct TEntryFacts {
     // of the text in order, 4 to 6 hex digits joined by ".".
     std::string MsgidChars, MsgstrChars;
     bool EmptyTranslation = false;  // translated, as an empty text
+    // The item the facts are of, where they say (last on the line: a path is taken whole). A
+    // merge may carry one item's translation, comments and all, to another item.
+    std::string Item;
 };
 
 extern const char* const FactsTag;  // "vtploc: "
@@ -60,7 +64,12 @@ struct TExportEntry {
     std::string Target;  // the same; "" when untranslated
     bool Translated = false, Confirmed = false;
     std::string Notes;  // for the translator, one line each, "\n" after each
+    // The translation's facts (a template's: the native item's), with where the source's CR LF
+    // stood; where the target's stood only when import would not give them back by default.
     TEntryFacts Facts;
+    // The native item's own: revision, flags, stamp, a float's bits, where the source's CR LF
+    // stood (what a merge takes from a newer template).
+    TEntryFacts NativeFacts;
 };
 
 struct TExport {
@@ -71,8 +80,9 @@ struct TExport {
 
 // The entries of a translation aligned to the native dictionary (UpdateTranslation), or of the
 // native dictionary itself when translation is null. An empty native text, or a kind without a
-// stored value, offers nothing to translate: such an entry is there only to carry a
-// translation's own state. ECatalogError when two items share a path ("FORMAT cannot tell them
+// stored value, offers nothing to translate: in a translation such an entry is there only to
+// carry its own state; a template has every entry, so that a merge finds each translation's
+// entry in it. ECatalogError when two items share a path ("FORMAT cannot tell them
 // apart", format like "a PO file").
 TExport ExportEntries(const TLangFileImage& native, const TLangFileImage* translation, const std::string& format);
 
@@ -112,6 +122,10 @@ public:
     // source is still the native text (else outdated: not confirmed, an older revision).
     // ECatalogError "WHERE: NAME: "x" is not an integer" for a number that is not one.
     void Apply(size_t item, const TImportEntry& e);
+    // The same; false, the item as it was, for a number that is not one.
+    bool TryApply(size_t item, const TImportEntry& e);
+    // Whether an entry gave the item a translation.
+    bool IsTranslated(size_t item) const;
 
     TLFHeader& Header() { return image_.Header; }
     size_t Translated() const { return translated_; }
@@ -130,5 +144,11 @@ private:
 // regionFound false; 0 when the language is unknown.
 std::string IsoLanguage(uint16_t langId);
 uint16_t LangIdFromIso(const std::string& code, bool* regionFound = nullptr);
+
+// A header's "X-Language-Id" ("0x0407", "1031"): a locale of the table, or any other id when the
+// file names the language too (export writes such a file so); false for anything else ("0x9999"
+// unnamed, "-1", "0x10407", "German"). BadLanguageId: the message for such a value.
+bool LanguageIdOf(const std::string& text, bool named, uint16_t& id);
+std::string BadLanguageId(const std::string& text);
 
 }  // namespace catalog
