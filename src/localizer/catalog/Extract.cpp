@@ -6,7 +6,6 @@
 
 #include "Catalog.h"
 #include "FormTree.h"
-#include "framework/ByteReader.h"
 #include "framework/FormStream.h"
 #include "localizer/kutils/KLocales.h"
 #include "localizer/kutils/KStrings.h"

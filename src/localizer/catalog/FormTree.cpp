@@ -1,9 +1,9 @@
 #include "FormTree.h"
 
-#include "framework/ByteReader.h"
 #include "framework/FormStream.h"
 #include "framework/SysUtils.h"
 #include "localizer/kutils/KLocales.h"
+#include "localizer/resources/Generation.h"
 
 namespace catalog {
 
@@ -126,23 +126,11 @@ const TFormValue* TFormObject::Find(const std::string& name) const {
 }
 
 bool FormResourceBinary(const std::vector<uint8_t>& data, std::vector<uint8_t>& binary) {
-    if (data.size() >= 4 && data[0] == 'T' && data[1] == 'P' && data[2] == 'F' && data[3] == '0') {
-        binary = data;
-        return true;
-    }
-    if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0x0A && data[2] == 0x00) {
-        fw::TByteReader r(data);
-        r.Skip(3);
-        while (r.U8() != 0) {
-        }
-        r.U16();
-        uint32_t size = r.U32();
-        if (size > r.Left()) throw fw::EReadError("the form is cut short");
-        binary.assign(data.begin() + static_cast<std::ptrdiff_t>(r.Pos()),
-                      data.begin() + static_cast<std::ptrdiff_t>(r.Pos() + size));
-        return true;
-    }
-    return false;
+    size_t offset = 0, length = 0;
+    if (!resources::FormBinarySpan(data.data(), data.size(), offset, length)) return false;
+    binary.assign(data.begin() + static_cast<std::ptrdiff_t>(offset),
+                  data.begin() + static_cast<std::ptrdiff_t>(offset + length));
+    return true;
 }
 
 TFormObject ReadFormTree(const std::vector<uint8_t>& binary, uint16_t langId) {
