@@ -431,8 +431,7 @@ TImportResult ImportPo(const std::string& poFile, const TLangFileImage& native, 
         const std::string headerNames = HeaderField(header, "X-Language-Names");
         uint16_t headerId = 0;
         std::string id = HeaderField(header, "X-Language-Id");
-        if (!id.empty() &&
-            !LanguageIdOf(id, headerNames.find(" / ") != std::string::npos, headerId))
+        if (!id.empty() && !LanguageIdOf(id, headerNames.find(" / ") != std::string::npos, headerId))
             throw ECatalogError(fieldLine("X-Language-Id") + ": " + BadLanguageId(id));
         const std::string language = HeaderField(header, "Language");
         bool regionFound = true;

@@ -736,8 +736,9 @@ TEST(Po, HeaderLanguageChecks) {
                   s + "id.po:4: X-Language-Id \"" + id + "\" is not a locale this system knows");
     }
     // A language the table lacks, with its names (as export writes them for such a file): taken.
-    std::ofstream(s + "id.po", std::ios::binary) << PoWith(entry).replace(
-        std::strlen("msgid \"\"\nmsgstr \"\"\n"), 0, "\"X-Language-Id: 0x9999\\n\"\n\"X-Language-Names: Odd / Odd\\n\"\n");
+    std::ofstream(s + "id.po", std::ios::binary)
+        << PoWith(entry).replace(std::strlen("msgid \"\"\nmsgstr \"\"\n"), 0,
+                                 "\"X-Language-Id: 0x9999\\n\"\n\"X-Language-Names: Odd / Odd\\n\"\n");
     auto odd = catalog::ImportPo(s + "id.po", native, 0);
     EXPECT_EQ(odd.Image.Header.LangId, 0x9999);
     EXPECT_EQ(odd.Image.Header.EnglishLangName, "Odd");
