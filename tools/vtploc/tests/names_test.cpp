@@ -118,7 +118,7 @@ TEST_F(VtplocNames, FormsGoThroughTheTextFormUnchanged) {
 
 TEST_F(VtplocNames, DictionaryModuleAndVerify) {
     const std::string app = Put("uni.exe", UnicodeEraApp());
-    const std::string ntv = Path("uni.ntv.lng"), qps = Path("uni.qps.lng"), pot = Path("uni.pot");
+    const std::string ntv = Path("uni.ntv.lng"), qps = Path("uni.qps.lng"), xlf = Path("uni.xlf");
     Result r = Vtploc("lng extract --app " + Q(app) + " --lang ENU -o " + Q(ntv));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("3 forms, 7 properties"), std::string::npos) << r.out;
@@ -126,14 +126,14 @@ TEST_F(VtplocNames, DictionaryModuleAndVerify) {
     EXPECT_EQ(r.out.find("looks it up"), std::string::npos) << r.out;
     EXPECT_EQ(r.err.find("looks it up"), std::string::npos) << r.err;
 
-    // The items' paths carry the names as they are.
-    r = Vtploc("lng export --po " + Q(ntv) + " -o " + Q(pot));
+    // The items' paths carry the names as they are (XLIFF: every build has it).
+    r = Vtploc("lng export --xliff " + Q(ntv) + " -o " + Q(xlf));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    const std::string po = tooltest::ReadText(pot);
+    const std::string x = tooltest::ReadText(xlf);
     for (const char* path :
          {"MainForm.Caption", "MainForm.日志记录.Caption", "MainForm.Поле_ввода.Hint", "MainForm.状态栏.Panels[0].Text",
           "ГлавнаяФорма.Caption", "ГлавнаяФорма.Кнопка1.Caption", "日志窗体.Caption"})
-        EXPECT_NE(po.find("msgctxt \"" + std::string(path) + "\"\n"), std::string::npos) << path << "\n" << po;
+        EXPECT_NE(x.find(" resname=\"" + std::string(path) + "\" "), std::string::npos) << path << "\n" << x;
 
     r = Vtploc("lng pseudo " + Q(ntv) + " -o " + Q(qps));
     ASSERT_EQ(r.status, 0) << r.out << r.err;
