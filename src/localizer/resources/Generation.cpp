@@ -1,6 +1,8 @@
 #include "Generation.h"
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
 
 #include "FormWalk.h"
 #include "ResProc.h"
@@ -106,10 +108,21 @@ std::string TFormReaderKinds::Describe() const {
     return std::string("8-bit era (no mark of the Unicode era): ") + takes + " (" + Evidence + ")";
 }
 
+bool HasUnicodeRunTime(const uint8_t* data, size_t size) {
+    static const uint8_t marker[] = {18, 13, 'U', 'n', 'i', 'c', 'o', 'd', 'e', 'S', 't', 'r', 'i', 'n', 'g'};
+    if (!data || size < sizeof marker) return false;
+    const std::boyer_moore_horspool_searcher search(std::begin(marker), std::end(marker));
+    return std::search(data, data + size, search) != data + size;
+}
+
 TFormReaderKinds ProgramFormReader(const TResProcessor& program) {
     TFormReaderKinds k;
     if (program.Source64Bit) {
         k.Evidence = "a 64-bit program";
+        return k;
+    }
+    if (program.SourceUnicodeRunTime) {
+        k.Evidence = "its run-time library has the Unicode string type";
         return k;
     }
     auto* rc = dynamic_cast<TResRCData*>(program.FindBlock(10));

@@ -67,4 +67,9 @@ TFormScan ScanForm(const uint8_t* data, size_t size);
 //   left out.
 TFormReaderKinds ProgramFormReader(const TResProcessor& program);
 
+// Whether a program's bytes hold the type information of UnicodeString (its kind, 18, then its
+// name as a short string), as the run-time library of every Unicode-era program does, 32-bit
+// ones without PLATFORMTARGETS and with ASCII forms alike; none of the 8-bit era has that type.
+bool HasUnicodeRunTime(const uint8_t* data, size_t size);
+
 }  // namespace resources

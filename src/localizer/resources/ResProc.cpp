@@ -1,4 +1,5 @@
 #include "ResProc.h"
+#include "Generation.h"
 
 #include <algorithm>
 #include <bit>
@@ -1210,6 +1211,7 @@ void TResProcessor::LoadFromReader(TPEReader& reader) {
     }
     blocks_ = std::move(loaded);
     Source64Bit = reader.Is64Bit();
+    SourceUnicodeRunTime = HasUnicodeRunTime(reader.FileBase(), reader.ImageSize());
 }
 
 namespace {

@@ -144,6 +144,35 @@ TEST_F(Generation, SixtyFourBitProgramsAreOfTheUnicodeEra) {
     EXPECT_EQ(k.Evidence, "a 64-bit program");
 }
 
+// A 32-bit program of the Unicode era without PLATFORMTARGETS, its forms ASCII only (the first
+// compilers of that era): told by the type information of its string type in its bytes. The
+// name alone (a text that mentions it, the 8-bit era's own string types) tells nothing.
+TEST_F(Generation, TheUnicodeRunTimeIsToldFromTheProgramsBytes) {
+    AddForm("TMAINFORM", Binary(kEightBitForm));
+    p_.FixedTimeStamp = 1;
+    const Bytes image = restest::Module(p_);
+    const std::string kind = "\x12\x0DUnicodeString";
+    for (const auto& [tail, unicode] : {std::pair<std::string, bool>{"\x0A\x0A"
+                                                                     "AnsiString\x0B\x0AWideString",
+                                                                     false},
+                                        {"\x0DUnicodeString declared", false},
+                                        {"\x0F" + kind + "\x02\x00", true}}) {
+        Bytes file = image;
+        file.insert(file.end(), tail.begin(), tail.end());
+        TResProcessor p;
+        p.LoadFromFile(restest::WriteScratch("rtl.exe", file));
+        EXPECT_EQ(p.SourceUnicodeRunTime, unicode) << tail;
+        const TFormReaderKinds k = ProgramFormReader(p);
+        EXPECT_EQ(k.Generation, unicode ? TGeneration::Unicode : TGeneration::Ansi) << tail;
+        if (unicode)
+            EXPECT_EQ(k.Describe(),
+                      "Unicode era (its run-time library has the Unicode string type): every kind of value");
+    }
+    EXPECT_FALSE(HasUnicodeRunTime(nullptr, 0));
+    EXPECT_FALSE(HasUnicodeRunTime(reinterpret_cast<const uint8_t*>(kind.data()), kind.size() - 1));
+    EXPECT_TRUE(HasUnicodeRunTime(reinterpret_cast<const uint8_t*>(kind.data()), kind.size()));
+}
+
 // A form that does not read tells nothing; the others still do.
 TEST_F(Generation, UnreadableFormsAreLeftOut) {
     Bytes wide = Binary(kWideForm);
