@@ -88,7 +88,6 @@ int main(int argc, char** argv) {
     using namespace benchsummary;
     return Main(
         argc, argv,
-        {{"module write vs a plain copy", "BM_SaveResourceModule", "BM_PlainCopySameBytes", kRateRatio, kAtLeast,
-          0.5}},
+        {{"module write vs a plain copy", "BM_SaveResourceModule", "BM_PlainCopySameBytes", kRateRatio, kAtLeast, 0.5}},
         [](const TReporter&) { std::printf("  (module bytes: %lld)\n", static_cast<long long>(ModuleBytes())); });
 }
