@@ -296,9 +296,10 @@ std::vector<std::u16string> FormatSpecifiers(const std::u16string& text) {
         if (text[i] != u'%') continue;
         size_t n = langres::FormatSpecifierLength(text, i);
         if (!n) continue;
-        std::u16string spec = text.substr(i, n);
-        char16_t type = static_cast<char16_t>(spec.back() | 0x20);
-        if (spec != u"%%" && std::u16string(u"dsxfgenmpu").find(type) != std::u16string::npos) out.push_back(spec);
+        std::u16string specifier = text.substr(i, n);
+        char16_t type = static_cast<char16_t>(specifier.back() | 0x20);
+        if (specifier != u"%%" && std::u16string(u"dsxfgenmpu").find(type) != std::u16string::npos)
+            out.push_back(specifier);
         i += n - 1;
     }
     return out;
