@@ -13,6 +13,7 @@
 
 #include "framework/Classes.h"
 #include "framework/FormStream.h"
+#include "framework/Unicode.h"
 #include "localizer/kutils/KLocales.h"
 #include "localizer/langres/LangRes.h"
 
@@ -33,37 +34,12 @@ bool IsXmlChar(uint32_t c) {
 
 // The code point at s[i] (strict UTF-8: no overlong forms, no surrogates); i moves past it.
 bool NextUtf8(std::string_view s, size_t& i, uint32_t& c) {
-    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char c0 = b(i);
-    size_t n = c0 < 0x80 ? 1 : (c0 >> 5) == 6 ? 2 : (c0 >> 4) == 14 ? 3 : (c0 >> 3) == 30 ? 4 : 0;
-    if (!n || i + n > s.size()) return false;
-    c = n == 1 ? c0 : n == 2 ? c0 & 0x1F : n == 3 ? c0 & 0x0F : c0 & 0x07;
-    for (size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) return false;
-        c = (c << 6) | (b(i + k) & 0x3F);
-    }
-    static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < least[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    i += n;
+    char32_t code = 0;
+    size_t length = 0;
+    if (!fw::DecodeUtf8(s, i, code, length)) return false;
+    c = static_cast<uint32_t>(code);
+    i += length;
     return true;
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool IsXmlText(std::string_view s) {
@@ -119,7 +95,7 @@ std::string Restore(const std::string& text, const std::string& chars) {
     size_t k = 0, at = 0;
     for (size_t next; (next = text.find(Replacement, at)) != std::string::npos; at = next + 3) {
         out.append(text, at, next - at);
-        AppendUtf8(out, list[k++]);
+        fw::AppendUtf8(out, list[k++]);
     }
     return out + text.substr(at);
 }
@@ -423,7 +399,7 @@ private:
                 else if (c >= 0xD800 && c <= 0xDFFF)
                     Fail(line, "not UTF-16 text (an unpaired surrogate)");
                 if (c == '\n') ++line;
-                AppendUtf8(out, c);
+                fw::AppendUtf8(out, c);
             }
             raw = std::move(out);
             utf16_ = true;
