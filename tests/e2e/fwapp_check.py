@@ -12,32 +12,15 @@ every language of a string block is in the module with its own strings.
 import json
 import os
 import sys
-import unicodedata
-
-import pefile
 
 import e2e_check
-from e2e_check import check
+from e2e_check import check, has_letter, resources
 
 art, app = sys.argv[1], sys.argv[2]
 
 
 def read(name):
     return e2e_check.loader_texts(art, name)
-
-
-def has_letter(text):
-    # Format specifiers (%d, %s, %p) are not words.
-    i = 0
-    while i < len(text):
-        c = text[i]
-        if c == "%" and i + 1 < len(text):
-            i += 2
-            continue
-        if unicodedata.category(c).startswith("L"):
-            return True
-        i += 1
-    return False
 
 
 native, qps = read("native"), read("qps")
@@ -108,19 +91,6 @@ if not check(q1251 == qps, "the module reads the same on code page 1251"):
 n1251 = read("native1251")
 for key in sorted(k for k in native if n1251.get(k) != native[k]):
     print("     the program itself on 1251: %s=%r (on 1252: %r)" % (key, n1251.get(key), native[key]))
-
-
-def resources(path):
-    pe = pefile.PE(path, fast_load=True)
-    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-    out = {}
-    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        for n in t.directory.entries:
-            for l in n.directory.entries:
-                d = l.data.struct
-                out[(t.id if t.id is not None else str(t.name), n.id if n.id is not None else str(n.name), l.id)] = \
-                    pe.get_data(d.OffsetToData, d.Size)
-    return out
 
 
 prog = resources(os.path.join(app, "fwapp.exe"))

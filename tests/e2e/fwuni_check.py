@@ -11,45 +11,15 @@ code pages 1252 and 1251; module verify found it complete.
 import json
 import os
 import sys
-import unicodedata
 
-import pefile
+import e2e_check
+from e2e_check import check, has_letter, resources
 
 art, app = sys.argv[1], sys.argv[2]
-fails = 0
-
-
-def check(ok, what):
-    global fails
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        fails += 1
-    return ok
 
 
 def read(name):
-    texts = {}
-    path = os.path.join(art, name + ".txt")
-    if not os.path.exists(path):
-        return texts
-    with open(path, encoding="utf-8", errors="replace") as f:
-        for line in f.read().replace("\r\n", "\n").split("\n"):
-            if line:
-                key, _, text = line.partition("=")
-                texts[key] = text
-    return texts
-
-
-def has_letter(text):
-    i = 0
-    while i < len(text):
-        if text[i] == "%" and i + 1 < len(text):
-            i += 2
-            continue
-        if unicodedata.category(text[i]).startswith("L"):
-            return True
-        i += 1
-    return False
+    return e2e_check.loader_texts(art, name)
 
 
 # The forms through the text form: the same text again, the names written as they are.
@@ -137,19 +107,6 @@ check("forms: 0 missing, 0 unreadable, 0 not translated" in verify and "complete
       "module verify: every form there and translated, complete")
 
 
-def resources(path):
-    pe = pefile.PE(path, fast_load=True)
-    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-    out = {}
-    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-        for n in t.directory.entries:
-            for l in n.directory.entries:
-                d = l.data.struct
-                key = (t.id if t.id is not None else str(t.name), n.id if n.id is not None else str(n.name), l.id)
-                out[key] = pe.get_data(d.OffsetToData, d.Size)
-    return out
-
-
 prog = resources(os.path.join(app, "fwuni.exe"))
 mod = resources(os.path.join(app, "fwuni.QPS"))
 for key, data in sorted(prog.items(), key=str):
@@ -159,4 +116,4 @@ for key, data in sorted(prog.items(), key=str):
         check(mod.get(key) == data, "%s byte for byte in the module" % (key,))
 for name in ("T日志窗体", "TФОРМАНАСТРОЕК"):
     check((10, name, 0) in prog, "the program has the form resource %s" % name)
-sys.exit(1 if fails else 0)
+sys.exit(1 if e2e_check.fails else 0)

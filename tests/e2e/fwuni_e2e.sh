@@ -6,13 +6,7 @@
 # system whose ANSI code page is 1252 and on one whose code page is 1251.
 # Artifacts stay in BUILD_DIR/e2e-fwuni.
 #   fwuni_e2e.sh ARCH BUILD_DIR
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 art=$build/e2e-fwuni
 rm -rf "$art"
 mkdir -p "$art/app" "$art/forms"
@@ -21,16 +15,6 @@ cp "$build/fixtures/bin/fwuni.exe" "$build/fixtures/bin/fwloader.exe" "$app/"
 export WINEPREFIX=$art/prefix
 cleanup() { WINEPREFIX=$art/prefix /usr/lib/wine/wineserver -k 2>/dev/null; WINEPREFIX=$art/prefix1251 /usr/lib/wine/wineserver -k 2>/dev/null; }
 trap cleanup EXIT
-wenv=()
-w() { env "${wenv[@]}" "$root/cmake/wine-run" "$arch" "$@"; }
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
-vtploc() { w "$(winpath "$build/tools/vtploc/vtploc.exe")" "$@"; }
-
-fails=0
-step() { # step DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else fails=$((fails + 1)); echo "FAIL $what"; fi
-}
 
 # Each form of the program through the text form and back (files named by their position: the
 # names of the forms are not in the system's code page).
@@ -83,7 +67,7 @@ if localedef -i ru_RU -f UTF-8 "$art/locales/ru_RU.UTF-8" >"$art/localedef.log" 
   step "reads the program on code page 1251" load native1251 NONE
   wenv=()
 else
-  fails=$((fails + 1)); echo "FAIL localedef could not build ru_RU.UTF-8 (see $art/localedef.log)"
+  fail "localedef could not build ru_RU.UTF-8 (see $art/localedef.log)"
 fi
 
 /usr/bin/python3 "$root/tests/e2e/fwuni_check.py" "$art" "$app" || fails=$((fails + 1))

@@ -7,27 +7,14 @@
 # malformed file refused with its line and nothing written.
 # Artifacts stay in BUILD_DIR/e2e-xliff.
 #   xliff_e2e.sh ARCH BUILD_DIR
-set -uo pipefail
-arch=$1
-build=$(cd "$2" && pwd)
-root=$(cd "$(dirname "$0")/../.." && pwd)
-case "$arch" in
-  win32) /usr/lib/wine/wine --version >/dev/null 2>&1 || { echo "wine32 cannot run here: skipped"; exit 77; } ;;
-esac
+source "$(dirname "$0")/e2e_common.sh"
 art=$build/e2e-xliff
 rm -rf "$art"
 mkdir -p "$art"
 sample=$root/fixtures/sampleapp
 cp "$sample"/sampleapp.ntv.lng "$sample"/sampleapp.de.lng "$sample"/sampleapp.fr.lng "$art/"
-winpath() { printf 'Z:%s' "$1" | sed 's|/|\\|g'; }
-vtploc() { "$root/cmake/wine-run" "$arch" "$(winpath "$build/tools/vtploc/vtploc.exe")" "$@"; }
 at() { winpath "$art/$1"; }
 
-fails=0
-step() { # step DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else fails=$((fails + 1)); echo "FAIL $what"; fi
-}
 schema=/usr/share/php/Symfony/Component/Translation/Resources/schemas
 cat >"$art/catalog.xml" <<CAT
 <?xml version="1.0"?>
