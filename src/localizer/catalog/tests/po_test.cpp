@@ -165,6 +165,10 @@ std::string RoundTrip(const TLangFileImage& native, const TLangFileImage& tr, co
     return po;
 }
 
+std::vector<uint8_t> Raw(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
 std::string PoWith(const std::string& entries, const std::string& charset = "UTF-8") {
     return "msgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=" + charset +
            "\\n\"\n\"Language: de\\n\"\n\n" + entries;
@@ -595,6 +599,27 @@ TEST(Po, MsgmergeWithANewerTemplateKeepsEveryKindAsUpdateDoes) {
         EXPECT_EQ(got->Revision, it.Record->Revision) << it.Path();
         EXPECT_EQ(got->Flags, it.Record->Flags) << it.Path();
     }
+}
+
+// An obsolete entry (a merge's leftover) whose number is none is named and not taken: the item
+// stays exactly as untranslated, its flags and stamp not those of the entry's facts.
+TEST(Po, AnObsoleteEntryWithoutANumberLeavesItsItemAlone) {
+    TLangFileImage native = KindsNative();
+    const std::string live = "msgctxt \"Main.SHello\"\nmsgid \"Hello\"\nmsgstr \"Hallo\"\n";
+    const std::string without = Write("obsolete-none.po", Raw(PoWith(live)));
+    const std::string with =
+        Write("obsolete-nan.po", Raw(PoWith(live + "\n# vtploc: revision 7, flags 0x0021, stamp 00000000000000ff\n"
+                                                   "#~ msgctxt \"MainForm.Ok.Width\"\n#~ msgid \"75\"\n"
+                                                   "#~ msgstr \"wide\"\n")));
+    auto plain = catalog::ImportPo(without, native, 0);
+    auto r = catalog::ImportPo(with, native, 0);
+    ASSERT_EQ(r.Skipped.size(), 1u);
+    EXPECT_EQ(r.Skipped[0], with + ": obsolete entry \"MainForm.Ok.Width\": \"wide\" is not a number; not taken");
+    EXPECT_EQ(Diff(r.Image, plain.Image), "");
+    const auto* width = Find(r.Image, "MainForm.Ok.Width");
+    ASSERT_NE(width, nullptr);
+    EXPECT_EQ(width->Revision, -1);
+    EXPECT_NE(width->Stamp, 0xFFu);
 }
 
 // A native dictionary at revision 0: a translation made for another native text is kept as a
