@@ -1211,7 +1211,9 @@ void TResProcessor::LoadFromReader(TPEReader& reader) {
     }
     blocks_ = std::move(loaded);
     Source64Bit = reader.Is64Bit();
-    SourceUnicodeRunTime = HasUnicodeRunTime(reader.FileBase(), reader.ImageSize());
+    // Only programs taken whole (those of the framework's own tools) are asked for their
+    // generation; others are not read through again.
+    SourceUnicodeRunTime = KeepAllResources && HasUnicodeRunTime(reader.FileBase(), reader.ImageSize());
 }
 
 namespace {

@@ -323,8 +323,9 @@ public:
     bool KeepAllResources = false;
     // Whether the file loaded last is a 64-bit module.
     bool Source64Bit = false;
-    // Whether the file loaded last carries the type information of the Unicode era's string
-    // type, which every program of that era's run-time library has (HasUnicodeRunTime).
+    // With KeepAllResources: whether the file loaded last carries the type information of the
+    // Unicode era's string type, which every program of that era's run-time library has
+    // (HasUnicodeRunTime).
     bool SourceUnicodeRunTime = false;
 
     // Fixed time stamp for reproducible modules; empty means the clock at writing time.

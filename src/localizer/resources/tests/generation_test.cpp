@@ -160,6 +160,7 @@ TEST_F(Generation, TheUnicodeRunTimeIsToldFromTheProgramsBytes) {
         Bytes file = image;
         file.insert(file.end(), tail.begin(), tail.end());
         TResProcessor p;
+        p.KeepAllResources = true;
         p.LoadFromFile(restest::WriteScratch("rtl.exe", file));
         EXPECT_EQ(p.SourceUnicodeRunTime, unicode) << tail;
         const TFormReaderKinds k = ProgramFormReader(p);
