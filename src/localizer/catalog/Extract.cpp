@@ -13,7 +13,6 @@
 #include "localizer/langres/SettingsRecord.h"
 #include "localizer/langres/Translatable.h"
 #include "localizer/resources/FormWalk.h"
-#include "localizer/resources/Generation.h"
 #include "localizer/resources/ResProc.h"
 
 namespace catalog {
